@@ -1,0 +1,7 @@
+#include "batch/input_list.h"
+
+namespace trovabild {
+
+void clearInputList() {}
+
+}  // namespace trovabild

@@ -1,0 +1,9 @@
+#include "desktop/desktop_app.h"
+
+#include <wx/wx.h>
+
+namespace trovabild {
+
+int runDesktop(int, char**) { return 1; }
+
+}  // namespace trovabild

@@ -1,0 +1,65 @@
+#include "settings/settings.h"
+
+#include <unistd.h>
+
+#include <climits>
+
+#include "app/seams.h"
+#include "batch/input_list.h"
+#include "imaging/format_registry.h"
+
+namespace trovabild {
+
+Settings settings;
+Job job;
+
+const char* const kCopyright = "Copyright \xC2\xA9 2026 Pixmundo. All rights reserved.";
+const char* const kWebAddress = "https://www.pixmundo.net/trovabild/";
+
+int32_t localNow() {
+  const std::time_t now = currentTime();
+  std::tm local{};
+  localtime_r(&now, &local);
+  // Seconds since 1970 as if the local wall clock were UTC.
+  return static_cast<int32_t>(timegm(&local));
+}
+
+void resetSettings(bool commandLineFlavour) {
+  settings = Settings{};
+  settings.updateDate = localNow();
+  settings.customTimestamp = localNow();
+  settings.inputFormat = job.inputFormats.empty() ? "" : job.inputFormats.front();
+  settings.outputFormat = job.outputFormats.empty() ? "" : job.outputFormats.front();
+  settings.keepAspectRatio = commandLineFlavour ? 0 : 1;
+  settings.wmText = kCopyright;
+}
+
+static std::string executableFolder() {
+  char buffer[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (length <= 0) return "./";
+  std::string path(buffer, static_cast<size_t>(length));
+  return path.substr(0, path.rfind('/') + 1);
+}
+
+void resetJob() {
+  const std::string runMode = job.runMode;
+  const int32_t imageWidth = job.imageWidth;
+  const int32_t imageHeight = job.imageHeight;
+  std::vector<std::string> inputFormats = std::move(job.inputFormats);
+  std::vector<std::string> outputFormats = std::move(job.outputFormats);
+  job = Job{};
+  job.runMode = runMode;
+  job.imageWidth = imageWidth;
+  job.imageHeight = imageHeight;
+  job.inputFormats = std::move(inputFormats);
+  job.outputFormats = std::move(outputFormats);
+  job.programFolder = executableFolder();
+  job.randomNumber = randomInt(1, 99999);
+  job.counter = 1;
+  clearInputList();
+  for (const std::string& format : job.inputFormats)
+    for (const std::string& extension : inputExtensionsOf(format)) job.inputExtensions.push_back(extension);
+}
+
+}  // namespace trovabild
