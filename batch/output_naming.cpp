@@ -1,0 +1,7 @@
+#include "batch/output_naming.h"
+
+namespace trovabild {
+
+std::string buildOutputPath() { return {}; }
+
+}  // namespace trovabild

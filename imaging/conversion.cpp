@@ -1,0 +1,7 @@
+#include "imaging/conversion.h"
+
+namespace trovabild {
+
+bool convertCurrentFile() { return false; }
+
+}  // namespace trovabild

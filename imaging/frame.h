@@ -1,0 +1,11 @@
+#pragma once
+// The solid frame drawn over the image's edges.
+
+#include "imaging/image.h"
+
+namespace trovabild {
+
+/// `width` and `height` are the image's size after resizing.
+Image drawFrame(Image image, int width, int height);
+
+}  // namespace trovabild
