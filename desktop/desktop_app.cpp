@@ -4,6 +4,6 @@
 
 namespace trovabild {
 
-int runDesktop(int, char**) { return 1; }
+int runDesktop(int, char**, DesktopMode, const char*) { return 1; }
 
 }  // namespace trovabild

@@ -2,6 +2,6 @@
 
 namespace trovabild {
 
-bool convertCurrentFile() { return false; }
+bool convertCurrentFile(std::vector<std::string>&) { return false; }
 
 }  // namespace trovabild

@@ -1,0 +1,7 @@
+#include "batch/batch_driver.h"
+
+namespace trovabild {
+
+ExitStatus runBatch(bool) { return ExitStatus::failed; }
+
+}  // namespace trovabild
