@@ -1,9 +1,171 @@
 #include "app/console.h"
 
-#include <cstdio>
+#include <poll.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <mutex>
+
+#include "app/program.h"
+#include "app/seams.h"
+#include "settings/settings.h"
 
 namespace trovabild {
 
-void printLine(std::string_view text) { std::printf("%.*s\n", static_cast<int>(text.size()), text.data()); }
+namespace {
+
+std::mutex consoleMutex;
+std::function<void(std::string_view)> consoleSink;
+
+// Terminal state saved while standard input is in key-reading mode; read by
+// the hang-up handler, so kept in plain storage guarded by a flag.
+termios savedTerminal{};
+std::atomic<bool> terminalChanged{false};
+
+void writeAll(int fd, const char* data, size_t size) {
+  while (size > 0) {
+    const ssize_t written = ::write(fd, data, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return;  // a failed write is not reported and does not stop the run
+    }
+    data += written;
+    size -= static_cast<size_t>(written);
+  }
+}
+
+bool enterKeyMode() {
+  if (terminalChanged) return true;
+  if (!isatty(STDIN_FILENO)) return false;
+  termios current{};
+  if (tcgetattr(STDIN_FILENO, &current) != 0) return false;
+  savedTerminal = current;
+  current.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+  current.c_cc[VMIN] = 1;
+  current.c_cc[VTIME] = 0;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &current) != 0) return false;
+  terminalChanged = true;
+  return true;
+}
+
+void leaveKeyMode() {
+  if (terminalChanged.exchange(false)) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+}
+
+bool inputWaiting(int timeoutMs) {
+  pollfd fd{STDIN_FILENO, POLLIN, 0};
+  for (;;) {
+    const int ready = ::poll(&fd, 1, timeoutMs);
+    if (ready < 0 && errno == EINTR) continue;
+    return ready > 0 && (fd.revents & (POLLIN | POLLHUP)) != 0;
+  }
+}
+
+// Reads one key press that is already waiting. Escape sequences (arrows,
+// function keys) give no character; a UTF-8 character is returned whole.
+// `ended` reports that the input has closed and no key will ever come.
+std::string readWaitingKey(bool& ended) {
+  unsigned char first = 0;
+  const ssize_t got = ::read(STDIN_FILENO, &first, 1);
+  if (got != 1) {
+    ended = got == 0 || (errno != EINTR && errno != EAGAIN);
+    return "";
+  }
+  if (first == 0x1B) {
+    // A lone Escape is a character; Escape followed at once by more bytes is
+    // the sequence of a key without a character, which is drained.
+    if (!inputWaiting(10)) return std::string(1, '\x1B');
+    char rest[32];
+    while (inputWaiting(0) && ::read(STDIN_FILENO, rest, sizeof rest) > 0) {
+    }
+    return "";
+  }
+  std::string key(1, static_cast<char>(first));
+  size_t more = first >= 0xF0 ? 3 : first >= 0xE0 ? 2 : first >= 0xC0 ? 1 : 0;
+  while (more-- > 0 && inputWaiting(10)) {
+    unsigned char next = 0;
+    if (::read(STDIN_FILENO, &next, 1) != 1) break;
+    key.push_back(static_cast<char>(next));
+  }
+  return key;
+}
+
+extern "C" void onHangUp(int signalNumber) {
+  // Only async-signal-safe work here: put the terminal back, then let the
+  // default action end the process.
+  if (terminalChanged) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
+}
+
+}  // namespace
+
+void setConsoleSink(std::function<void(std::string_view line)> sink) {
+  std::lock_guard<std::mutex> hold(consoleMutex);
+  consoleSink = std::move(sink);
+}
+
+void printLine(std::string_view text) {
+  std::lock_guard<std::mutex> hold(consoleMutex);
+  if (consoleSink) {
+    consoleSink(text);
+    return;
+  }
+  std::string line;
+  line.reserve(text.size() + 1);
+  line.append(text);
+  line.push_back('\n');
+  writeAll(STDOUT_FILENO, line.data(), line.size());
+}
+
+bool openConsole() {
+  struct sigaction action {};
+  action.sa_handler = onHangUp;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGHUP, &action, nullptr);
+  return true;
+}
+
+void setConsoleTitle(std::string_view title) {
+  if (!isatty(STDOUT_FILENO)) return;
+  std::string sequence = "\x1B]0;";
+  sequence.append(title);
+  sequence.push_back('\x07');
+  std::lock_guard<std::mutex> hold(consoleMutex);
+  writeAll(STDOUT_FILENO, sequence.data(), sequence.size());
+}
+
+std::string readKey() {
+  if (!enterKeyMode()) return "";
+  if (!inputWaiting(0)) return "";
+  bool ended = false;
+  return readWaitingKey(ended);
+}
+
+void waitForKey() {
+  if (!enterKeyMode()) return;
+  bool ended = false;
+  while (!ended) {
+    if (!inputWaiting(-1)) break;  // the terminal failed: nothing more will come
+    if (!readWaitingKey(ended).empty()) break;
+  }
+  leaveKeyMode();
+}
+
+void closeConsole() { leaveKeyMode(); }
+
+void printBanner() {
+  std::string copyright = kCopyright;
+  const std::string_view sign = "\xC2\xA9";
+  for (size_t at = copyright.find(sign); at != std::string::npos; at = copyright.find(sign, at + 3))
+    copyright.replace(at, sign.size(), "(c)");
+  printLine(titleText());
+  printLine(copyright);
+  printLine(kWebAddress);
+  printLine(kBlankLine);
+}
 
 }  // namespace trovabild

@@ -1,11 +1,35 @@
 #pragma once
 // The console layer: whole UTF-8 lines on standard output.
 
+#include <string>
 #include <string_view>
 
 namespace trovabild {
 
-/// Writes one complete line (text and line end) in one write, flushed.
+/// Writes one complete line (text and line end) in one write, flushed. Lines
+/// from several threads never interleave. A test sink (setConsoleSink) gets
+/// the text without the line end instead.
 void printLine(std::string_view text);
+
+/// Prepares the standard handles and installs the hang-up handler; true.
+bool openConsole();
+/// Sets the terminal's title when standard output is a terminal.
+void setConsoleTitle(std::string_view title);
+/// The character of a key press waiting on a terminal, "" when none is
+/// waiting, the key gives no character, or standard input is no terminal.
+/// Never blocks.
+std::string readKey();
+/// Waits (without polling in a loop) for a key that gives a character;
+/// returns at once when standard input is not a terminal.
+void waitForKey();
+/// Ends console use: restores the terminal and flushes the output.
+void closeConsole();
+
+/// The four banner lines printed before a batch: title, copyright with
+/// "(c)", web address and a separator line.
+void printBanner();
+
+/// The separator printed for a blank line: one space.
+inline constexpr std::string_view kBlankLine = " ";
 
 }  // namespace trovabild
