@@ -1,7 +1,374 @@
 #include "batch/input_list.h"
 
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <condition_variable>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+
+#include "app/console.h"
+#include "batch/paths.h"
+#include "settings/settings.h"
+
 namespace trovabild {
 
-void clearInputList() {}
+BatchProgress batchProgress;
+std::mutex progressLock;
+
+namespace {
+
+std::vector<InputEntry> entries;
+std::unordered_map<std::string, size_t> entryIndex;
+std::function<void(const std::string&)> inputAddedHook;
+
+std::mutex pauseMutex;
+std::condition_variable pauseChanged;
+bool paused = false;
+
+// Folders entered during one walk, by device and inode.
+using FolderIdentity = std::pair<dev_t, ino_t>;
+using VisitedFolders = std::set<FolderIdentity>;
+
+// The names in `folder`, "." and ".." left out, in byte order; false when
+// the folder cannot be opened.
+bool listFolder(const std::string& folder, std::vector<std::string>& names) {
+  DIR* dir = opendir(folder.c_str());
+  if (dir == nullptr) return false;
+  while (const dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  closedir(dir);
+  std::sort(names.begin(), names.end());
+  return true;
+}
+
+int32_t walkFolder(const std::string& folder, VisitedFolders& visited);
+
+// One entry of a walked folder: a folder is walked, a file offered. Entries
+// that stat cannot resolve (a dangling link) name nothing and are skipped.
+int32_t handleEntry(const std::string& folder, const std::string& name, VisitedFolders& visited) {
+  const std::string path = folder + name;
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return 0;
+  if (S_ISDIR(info.st_mode)) return walkFolder(name.back() == '/' ? path : path + "/", visited);
+  return addInputFile(path) ? 1 : 0;
+}
+
+int32_t walkFolder(const std::string& folder, VisitedFolders& visited) {
+  struct stat info {};
+  if (stat(folder.c_str(), &info) != 0) return 0;
+  if (!visited.insert({info.st_dev, info.st_ino}).second) return 0;
+  std::vector<std::string> names;
+  if (!listFolder(folder, names)) return 0;
+  int32_t count = 0;
+  for (const std::string& name : names) count += handleEntry(folder, name, visited);
+  return count;
+}
+
+void appendUtf8(std::string& out, uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+// Decodes UTF-16 text (after its byte order mark) into UTF-8; lone
+// surrogates become U+FFFD.
+std::string utf16ToUtf8(const std::string& bytes, size_t start, bool bigEndian) {
+  std::string out;
+  auto unitAt = [&](size_t i) {
+    const auto b0 = static_cast<unsigned char>(bytes[i]);
+    const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
+    return static_cast<uint32_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
+  };
+  for (size_t i = start; i + 1 < bytes.size(); i += 2) {
+    uint32_t unit = unitAt(i);
+    if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
+      const uint32_t low = unitAt(i + 2);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+        i += 2;
+        continue;
+      }
+    }
+    if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
+    appendUtf8(out, unit);
+  }
+  return out;
+}
+
+std::string utf32ToUtf8(const std::string& bytes, size_t start, bool bigEndian) {
+  std::string out;
+  for (size_t i = start; i + 3 < bytes.size(); i += 4) {
+    uint32_t code = 0;
+    for (int k = 0; k < 4; ++k) {
+      const auto byte = static_cast<unsigned char>(bytes[i + (bigEndian ? k : 3 - k)]);
+      code = (code << 8) | byte;
+    }
+    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
+    appendUtf8(out, code);
+  }
+  return out;
+}
+
+bool startsWith(const std::string& bytes, std::initializer_list<unsigned char> mark) {
+  if (bytes.size() < mark.size()) return false;
+  size_t i = 0;
+  for (unsigned char byte : mark)
+    if (static_cast<unsigned char>(bytes[i++]) != byte) return false;
+  return true;
+}
+
+// The list file's text as UTF-8, its byte order mark dropped; UTF-16 and
+// UTF-32 files are decoded in the encoding their mark announces.
+std::string decodeListFile(const std::string& bytes) {
+  if (startsWith(bytes, {0xEF, 0xBB, 0xBF})) return bytes.substr(3);
+  if (startsWith(bytes, {0xFF, 0xFE, 0x00, 0x00})) return utf32ToUtf8(bytes, 4, false);
+  if (startsWith(bytes, {0x00, 0x00, 0xFE, 0xFF})) return utf32ToUtf8(bytes, 4, true);
+  if (startsWith(bytes, {0xFF, 0xFE})) return utf16ToUtf8(bytes, 2, false);
+  if (startsWith(bytes, {0xFE, 0xFF})) return utf16ToUtf8(bytes, 2, true);
+  return bytes;
+}
+
+// Splits at CR, LF or CR LF; the last line needs no line end.
+std::vector<std::string> splitListLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::string line;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      lines.push_back(std::move(line));
+      line.clear();
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    } else {
+      line += c;
+    }
+  }
+  if (!line.empty()) lines.push_back(std::move(line));
+  return lines;
+}
+
+std::string trimBlanks(const std::string& text) {
+  const size_t first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::string workingFolder() {
+  std::vector<char> buffer(4096);
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return "/";
+    buffer.resize(buffer.size() * 2);
+  }
+  std::string folder = buffer.data();
+  if (folder.empty() || folder.back() != '/') folder += '/';
+  return folder;
+}
+
+void publishProcessed(int32_t processed) {
+  std::lock_guard<std::mutex> hold(progressLock);
+  batchProgress.processed = processed;
+}
+
+void addToDoneCount(int32_t count) {
+  std::lock_guard<std::mutex> hold(progressLock);
+  batchProgress.doneCount += count;
+}
+
+template <typename Procedure>
+void runOnScanner(Procedure procedure) {
+  resetBatchProgress();
+  std::thread scanner(procedure);
+  scanner.join();
+}
+
+}  // namespace
+
+const std::vector<InputEntry>& inputEntries() { return entries; }
+
+const InputEntry* findInputEntry(const std::string& path) {
+  const auto found = entryIndex.find(path);
+  return found == entryIndex.end() ? nullptr : &entries[found->second];
+}
+
+bool addInputFile(const std::string& path) {
+  if (fileSize(path) == 0) return false;
+  const std::string extension = lowerAscii(extensionPart(path));
+  if (std::find(job.inputExtensions.begin(), job.inputExtensions.end(), extension) == job.inputExtensions.end())
+    return false;
+  if (const InputEntry* existing = findInputEntry(path); existing != nullptr && existing->queued == 1) return false;
+  entryIndex[path] = entries.size();
+  entries.push_back(InputEntry{path, 1, relativeSubfolder(path, job.inputPath)});
+  if (!job.cliMode && inputAddedHook) inputAddedHook(path);
+  return true;
+}
+
+void removeInputFile(const std::string& path) {
+  const auto found = entryIndex.find(path);
+  if (found == entryIndex.end()) return;
+  entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(found->second));
+  entryIndex.clear();
+  for (size_t i = 0; i < entries.size(); ++i) entryIndex[entries[i].path] = i;
+}
+
+void clearInputList() {
+  entries.clear();
+  entryIndex.clear();
+}
+
+void setInputAddedHook(std::function<void(const std::string& path)> hook) { inputAddedHook = std::move(hook); }
+
+void resetBatchProgress() {
+  std::lock_guard<std::mutex> hold(progressLock);
+  batchProgress.processed = 0;
+  batchProgress.currentFile.clear();
+  batchProgress.lastDuration = 0;
+  batchProgress.doneCount = 0;
+  batchProgress.running = true;
+}
+
+void setBackgroundPaused(bool pause) {
+  {
+    std::lock_guard<std::mutex> hold(pauseMutex);
+    paused = pause;
+  }
+  pauseChanged.notify_all();
+}
+
+void waitWhilePaused() {
+  std::unique_lock<std::mutex> hold(pauseMutex);
+  pauseChanged.wait(hold, [] { return !paused; });
+}
+
+std::string relativeSubfolder(const std::string& path, const std::string& base) {
+  if (path.empty() || base.empty()) return {};
+  const std::string folder = pathPart(path);
+  if (folder.compare(0, base.size(), base) != 0) return {};
+  return folder.substr(base.size());
+}
+
+std::optional<std::string> normalizeFolder(const std::string& path, std::string_view incorrectMessage,
+                                           std::string_view invalidMessage) {
+  std::string folder = path;
+  if (folder.starts_with("..")) {
+    printLine(incorrectMessage);
+    return std::nullopt;
+  }
+  if (!folder.starts_with("/")) {
+    if (folder == ".")
+      folder.clear();
+    else if (folder.starts_with("./"))
+      folder.erase(0, 2);
+    folder = workingFolder() + folder;
+  }
+  if (folder.back() != '/') folder += '/';
+  if (fileSize(folder) != -2) {
+    printLine(invalidMessage);
+    return std::nullopt;
+  }
+  return folder;
+}
+
+bool classifyInput() {
+  const std::string input = job.inputPath;
+  if (job.runMode == "DEBUG") printLine("Input: " + input);
+  if (!extensionPart(input).empty()) {
+    job.currentInput = input;
+    job.inputPath.clear();
+    if (fileSize(input) <= 0) {
+      printLine("Error: Invalid input file");
+      return false;
+    }
+    return true;
+  }
+  const auto folder = normalizeFolder(input, "Error: Incorrect input folder", "Error: Invalid input folder");
+  if (!folder) return false;
+  job.inputPath = *folder;
+  return true;
+}
+
+int32_t scanFolderTree(const std::string& folder) {
+  VisitedFolders visited;
+  return walkFolder(folder, visited);
+}
+
+void folderScanThread() {
+  const std::string folder = job.inputPath;
+  VisitedFolders visited;
+  int32_t count = 0;
+  std::vector<std::string> names;
+  struct stat info {};
+  if (stat(folder.c_str(), &info) == 0 && listFolder(folder, names)) {
+    visited.insert({info.st_dev, info.st_ino});
+    int32_t handled = 0;
+    for (const std::string& name : names) {
+      waitWhilePaused();
+      if (!batchProgress.running) break;
+      publishProcessed(++handled);
+      count += handleEntry(folder, name, visited);
+    }
+  }
+  addToDoneCount(count);
+}
+
+void listFileScanThread() {
+  int32_t count = 0;
+  std::ifstream file(job.currentInput, std::ios::binary);
+  if (file) {
+    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    file.close();
+    int32_t accepted = 0;
+    for (const std::string& rawLine : splitListLines(decodeListFile(bytes))) {
+      waitWhilePaused();
+      if (!batchProgress.running) break;
+      std::string line = trimBlanks(rawLine);
+      if (line.empty()) continue;
+      const int64_t size = fileSize(line);
+      if (size == -1) continue;
+      publishProcessed(++accepted);
+      if (size == -2) {
+        if (line.back() != '/') line += '/';
+        count += scanFolderTree(line);
+      } else if (addInputFile(line)) {
+        ++count;
+      }
+    }
+  }
+  addToDoneCount(count);
+}
+
+int32_t expandInput() {
+  if (!job.inputPath.empty()) {
+    runOnScanner(folderScanThread);
+  } else if (const std::string extension = lowerAscii(extensionPart(job.currentInput));
+             extension == "txt" || extension == "lst") {
+    runOnScanner(listFileScanThread);
+  } else {
+    const int32_t added = addInputFile(job.currentInput) ? 1 : 0;
+    std::lock_guard<std::mutex> hold(progressLock);
+    batchProgress.doneCount = added;
+  }
+  std::lock_guard<std::mutex> hold(progressLock);
+  return batchProgress.doneCount;
+}
 
 }  // namespace trovabild

@@ -2,11 +2,96 @@
 // The process-wide input list and the progress record shared with a
 // background thread.
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace trovabild {
 
+/// One file of the input list. `path` is the key exactly as it was offered.
+struct InputEntry {
+  std::string path;
+  int32_t queued = 0;
+  /// The file's folder relative to the base folder of the scan that found it,
+  /// ending in "/" when not empty.
+  std::string subfolder;
+};
+
+/// Every entry, in the order of adding (the order conversion follows).
+const std::vector<InputEntry>& inputEntries();
+/// The entry with exactly this key, or nullptr.
+const InputEntry* findInputEntry(const std::string& path);
+
+/// Offers one path; true when it became a new entry. A path qualifies when
+/// its size is not 0 and its lower-cased extension is one of
+/// job.inputExtensions.
+bool addInputFile(const std::string& path);
+/// Deletes the entry with that exact key, if any.
+void removeInputFile(const std::string& path);
 /// Deletes every entry of the input list.
 void clearInputList();
+
+/// Called by addInputFile for every new entry while job.cliMode is 0, so the
+/// desktop window can show it. It may run on a scanner thread.
+void setInputAddedHook(std::function<void(const std::string& path)> hook);
+
+/// Progress shared between a background thread and the code that started it.
+/// Every field but `running` is read and written under progressLock.
+struct BatchProgress {
+  int32_t processed = 0;
+  std::string currentFile;
+  int64_t lastDuration = 0;  ///< milliseconds
+  int32_t doneCount = 0;
+  /// Cleared by the starter to ask the thread to stop between two files or
+  /// two top-level entries.
+  std::atomic<bool> running{false};
+};
+
+extern BatchProgress batchProgress;
+extern std::mutex progressLock;
+
+/// processed 0, currentFile "", lastDuration 0, doneCount 0, running 1.
+void resetBatchProgress();
+
+/// While paused, a background thread waits before its next file or entry
+/// (for example while the window asks whether to stop).
+void setBackgroundPaused(bool paused);
+/// Blocks while the pause flag is set. Called by the background threads.
+void waitWhilePaused();
+
+/// The folder relative to `base` of the file `path`: its folder part with
+/// `base` removed from the start, or "" when it does not start with `base`.
+std::string relativeSubfolder(const std::string& path, const std::string& base);
+
+/// Normalises a folder path: refused with `incorrectMessage` when it begins
+/// with "..", made absolute against the working directory, given a trailing
+/// "/", refused with `invalidMessage` when it is not an existing folder. The
+/// message is printed; nullopt means refused.
+std::optional<std::string> normalizeFolder(const std::string& path, std::string_view incorrectMessage,
+                                           std::string_view invalidMessage);
+
+/// Classifies job.inputPath as a file (sets job.currentInput) or a folder
+/// (normalises job.inputPath); prints the error line and returns false when
+/// the run must stop.
+bool classifyInput();
+
+/// Walks `folder` (ending in "/") and every folder below it, offering every
+/// file in byte order of the names; a folder already entered in this walk is
+/// not entered again. Returns the number of files added.
+int32_t scanFolderTree(const std::string& folder);
+
+/// Thread procedure: walks the folder in job.inputPath.
+void folderScanThread();
+/// Thread procedure: reads the list file named by job.currentInput.
+void listFileScanThread();
+
+/// Fills the input list from the classified input; returns the number of
+/// files added (also left in batchProgress.doneCount).
+int32_t expandInput();
 
 }  // namespace trovabild

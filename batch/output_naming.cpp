@@ -1,7 +1,223 @@
 #include "batch/output_naming.h"
 
+#include <locale.h>
+#include <wctype.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+#include "app/seams.h"
+#include "settings/settings.h"
+
 namespace trovabild {
 
-std::string buildOutputPath() { return {}; }
+namespace {
+
+// A locale for case mapping only; the process locale stays untouched.
+locale_t caseLocale() {
+  static const locale_t locale = newlocale(LC_CTYPE_MASK, "C.UTF-8", static_cast<locale_t>(nullptr));
+  return locale;
+}
+
+// Decodes one UTF-8 sequence at `i`; returns its length, or 0 when the bytes
+// there are not valid UTF-8.
+size_t decodeUtf8(const std::string& text, size_t i, uint32_t& code) {
+  const auto lead = static_cast<unsigned char>(text[i]);
+  size_t length = 0;
+  if (lead < 0x80) {
+    code = lead;
+    return 1;
+  }
+  if ((lead & 0xE0) == 0xC0) {
+    length = 2;
+    code = lead & 0x1F;
+  } else if ((lead & 0xF0) == 0xE0) {
+    length = 3;
+    code = lead & 0x0F;
+  } else if ((lead & 0xF8) == 0xF0) {
+    length = 4;
+    code = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (i + length > text.size()) return 0;
+  for (size_t k = 1; k < length; ++k) {
+    const auto byte = static_cast<unsigned char>(text[i + k]);
+    if ((byte & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte & 0x3F);
+  }
+  return length;
+}
+
+void encodeUtf8(std::string& out, uint32_t code) {
+  if (code < 0x80) {
+    out += static_cast<char>(code);
+  } else if (code < 0x800) {
+    out += static_cast<char>(0xC0 | (code >> 6));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else if (code < 0x10000) {
+    out += static_cast<char>(0xE0 | (code >> 12));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code >> 18));
+    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code & 0x3F));
+  }
+}
+
+uint32_t mapCase(uint32_t code, bool upper) {
+  if (code < 0x80) {
+    if (upper && code >= 'a' && code <= 'z') return code - 'a' + 'A';
+    if (!upper && code >= 'A' && code <= 'Z') return code - 'A' + 'a';
+    return code;
+  }
+  const locale_t locale = caseLocale();
+  if (locale == static_cast<locale_t>(nullptr)) return code;
+  const wint_t mapped = upper ? towupper_l(static_cast<wint_t>(code), locale)
+                              : towlower_l(static_cast<wint_t>(code), locale);
+  return static_cast<uint32_t>(mapped);
+}
+
+// Maps the case of the characters from the `from`-th on; the ones before
+// keep theirs.
+std::string convertCase(const std::string& text, bool upper, size_t from = 0) {
+  std::string out;
+  out.reserve(text.size());
+  size_t character = 0;
+  for (size_t i = 0; i < text.size();) {
+    uint32_t code = 0;
+    const size_t length = decodeUtf8(text, i, code);
+    if (length == 0) {
+      out += text[i++];
+    } else {
+      encodeUtf8(out, character >= from ? mapCase(code, upper) : code);
+      i += length;
+    }
+    ++character;
+  }
+  return out;
+}
+
+// First character upper case, the rest lower case.
+std::string titleText(const std::string& text) {
+  if (text.empty()) return text;
+  uint32_t code = 0;
+  size_t length = decodeUtf8(text, 0, code);
+  if (length == 0) length = 1;
+  return upperText(text.substr(0, length)) + lowerText(text.substr(length));
+}
+
+std::string baseName() {
+  const std::string& input = job.currentInput;
+  const size_t slash = input.rfind('/');
+  return stripExtension(slash == std::string::npos ? input : input.substr(slash + 1));
+}
+
+std::string padded(int32_t value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%05d", static_cast<int>(value));
+  return buffer;
+}
+
+std::string twoDigits(int value) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%02d", value);
+  return buffer;
+}
+
+std::tm localClock() {
+  const std::time_t now = currentTime();
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
+std::string tokenValue(std::string_view token) {
+  if (token == "%filename%") return baseName();
+  if (token == "%filename[u]%") return upperText(baseName());
+  if (token == "%filename[l]%") return lowerText(baseName());
+  if (token == "%filename[t]%") return titleText(baseName());
+  if (token == "%ext%") return job.outputExtension;
+  if (token == "%ext[u]%") return upperText(job.outputExtension);
+  if (token == "%ext[t]%") return titleText(job.outputExtension);
+  if (token == "%yyyy%") return std::to_string(localClock().tm_year + 1900);
+  if (token == "%mm%") return twoDigits(localClock().tm_mon + 1);
+  if (token == "%dd%") return twoDigits(localClock().tm_mday);
+  if (token == "%hh%") return twoDigits(localClock().tm_hour);
+  if (token == "%ii%") return twoDigits(localClock().tm_min);
+  if (token == "%ss%") return twoDigits(localClock().tm_sec);
+  if (token == "%bpp%") return std::to_string(job.targetBpp);
+  if (token == "%width%") return std::to_string(job.imageWidth);
+  if (token == "%height%") return std::to_string(job.imageHeight);
+  if (token == "%rnd%") return padded(job.randomNumber);
+  if (token == "%n%") return padded(job.counter);
+  return std::string(token);
+}
+
+char lowerAsciiChar(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+// Position of `token` (lower case ASCII) in `text` from `from` on, ignoring
+// ASCII letter case; npos when absent.
+size_t findIgnoringCase(const std::string& text, std::string_view token, size_t from) {
+  if (token.empty() || text.size() < token.size()) return std::string::npos;
+  for (size_t i = from; i + token.size() <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < token.size() && lowerAsciiChar(text[i + k]) == token[k]) ++k;
+    if (k == token.size()) return i;
+  }
+  return std::string::npos;
+}
+
+}  // namespace
+
+std::string upperText(const std::string& text) { return convertCase(text, true); }
+std::string lowerText(const std::string& text) { return convertCase(text, false); }
+
+std::string expandNameTokens(const std::string& text, std::string_view token) {
+  size_t found = findIgnoringCase(text, token, 0);
+  if (found == std::string::npos) return text;
+  const std::string value = tokenValue(token);
+  std::string result;
+  size_t from = 0;
+  while (found != std::string::npos) {
+    result.append(text, from, found - from);
+    result += value;
+    from = found + token.size();
+    found = findIgnoringCase(text, token, from);
+  }
+  result.append(text, from, std::string::npos);
+  return result;
+}
+
+std::string buildOutputName() {
+  std::string name = lowerText(settings.filenameMask);
+  if (name.empty()) name = kDefaultFilenameMask;
+  for (std::string_view token : kNameTokens)
+    if (name.find(token) != std::string::npos) name = expandNameTokens(name, token);
+  return name;
+}
+
+std::string buildOutputPath() {
+  std::string path = job.outputFolder;
+  if (settings.keepSubfolders) path += job.currentSubfolder;
+  return path + buildOutputName();
+}
+
+std::string expandWatermarkTokens() {
+  std::string text = settings.wmText;
+  if (std::count(text.begin(), text.end(), '%') < 2) return text;
+  const std::string lowered = lowerText(text);
+  for (std::string_view token : kNameTokens)
+    if (lowered.find(token) != std::string::npos) text = expandNameTokens(text, token);
+  return text;
+}
+
+std::string stripExtension(const std::string& name) {
+  const size_t dot = name.rfind('.');
+  return dot == std::string::npos ? name : name.substr(0, dot);
+}
 
 }  // namespace trovabild

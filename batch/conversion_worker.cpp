@@ -1,0 +1,114 @@
+#include "batch/conversion_worker.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <ctime>
+#include <vector>
+
+#include "app/console.h"
+#include "app/seams.h"
+#include "batch/input_list.h"
+#include "batch/paths.h"
+#include "imaging/conversion.h"
+#include "imaging/format_detection.h"
+#include "settings/settings.h"
+
+namespace trovabild {
+
+namespace {
+
+int64_t monotonicMilliseconds() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+// A stored date counts seconds as if local wall-clock time were UTC; read it
+// as a broken-down local time and let mktime find the real instant.
+std::time_t instantOfLocalSeconds(int32_t localSeconds) {
+  const std::time_t value = localSeconds;
+  std::tm broken{};
+  gmtime_r(&value, &broken);
+  broken.tm_isdst = -1;
+  return mktime(&broken);
+}
+
+void setModificationTime(const std::string& path, const timespec& when) {
+  const timespec times[2] = {{0, UTIME_OMIT}, when};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+}  // namespace
+
+void applyFileTimestamp(const std::string& path, const std::string& input) {
+  if (settings.fileTimestamp == 1) {
+    struct stat info {};
+    if (stat(input.c_str(), &info) == 0) setModificationTime(path, info.st_mtim);
+  } else if (settings.fileTimestamp == 2) {
+    setModificationTime(path, timespec{instantOfLocalSeconds(settings.customTimestamp), 0});
+  }
+}
+
+void ensureOutputSubfolders() {
+  if (fileSize(job.outputFolder + job.currentSubfolder) == -2) return;
+  std::string folder = job.outputFolder;
+  const std::string& subfolder = job.currentSubfolder;
+  size_t start = 0;
+  for (size_t slash = subfolder.find('/'); slash != std::string::npos; slash = subfolder.find('/', start)) {
+    folder += subfolder.substr(start, slash - start + 1);
+    start = slash + 1;
+    if (fileSize(folder) != -2) mkdir(folder.c_str(), 0777);
+  }
+}
+
+int conversionWorker(int) {
+  const bool verbose = job.cliMode && job.runMode == "DEBUG";
+  int32_t index = 0;
+  int32_t converted = 0;
+  int64_t duration = 0;
+  // The list is not changed while the worker runs, so indices stay valid.
+  const std::vector<InputEntry>& entries = inputEntries();
+  for (size_t i = 0; i < entries.size(); ++i) {
+    waitWhilePaused();
+    if (!batchProgress.running) break;
+    ++index;
+    job.currentInput = entries[i].path;
+    job.currentSubfolder = entries[i].subfolder;
+    {
+      std::lock_guard<std::mutex> hold(progressLock);
+      batchProgress.processed = index;
+      batchProgress.currentFile = job.currentInput;
+      batchProgress.lastDuration = duration;
+    }
+    if (settings.keepSubfolders) ensureOutputSubfolders();
+    if (verbose) {
+      printLine("Processing: " + job.currentInput);
+      printLine("File Format: " + detectFormat(job.currentInput));
+    }
+    const int64_t start = monotonicMilliseconds();
+    std::vector<std::string> written;
+    const bool success = convertCurrentFile(written);
+    if (success && written.empty() && !job.outputFile.empty()) written.push_back(job.outputFile);
+    // Every file that was written is reported and stamped, even when a later
+    // image of the same icon failed.
+    for (const std::string& path : written) {
+      if (verbose) printLine("[OK] Saving As: " + path);
+      applyFileTimestamp(path, job.currentInput);
+    }
+    if (success) {
+      ++converted;
+      duration = std::max<int64_t>(monotonicMilliseconds() - start, 1000);
+      job.randomNumber = randomInt(1, 99999);
+      ++job.counter;
+    } else {
+      duration = 0;
+      if (verbose) printLine("[ERROR] Unable to convert the file!");
+    }
+  }
+  std::lock_guard<std::mutex> hold(progressLock);
+  batchProgress.doneCount = converted;
+  return 0;
+}
+
+}  // namespace trovabild

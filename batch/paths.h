@@ -1,0 +1,24 @@
+#pragma once
+// Small path operations shared by the batch engine and the desktop window.
+
+#include <cstdint>
+#include <string>
+
+namespace trovabild {
+
+/// The byte size of the file at `path` (links followed), -1 when nothing
+/// exists there, -2 for a folder. Trailing "/" are ignored.
+int64_t fileSize(const std::string& path);
+
+/// The text up to and including the last "/", or "" when there is none.
+std::string pathPart(const std::string& path);
+
+/// The text after the last "." of the last path component, up to the end or a
+/// double quote; "" when the component has no ".", starts with it, or a blank
+/// follows it.
+std::string extensionPart(const std::string& path);
+
+/// ASCII lower-casing, for extensions and keywords.
+std::string lowerAscii(std::string text);
+
+}  // namespace trovabild
