@@ -1,5 +1,7 @@
 #include "online/update_check.h"
 
+#include "app/program.h"
+
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -14,6 +16,8 @@
 #include <new>
 
 namespace trovabild {
+
+static_assert(kBuildNumber == kVersion, "the update check compares with the program's own version");
 
 const char* const kUpdateDataUrl = "http://www.pixmundo.net/files/trovabild.dat";
 
@@ -147,13 +151,6 @@ bool statusIsOk(const std::string& response) {
   return rest.rfind("200", 0) == 0 && (rest.size() == 3 || rest[3] == ' ');
 }
 
-std::string versionOf(int number) {
-  std::string digits = std::to_string(number);
-  std::string text = digits.substr(0, 1) + "." + digits.substr(1, 1) + "." + digits.substr(2);
-  if (!text.empty() && text.back() == '0') text = text.substr(0, 3);
-  return text;
-}
-
 }  // namespace
 
 std::string updateDataUrl() {
@@ -187,8 +184,7 @@ std::string HttpGetText(const std::string& url, const std::string& userAgent, in
 }
 
 UpdateStatus fetchUpdateStatus(int waitMs) {
-  std::string userAgent = "Trovabild " + versionOf(kBuildNumber);
-  std::string text = HttpGetText(updateDataUrl(), userAgent, waitMs);
+  std::string text = HttpGetText(updateDataUrl(), titleText(), waitMs);
   int newest = 0;
   for (char c : text) {
     if (c < '0' || c > '9') break;
