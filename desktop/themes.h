@@ -40,6 +40,10 @@ const std::vector<ThemeInfo>& themeList();
 std::string themesFolder();
 /// Replaces the themes folder (tests); "" returns to the search above.
 void setThemesFolder(const std::string& folder);
+/// The program's HTML manual (index.html) found the same way: beside the
+/// executable (manual/), installed (share/trovabild/manual/) or in the
+/// source tree (docs/manual/). "" when none is found.
+std::string manualIndexPath();
 
 /// Fills the theme list from the *.zip files of the themes folder.
 void ScanThemes();
