@@ -1,7 +1,190 @@
 #include "imaging/conversion.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "app/seams.h"
+#include "batch/output_naming.h"
+#include "imaging/colour.h"
+#include "imaging/frame.h"
+#include "imaging/geometry.h"
+#include "imaging/ico_guard.h"
+#include "imaging/output_depth.h"
+#include "imaging/watermark.h"
+#include "settings/settings.h"
+
 namespace trovabild {
 
-bool convertCurrentFile(std::vector<std::string>&) { return false; }
+namespace {
+
+enum FrameLoading { kAll = 0, kFirst = 1, kMiddle = 2, kLast = 3, kRandom = 4 };
+
+// One frame presented to FreeImage's icon reader as an icon file of its own:
+// a one-entry directory followed by the frame's bytes, read straight from the
+// buffer. The reader therefore cannot reach anything outside the frame.
+class FrameStream {
+ public:
+  FrameStream(std::span<const uint8_t> file, const IconFrameInfo& frame)
+      : body_(file.subspan(frame.offset, frame.size)) {
+    const uint8_t header[kHeaderSize] = {
+        0, 0, 1, 0, 1, 0,                                   // reserved, type 1, one entry
+        static_cast<uint8_t>(frame.width), static_cast<uint8_t>(frame.height), 0, 0,
+        1, 0, static_cast<uint8_t>(frame.bpp), 0,           // planes, bit count
+        static_cast<uint8_t>(frame.size), static_cast<uint8_t>(frame.size >> 8),
+        static_cast<uint8_t>(frame.size >> 16), static_cast<uint8_t>(frame.size >> 24),
+        kHeaderSize, 0, 0, 0};                              // data right after the entry
+    std::memcpy(header_, header, kHeaderSize);
+  }
+
+  Image load() {
+    FreeImageIO io{};
+    io.read_proc = &FrameStream::read;
+    io.seek_proc = &FrameStream::seek;
+    io.tell_proc = &FrameStream::tell;
+    // ICO_MAKEALPHA turns the AND mask of palette and 24-bit frames into alpha.
+    return Image(FreeImage_LoadFromHandle(FIF_ICO, &io, static_cast<fi_handle>(this), ICO_MAKEALPHA));
+  }
+
+ private:
+  static constexpr size_t kHeaderSize = 22;
+
+  size_t length() const { return kHeaderSize + body_.size(); }
+
+  static unsigned DLL_CALLCONV read(void* buffer, unsigned size, unsigned count, fi_handle handle) {
+    auto* self = static_cast<FrameStream*>(handle);
+    if (size == 0 || count == 0 || self->position_ >= self->length()) return 0;
+    const size_t wanted = std::min<size_t>(size_t{size} * count, self->length() - self->position_);
+    const size_t items = wanted / size;  // only whole items are delivered
+    size_t left = items * size;
+    auto* out = static_cast<uint8_t*>(buffer);
+    while (left > 0) {
+      const size_t at = self->position_;
+      size_t n;
+      if (at < kHeaderSize) {
+        n = std::min(left, kHeaderSize - at);
+        std::memcpy(out, self->header_ + at, n);
+      } else {
+        n = std::min(left, self->body_.size() - (at - kHeaderSize));
+        std::memcpy(out, self->body_.data() + (at - kHeaderSize), n);
+      }
+      out += n;
+      left -= n;
+      self->position_ += n;
+    }
+    return static_cast<unsigned>(items);
+  }
+
+  static int DLL_CALLCONV seek(fi_handle handle, long offset, int origin) {
+    auto* self = static_cast<FrameStream*>(handle);
+    long base = 0;
+    if (origin == SEEK_CUR) base = static_cast<long>(self->position_);
+    else if (origin == SEEK_END) base = static_cast<long>(self->length());
+    else if (origin != SEEK_SET) return -1;
+    const long target = base + offset;
+    if (target < 0 || static_cast<size_t>(target) > self->length()) return -1;
+    self->position_ = static_cast<size_t>(target);
+    return 0;
+  }
+
+  static long DLL_CALLCONV tell(fi_handle handle) {
+    return static_cast<long>(static_cast<FrameStream*>(handle)->position_);
+  }
+
+  uint8_t header_[kHeaderSize];
+  std::span<const uint8_t> body_;
+  size_t position_ = 0;
+};
+
+}  // namespace
+
+FrameRange selectFrames(int icoFrameLoading, int count) {
+  if (count <= 0) return {0, 0};
+  switch (icoFrameLoading) {
+    case kFirst: return {0, 1};
+    case kMiddle: {
+      const int end = (count + 1) / 2;
+      return {end - 1, end};
+    }
+    case kLast: return {count - 1, count};
+    case kRandom: {
+      const int end = std::clamp(randomInt(1, count), 1, count);
+      return {end - 1, end};
+    }
+    default: return {0, count};
+  }
+}
+
+Image flattenTransparency(Image image) {
+  if (!image || !FreeImage_IsTransparent(image.get())) return image;
+  // FreeImage composites 8-bit palette and 32-bit images only.
+  if (image.bpp() != 8 && image.bpp() != 32) {
+    image = Image(FreeImage_ConvertTo32Bits(image.get()));
+    if (!image) return image;
+  }
+  RGBQUAD white{};
+  white.rgbRed = white.rgbGreen = white.rgbBlue = 255;
+  return Image(FreeImage_Composite(image.get(), FALSE, &white, nullptr));
+}
+
+std::string numberedPath(const std::string& outputFile, const std::string& extension, int number) {
+  const long at = static_cast<long>(outputFile.size()) - static_cast<long>(extension.size()) - 1;
+  const size_t position = static_cast<size_t>(std::clamp<long>(at, 0, static_cast<long>(outputFile.size())));
+  std::string path = outputFile;
+  path.insert(position, "[" + std::to_string(number) + "]");
+  return path;
+}
+
+bool convertIconData(std::span<const uint8_t> data, const OutputNamer& nameOutput,
+                     std::vector<std::string>& written) {
+  written.clear();
+  const std::optional<std::vector<IconFrameInfo>> frames = inspectIcon(data);
+  if (!frames) return false;
+  const int count = static_cast<int>(frames->size());
+  const FrameRange range = selectFrames(settings.icoFrameLoading, count);
+  const bool numbered = (settings.icoFrameLoading < kFirst || settings.icoFrameLoading > kRandom) && count > 1;
+
+  bool result = false;
+  for (int k = range.first; k < range.end; ++k) {
+    const IconFrameInfo& info = (*frames)[static_cast<size_t>(k)];
+    if (!info.valid) continue;  // never handed to the decoder
+    Image image = FrameStream(data, info).load();
+    if (!image || image.width() == 0 || image.height() == 0) continue;
+    // The depth stored in the file: loading with the mask as alpha makes
+    // every bitmap frame 32 bits.
+    job.sourceBpp = info.png ? image.bpp() : info.bpp;
+
+    image = rotateImage(std::move(image));
+    int width = image.width(), height = image.height();
+    image = resizeImage(std::move(image), width, height);
+    width = image.width();
+    height = image.height();
+    image = flattenTransparency(std::move(image));
+    image = flipImage(std::move(image));
+    image = adjustColors(std::move(image));
+    image = makeGreyscale(std::move(image));
+    image = applyThreshold(std::move(image));
+    image = applyDither(std::move(image));
+
+    job.imageWidth = width;
+    job.imageHeight = height;
+    if (job.autoBpp) job.targetBpp = automaticDepth(image);
+    image = drawFrame(std::move(image), width, height);
+    image = applyWatermark(std::move(image), width, height);
+    image = convertToOutputDepth(std::move(image));
+
+    job.outputFile = nameOutput();
+    const std::string path = numbered ? numberedPath(job.outputFile, job.outputExtension, k + 1) : job.outputFile;
+    result = saveImage(image, job.outputFif, path, job.saveFlags);
+    if (result) written.push_back(path);
+  }
+  return result;
+}
+
+bool convertCurrentFile(std::vector<std::string>& written) {
+  written.clear();
+  const std::optional<std::vector<uint8_t>> data = readWholeFile(job.currentInput, kMaxIconFileSize);
+  if (!data) return false;
+  return convertIconData(*data, buildOutputPath, written);
+}
 
 }  // namespace trovabild

@@ -2,13 +2,41 @@
 // Converts one input file: open the icon, choose its frames, run each through
 // the pipeline, name and save it.
 
+#include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "imaging/image.h"
 
 namespace trovabild {
 
 /// Converts job.currentInput; true when the last attempted save succeeded.
 /// `written` receives the path of every file actually written, in order.
 bool convertCurrentFile(std::vector<std::string>& written);
+
+/// Gives the output path of the frame about to be saved (the batch uses
+/// buildOutputPath).
+using OutputNamer = std::function<std::string()>;
+
+/// The same conversion for an icon file already read into memory; the file is
+/// never read again. Frames are numbered into the names as for a file.
+bool convertIconData(std::span<const uint8_t> data, const OutputNamer& nameOutput,
+                     std::vector<std::string>& written);
+
+/// The frames [first, end) that `icoFrameLoading` selects out of `count`.
+struct FrameRange {
+  int first = 0;
+  int end = 0;
+};
+FrameRange selectFrames(int icoFrameLoading, int count);
+
+/// Composites a transparent image over opaque white (24 bits); other images
+/// are handed on unchanged.
+Image flattenTransparency(Image image);
+
+/// `outputFile` with "[number]" put right before the dot of the extension.
+std::string numberedPath(const std::string& outputFile, const std::string& extension, int number);
 
 }  // namespace trovabild

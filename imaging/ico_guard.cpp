@@ -1,0 +1,135 @@
+#include "imaging/ico_guard.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace trovabild {
+
+namespace {
+
+constexpr size_t kIconHeaderSize = 6;
+constexpr size_t kDirectoryEntrySize = 16;
+constexpr size_t kInfoHeaderSize = 40;  // BITMAPINFOHEADER
+constexpr uint8_t kPngSignature[8] = {137, 80, 78, 71, 13, 10, 26, 10};
+constexpr size_t kPngHeadSize = 8 + 8 + 13 + 4;  // signature, IHDR chunk with its CRC
+
+uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint32_t le32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
+}
+uint32_t be32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 |
+         static_cast<uint32_t>(p[2]) << 8 | static_cast<uint32_t>(p[3]);
+}
+
+/// Bytes of one DWORD-aligned row of `width` pixels at `bpp` bits.
+uint64_t rowBytes(uint64_t width, uint64_t bpp) { return (width * bpp + 31) / 32 * 4; }
+
+bool checkPngFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
+  if (bytes.size() < kPngHeadSize) return false;
+  const uint8_t* p = bytes.data() + 8;
+  if (be32(p) != 13 || std::memcmp(p + 4, "IHDR", 4) != 0) return false;
+  const uint32_t width = be32(p + 8), height = be32(p + 12);
+  const uint8_t depth = p[16], colourType = p[17];
+  if (width < 1 || width > kMaxIconSide || height < 1 || height > kMaxIconSide) return false;
+  if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) return false;
+  if (colourType != 0 && colourType != 2 && colourType != 3 && colourType != 4 && colourType != 6)
+    return false;
+  frame.png = true;
+  frame.width = static_cast<int>(width);
+  frame.height = static_cast<int>(height);
+  return true;
+}
+
+// The decoder reads the header, a full palette for 1 to 8 bits (whatever
+// biClrUsed says), the colour rows and, because frames are loaded with their
+// AND mask turned into alpha, the mask rows for every depth below 32.
+bool checkBitmapFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
+  if (bytes.size() < kInfoHeaderSize) return false;
+  const uint8_t* h = bytes.data();
+  const uint32_t headerSize = le32(h);
+  const int32_t width = static_cast<int32_t>(le32(h + 4));
+  const int32_t doubleHeight = static_cast<int32_t>(le32(h + 8));
+  const uint16_t planes = le16(h + 12), bpp = le16(h + 14);
+  const uint32_t compression = le32(h + 16);
+  if (headerSize != kInfoHeaderSize) return false;
+  if (planes > 1 || compression != 0) return false;  // some writers leave planes 0
+  if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
+  const int32_t height = doubleHeight / 2;
+  if (width < 1 || width > kMaxIconSide || height < 1 || height > kMaxIconSide) return false;
+  uint64_t needed = kInfoHeaderSize;
+  if (bpp <= 8) needed += (uint64_t{1} << bpp) * 4;
+  needed += static_cast<uint64_t>(height) * rowBytes(static_cast<uint64_t>(width), bpp);
+  if (bpp < 32) needed += static_cast<uint64_t>(height) * rowBytes(static_cast<uint64_t>(width), 1);
+  if (needed > bytes.size()) return false;
+  frame.width = width;
+  frame.height = height;
+  frame.bpp = bpp;
+  return true;
+}
+
+}  // namespace
+
+std::optional<std::vector<IconFrameInfo>> inspectIcon(std::span<const uint8_t> data) {
+  if (data.size() < kIconHeaderSize || data.size() > kMaxIconFileSize) return std::nullopt;
+  const uint16_t reserved = le16(data.data()), type = le16(data.data() + 2);
+  const uint16_t count = le16(data.data() + 4);
+  if (reserved != 0 || type != 1 || count < 1 || count > kMaxIconFrames) return std::nullopt;
+  const size_t directoryEnd = kIconHeaderSize + count * kDirectoryEntrySize;
+  if (directoryEnd > data.size()) return std::nullopt;
+
+  std::vector<IconFrameInfo> frames(count);
+  int64_t pixels = 0;
+  bool anyValid = false;
+  for (size_t k = 0; k < count; ++k) {
+    const uint8_t* entry = data.data() + kIconHeaderSize + k * kDirectoryEntrySize;
+    const size_t size = le32(entry + 8), offset = le32(entry + 12);
+    IconFrameInfo& frame = frames[k];
+    // The frame's bytes must lie inside the file, after the directory.
+    if (offset < directoryEnd || offset > data.size() || size > data.size() - offset) continue;
+    frame.offset = offset;
+    frame.size = size;
+    const std::span<const uint8_t> bytes = data.subspan(offset, size);
+    const bool isPng = bytes.size() >= 8 && std::memcmp(bytes.data(), kPngSignature, 8) == 0;
+    frame.valid = isPng ? checkPngFrame(bytes, frame) : checkBitmapFrame(bytes, frame);
+    if (!frame.valid) continue;
+    pixels += int64_t{frame.width} * frame.height;
+    anyValid = true;
+  }
+  if (!anyValid || pixels > kMaxIconPixels) return std::nullopt;
+  return frames;
+}
+
+std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, size_t maxSize) {
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return std::nullopt;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
+      static_cast<uint64_t>(info.st_size) > maxSize) {
+    close(fd);
+    return std::nullopt;
+  }
+  // Never more than the size seen at open, even if the file grows meanwhile.
+  std::vector<uint8_t> bytes(static_cast<size_t>(info.st_size));
+  size_t got = 0;
+  while (got < bytes.size()) {
+    const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      close(fd);
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    got += static_cast<size_t>(n);
+  }
+  close(fd);
+  bytes.resize(got);
+  return bytes;
+}
+
+}  // namespace trovabild
