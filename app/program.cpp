@@ -1,22 +1,81 @@
 #include "app/program.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <vector>
 
 #include "app/console.h"
+#include "app/desktop_loader.h"
+#include "app/messages.h"
+#include "batch/batch_driver.h"
+#include "cli/options.h"
+#include "cli/usage.h"
+#include "settings/settings.h"
 
 namespace trovabild {
 
 namespace {
+
 int argumentCount = 0;
 char** arguments = nullptr;
+int instanceLock = -1;
+
+// The folder that holds the single-instance lock: the user's runtime folder,
+// else a private folder of the user under /tmp. "" when neither is usable.
+std::string lockFolder() {
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  struct stat info {};
+  if (runtime != nullptr && *runtime == '/' && stat(runtime, &info) == 0 && S_ISDIR(info.st_mode))
+    return std::string(runtime) + "/";
+  const std::string folder = "/tmp/trovabild-" + std::to_string(getuid());
+  if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return "";
+  // Refuse a folder someone else made (or a link) in the shared /tmp.
+  if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) return "";
+  return folder + "/";
+}
+
+enum class LockResult { acquired, heldElsewhere, unavailable };
+
+LockResult takeInstanceLock() {
+  const std::string folder = lockFolder();
+  if (folder.empty()) return LockResult::unavailable;
+  const std::string path = folder + titleText() + ".lock";
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return LockResult::unavailable;
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const bool held = errno == EWOULDBLOCK;
+    close(fd);
+    return held ? LockResult::heldElsewhere : LockResult::unavailable;
+  }
+  instanceLock = fd;  // held until the process ends
+  return LockResult::acquired;
+}
+
+std::vector<std::string> parameterList() {
+  std::vector<std::string> list;
+  for (int i = 0; i < parameterCount(); ++i) list.emplace_back(parameter(i));
+  return list;
+}
+
+[[noreturn]] void endConsole(ExitStatus status) {
+  closeConsole();
+  endProgram(status);
+}
+
 }  // namespace
 
 std::string versionText(int version) {
   std::string text = std::to_string(version);
   if (text.size() > 1) text.insert(1, ".");
   if (text.size() > 3) text.insert(3, ".");
-  if (!text.empty() && text.back() == '0') text.resize(std::min<size_t>(text.size(), 3));
+  if (text.size() > 3 && text.back() == '0') text.resize(3);
   return text;
 }
 
@@ -28,21 +87,86 @@ const char* parameter(int index) {
   return index >= 0 && index < parameterCount() ? arguments[index + 1] : "";
 }
 
-std::string executableStem() { return "trovabildcmd"; }
+std::string executableStem() {
+  char buffer[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  std::string path = length > 0 ? std::string(buffer, static_cast<size_t>(length))
+                                : (argumentCount > 0 && arguments[0] != nullptr ? arguments[0] : "trovabildcmd");
+  path = path.substr(path.rfind('/') + 1);
+  const size_t dot = path.rfind('.');
+  if (dot != std::string::npos && dot > 0) path.resize(dot);
+  return path;
+}
 
-bool runCommandLine() { return false; }
+bool runCommandLine() {
+  if (parameterCount() == 0) return false;
+  resetJob();
+  resetSettings(true);
+  loadMessageTable();
+
+  const std::string first = optionName(parameter(0));
+  if (first == "-U") endProgram(static_cast<ExitStatus>(
+                         runDesktopModule(argumentCount, arguments, DesktopRequest::uninstall, "")));
+  if (first == "-T") {
+    job.runMode = "T";
+    const std::string folder = optionValue(parameter(1));
+    endProgram(static_cast<ExitStatus>(
+        runDesktopModule(argumentCount, arguments, DesktopRequest::screenshot, folder.c_str())));
+  }
+  if (first == "-V" || first == "--VERSION") {
+    openConsole();
+    setConsoleTitle(titleText());
+    printVersion();
+    endConsole(ExitStatus::ok);
+  }
+  if (first == "-H" || first == "-?" || first == "--HELP") {
+    openConsole();
+    setConsoleTitle(titleText());
+    printUsage();
+    endConsole(ExitStatus::ok);
+  }
+
+  RunFlags flags;
+  const std::string error = parseOptions(parameterList(), flags);
+  if (!error.empty()) {
+    openConsole();
+    setConsoleTitle(titleText());
+    printLine("Error: " + error);
+    if (flags.pause) waitForKey();  // only when -p came before the failing option
+    endConsole(ExitStatus::failed);
+  }
+  if (job.cliMode) {
+    openConsole();
+    setConsoleTitle(titleText());
+    if (!flags.quiet) printBanner();
+    const ExitStatus status = runBatch(flags.quiet);
+    if (flags.pause) {
+      printLine("Press any key to exit.");
+      waitForKey();
+    }
+    endConsole(status);
+  }
+  // No input named: the desktop window runs with its own preferences.
+  return false;
+}
 
 void endProgram(ExitStatus status) {
   closeConsole();
   std::fflush(stdout);
+  std::fflush(stderr);
+  if (instanceLock >= 0) close(instanceLock);
   std::exit(static_cast<int>(status));
 }
 
 int programMain(int argc, char** argv) {
   argumentCount = argc;
   arguments = argv;
-  std::fputs("trovabildcmd: not yet built\n", stderr);
-  return 1;
+  // Another instance (window or console) is running: end at once, silently.
+  // A lock that cannot be made at all does not stop the program.
+  if (takeInstanceLock() == LockResult::heldElsewhere) endProgram(ExitStatus::failed);
+  if (!runCommandLine())
+    endProgram(static_cast<ExitStatus>(runDesktopModule(argc, argv, DesktopRequest::window, "")));
+  endProgram(ExitStatus::ok);
 }
 
 }  // namespace trovabild

@@ -1,0 +1,61 @@
+#include "app/desktop_loader.h"
+
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdio>
+#include <string>
+
+namespace trovabild {
+
+namespace {
+
+constexpr const char* kModuleName = "trovabild_desktop.so";
+constexpr const char* kEntryName = "trovabildRunDesktop";
+using DesktopEntry = int (*)(int, char**, int, const char*);
+
+std::string executableFolder() {
+  char buffer[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (length <= 0) return "./";
+  const std::string path(buffer, static_cast<size_t>(length));
+  return path.substr(0, path.rfind('/') + 1);
+}
+
+}  // namespace
+
+int runDesktopModule(int argc, char** argv, DesktopRequest request, const char* argument) {
+  const std::string folder = executableFolder();
+  const std::string candidates[] = {folder + kModuleName, folder + "../lib/trovabild/" + kModuleName};
+  void* module = nullptr;
+  std::string loadError;
+  for (const std::string& candidate : candidates) {
+    if (access(candidate.c_str(), F_OK) != 0) continue;
+    module = dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module != nullptr) break;
+    if (loadError.empty()) {
+      const char* reason = dlerror();
+      loadError = reason != nullptr ? reason : candidate;
+    }
+  }
+  if (module == nullptr) {
+    if (loadError.empty())
+      std::fputs("trovabildcmd: the desktop window is not part of this build; use -h for the console options\n",
+                 stderr);
+    else
+      std::fprintf(stderr, "trovabildcmd: the desktop window could not be loaded: %s\n", loadError.c_str());
+    return 1;
+  }
+  auto entry = reinterpret_cast<DesktopEntry>(dlsym(module, kEntryName));
+  if (entry == nullptr) {
+    std::fputs("trovabildcmd: the desktop window is not part of this build; use -h for the console options\n",
+               stderr);
+    return 1;
+  }
+  // The module stays loaded until the process ends: the toolkit keeps
+  // handlers and threads of its own.
+  return entry(argc, argv, static_cast<int>(request), argument != nullptr ? argument : "");
+}
+
+}  // namespace trovabild

@@ -1,0 +1,66 @@
+#pragma once
+// Command-line options: how a parameter splits into name and value, the
+// table of long options (shared with profile files), and the parse.
+
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+#include "settings/settings.h"
+
+namespace trovabild {
+
+enum class OptionValueType { number, decimal, word, text, flag };
+
+/// One long option: where its value goes, and the step it switches on.
+struct OptionSpec {
+  const char* name;  ///< upper-cased, with its two dashes
+  OptionValueType type;
+  int kind;  ///< vocabulary list of a word option, else -1
+  std::variant<std::monostate, int32_t Settings::*, int8_t Settings::*, float Settings::*, std::string Settings::*>
+      field;
+  int8_t flagValue;               ///< what a flag option stores in its field
+  int8_t Settings::*switchField;  ///< step switched on by the option, or null
+  int8_t switchValue;
+};
+
+/// Every long option that sets a Settings field (not --PROFILE and not the
+/// path, mode and screen options).
+const std::vector<OptionSpec>& optionTable();
+/// The option of that upper-cased name, or null. In a profile the frame
+/// opacity is called --WM-SOLID-OPACITY instead of --FR-SOLID-OPACITY.
+const OptionSpec* findOption(std::string_view upperName, bool inProfile);
+/// Stores `value` into the option's field by its type and switches the
+/// option's step on. Text is stored as given.
+void applyOption(const OptionSpec& option, std::string_view value);
+
+/// Integer reading: blanks and tabs skipped, an optional sign, then "$" and
+/// hexadecimal digits, "%" and binary digits, or decimal digits, up to the
+/// first character that does not fit; 0 without digits. Out-of-range values
+/// are held at the int32 limits.
+int32_t readIntegerValue(std::string_view text);
+/// Decimal reading with "." as the decimal point whatever the locale; the
+/// words +Infinity, -Infinity and NaN (any case) give those values; 0 when
+/// no number starts the text.
+double readDecimalValue(std::string_view text);
+
+/// The parameter trimmed of blanks and upper-cased when it starts with "-";
+/// for "--" forms only the part before the first "="; "" otherwise.
+std::string optionName(std::string_view parameter);
+/// For a trimmed "--" parameter holding "=", the text after the first "=";
+/// otherwise the whole trimmed parameter.
+std::string optionValue(std::string_view parameter);
+
+/// The flags of a console run that live outside Settings and Job.
+struct RunFlags {
+  bool quiet = false;
+  bool pause = false;
+};
+
+/// Parses every parameter into Settings, Job and `flags`; returns the error
+/// message ("Incorrect number of parameters", "Invalid profile file"), or ""
+/// when parsing succeeded. Parsing stops at the first error.
+std::string parseOptions(const std::vector<std::string>& parameters, RunFlags& flags);
+
+}  // namespace trovabild
