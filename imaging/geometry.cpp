@@ -1,10 +1,208 @@
 #include "imaging/geometry.h"
 
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include "settings/settings.h"
+
 namespace trovabild {
 
-Rgb parseColor(std::string_view) { return {}; }
-Image rotateImage(Image image) { return image; }
-Image resizeImage(Image image, int, int) { return image; }
-Image flipImage(Image image) { return image; }
+namespace {
+
+constexpr int kSimpleRotation = 0;
+constexpr int kAdvancedRotation = 1;
+constexpr int kPixels = 0;
+constexpr int kPercent = 1;
+constexpr int kLargeImagesOnly = 1;
+
+int hexDigit(char32_t c) {
+  if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
+  if (c >= 'a' && c <= 'f') return static_cast<int>(c - 'a' + 10);
+  if (c >= 'A' && c <= 'F') return static_cast<int>(c - 'A' + 10);
+  return -1;
+}
+
+// Reads like a lenient number reader: digits up to the first character that
+// is not one, 0 when there is none.
+uint8_t readHexPair(char32_t first, char32_t second) {
+  int value = 0;
+  for (const char32_t c : {first, second}) {
+    const int digit = hexDigit(c);
+    if (digit < 0) break;
+    value = value * 16 + digit;
+  }
+  return static_cast<uint8_t>(value);
+}
+
+/// The characters of a UTF-8 text; every non-ASCII character becomes one
+/// placeholder, which is never a hexadecimal digit.
+std::vector<char32_t> characters(std::string_view text) {
+  std::vector<char32_t> result;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) result.push_back(byte);
+    else if ((byte & 0xC0) != 0x80) result.push_back(0xFFFD);
+  }
+  return result;
+}
+
+FREE_IMAGE_FILTER filterFor(int algorithm) {
+  switch (algorithm) {
+    case 0: return FILTER_BOX;
+    case 1: return FILTER_BILINEAR;
+    case 2: return FILTER_BSPLINE;
+    case 3: return FILTER_BICUBIC;
+    case 4: return FILTER_CATMULLROM;
+    case 5: return FILTER_LANCZOS3;
+    default: return FILTER_BICUBIC;
+  }
+}
+
+bool hasAlphaChannel(const Image& image) {
+  return FreeImage_GetImageType(image.get()) == FIT_BITMAP && image.bpp() == 32;
+}
+
+// Undoes FreeImage_PreMultiplyWithAlpha. Pixels left fully transparent get
+// `clear` as their colour.
+void unpremultiply(FIBITMAP* bitmap, RGBQUAD clear) {
+  const unsigned width = FreeImage_GetWidth(bitmap);
+  const unsigned height = FreeImage_GetHeight(bitmap);
+  for (unsigned y = 0; y < height; ++y) {
+    BYTE* p = FreeImage_GetScanLine(bitmap, static_cast<int>(y));
+    for (unsigned x = 0; x < width; ++x, p += 4) {
+      const unsigned alpha = p[FI_RGBA_ALPHA];
+      if (alpha == 0) {
+        p[FI_RGBA_RED] = clear.rgbRed;
+        p[FI_RGBA_GREEN] = clear.rgbGreen;
+        p[FI_RGBA_BLUE] = clear.rgbBlue;
+      } else if (alpha < 255) {
+        for (const int channel : {FI_RGBA_RED, FI_RGBA_GREEN, FI_RGBA_BLUE})
+          p[channel] = static_cast<BYTE>(std::min(255u, (p[channel] * 255u + alpha / 2) / alpha));
+      }
+    }
+  }
+}
+
+// Resampling mixes neighbouring pixels. With straight alpha the colour of
+// invisible pixels (black in most icons) would bleed into the edges and show
+// as a dark seam once transparency is flattened, so images with an alpha
+// channel are resampled with their colours weighted by alpha.
+template <typename Resample>
+Image resampleWithAlpha(const Image& image, RGBQUAD clear, Resample resample) {
+  Image weighted(FreeImage_Clone(image.get()));
+  if (!weighted || !FreeImage_PreMultiplyWithAlpha(weighted.get())) return Image();
+  Image result(resample(weighted.get()));
+  if (result && hasAlphaChannel(result)) unpremultiply(result.get(), clear);
+  return result;
+}
+
+// Round half away from zero, as a single-precision value.
+int roundSingle(float x) {
+  const double value = x;
+  return static_cast<int>(value > 0 ? std::floor(value + 0.5) : std::ceil(value - 0.5));
+}
+
+/// `value` percent of `size`, to the nearest integer with ties to even.
+int64_t percentOf(int64_t value, int64_t size) {
+  const int64_t product = value * size;
+  if (product <= 0) return 0;  // never a usable target
+  const int64_t whole = product / 100, rest = product % 100;
+  return whole + ((rest > 50 || (rest == 50 && whole % 2 == 1)) ? 1 : 0);
+}
+
+int64_t targetSize(int32_t value, int unit, int current) {
+  switch (unit) {
+    case kPixels: return value;
+    case kPercent: return percentOf(value, current);
+    default: return 0;
+  }
+}
+
+}  // namespace
+
+Rgb parseColor(std::string_view colour) {
+  const std::vector<char32_t> c = characters(colour);
+  if (c.size() != 6) return {};
+  return {readHexPair(c[0], c[1]), readHexPair(c[2], c[3]), readHexPair(c[4], c[5])};
+}
+
+Image rotateImage(Image image) {
+  if (!settings.doRotation || settings.rotation < 1 || settings.rotation > 359 || !image) return image;
+  if (FreeImage_GetImageType(image.get()) != FIT_BITMAP || image.bpp() <= 16 || image.bpp() > 32)
+    image = Image(FreeImage_ConvertTo24Bits(image.get()));
+  if (!image) return image;
+
+  const double angle = settings.rotation;
+  const Rgb colour = parseColor(settings.rotationBackColor);
+  RGBQUAD background{};
+  background.rgbRed = colour.red;
+  background.rgbGreen = colour.green;
+  background.rgbBlue = colour.blue;
+  background.rgbReserved = 0;
+
+  if (settings.rotationType == kSimpleRotation) {
+    // Quarter turns move whole pixels; nothing is mixed.
+    if (!hasAlphaChannel(image) || settings.rotation % 90 == 0)
+      return Image(FreeImage_Rotate(image.get(), angle, &background));
+    // The uncovered corners are transparent, so their colour is weighted
+    // out; they take the background colour afterwards.
+    const RGBQUAD clear{};
+    return resampleWithAlpha(image, background, [&](FIBITMAP* bitmap) {
+      return FreeImage_Rotate(bitmap, angle, &clear);
+    });
+  }
+  if (settings.rotationType == kAdvancedRotation) {
+    const double xOrigin = image.width() / 2.0, yOrigin = image.height() / 2.0;
+    const auto rotate = [&](FIBITMAP* bitmap) {
+      return FreeImage_RotateEx(bitmap, angle, 0, 0, xOrigin, yOrigin, FALSE);
+    };
+    if (hasAlphaChannel(image)) return resampleWithAlpha(image, RGBQUAD{}, rotate);
+    return Image(rotate(image.get()));
+  }
+  return image;
+}
+
+Image resizeImage(Image image, int width, int height) {
+  if (!settings.doResize || !image || width <= 0 || height <= 0) return image;
+  const int64_t targetWidth = targetSize(settings.width, settings.widthUnit, width);
+  const int64_t targetHeight = targetSize(settings.height, settings.heightUnit, height);
+  if (targetWidth <= 0 || targetHeight <= 0) return image;
+  if (targetWidth == width && targetHeight == height) return image;
+  if (settings.resizeType == kLargeImagesOnly && width < targetWidth && height < targetHeight) return image;
+
+  int64_t newWidth = targetWidth, newHeight = targetHeight;
+  if (settings.keepAspectRatio) {
+    if (width >= height) {
+      const float ratio = static_cast<float>(width) / static_cast<float>(height);
+      newHeight = roundSingle(static_cast<float>(targetWidth) / ratio);
+    } else {
+      const float ratio = static_cast<float>(height) / static_cast<float>(width);
+      newWidth = roundSingle(static_cast<float>(targetHeight) / ratio);
+    }
+    // A very narrow image must not shrink to nothing on its short side.
+    newWidth = std::max<int64_t>(newWidth, 1);
+    newHeight = std::max<int64_t>(newHeight, 1);
+  }
+  if (newWidth > INT32_MAX || newHeight > INT32_MAX) return Image();
+  // Even a filter at scale one blurs: the same size hands the image on as it is.
+  if (newWidth == image.width() && newHeight == image.height()) return image;
+
+  const FREE_IMAGE_FILTER filter = filterFor(settings.resizeAlgorithm);
+  const auto rescale = [&](FIBITMAP* bitmap) {
+    return FreeImage_Rescale(bitmap, static_cast<int>(newWidth), static_cast<int>(newHeight), filter);
+  };
+  if (hasAlphaChannel(image) && FreeImage_IsTransparent(image.get()))
+    return resampleWithAlpha(image, RGBQUAD{}, rescale);
+  return Image(rescale(image.get()));
+}
+
+Image flipImage(Image image) {
+  if (!image) return image;
+  if (settings.flipHorizontal) FreeImage_FlipHorizontal(image.get());
+  if (settings.flipVertical) FreeImage_FlipVertical(image.get());
+  return image;
+}
 
 }  // namespace trovabild

@@ -1,0 +1,400 @@
+#include "imaging/geometry.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "settings/settings.h"
+#include "tests/support/test_support.h"
+
+namespace trovabild {
+namespace {
+
+using testing::pixel;
+using testing::Rgba;
+using testing::solidImage;
+
+class Geometry : public ::testing::Test {
+ protected:
+  void SetUp() override { resetSettings(true); }
+  void TearDown() override { resetSettings(true); }
+};
+
+/// A 24- or 32-bit image in which every pixel has its own colour.
+Image patternImage(int width, int height, int bpp) {
+  Image image(FreeImage_Allocate(width, height, bpp));
+  for (int y = 0; y < height; ++y) {
+    BYTE* row = FreeImage_GetScanLine(image.get(), height - 1 - y);
+    for (int x = 0; x < width; ++x) {
+      BYTE* p = row + x * (bpp / 8);
+      p[FI_RGBA_RED] = static_cast<BYTE>(x * 37 + y * 11);
+      p[FI_RGBA_GREEN] = static_cast<BYTE>(x * 5 + y * 61);
+      p[FI_RGBA_BLUE] = static_cast<BYTE>(x * 97 + y * 29 + 3);
+      if (bpp == 32) p[FI_RGBA_ALPHA] = 255;
+    }
+  }
+  return image;
+}
+
+/// The same picture at another depth (1, 4, 8, 16, 24, 32 or 48 bits).
+Image atDepth(const Image& source, int bpp) {
+  switch (bpp) {
+    case 1: return Image(FreeImage_Threshold(source.get(), 128));
+    case 4: return Image(FreeImage_ConvertTo4Bits(source.get()));
+    case 8: return Image(FreeImage_ConvertTo8Bits(source.get()));
+    case 16: return Image(FreeImage_ConvertTo16Bits565(source.get()));
+    case 24: return Image(FreeImage_ConvertTo24Bits(source.get()));
+    case 32: return Image(FreeImage_ConvertTo32Bits(source.get()));
+    case 48: return Image(FreeImage_ConvertToRGB16(source.get()));
+    default: return Image();
+  }
+}
+
+bool samePixels(const Image& a, const Image& b) {
+  if (a.width() != b.width() || a.height() != b.height()) return false;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      if (!(pixel(a, x, y) == pixel(b, x, y))) return false;
+  return true;
+}
+
+/// Transparency laid onto white, as the conversion does after resizing.
+Image flattenOntoWhite(const Image& image) {
+  RGBQUAD white{255, 255, 255, 0};
+  return Image(FreeImage_Composite(image.get(), FALSE, &white, nullptr));
+}
+
+// ---------------------------------------------------------------- colours
+
+struct ColourCase {
+  const char* text;
+  Rgb expected;
+};
+constexpr ColourCase kColourCases[] = {
+    {"FF0000", {255, 0, 0}},
+    {"00ff80", {0, 255, 128}},
+    {"0A0b0C", {10, 11, 12}},
+    {"#FF0000", {0, 0, 0}},       // seven characters
+    {"FFF", {0, 0, 0}},           // too short
+    {"", {0, 0, 0}},
+    {"GG8000", {0, 128, 0}},      // no digit: 0
+    {"FG80 0", {15, 128, 0}},     // digits up to the first that is not one
+    {"\xC3\xA9" "\xC3\xA9" "FFFF", {0, 255, 255}},  // six characters, two of them not ASCII
+    {"\xC3\xA9" "FFFF", {0, 0, 0}},                 // five characters in six bytes
+};
+
+TEST(ParseColor, ReadsSixHexDigitsLeniently) {
+  for (const auto& c : kColourCases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(parseColor(c.text), c.expected);
+  }
+}
+
+// ---------------------------------------------------------------- rotation
+
+struct RotationCase {
+  int width, height, bpp;
+  int type, angle;
+  int expectedWidth, expectedHeight, expectedBpp;
+};
+constexpr RotationCase kRotationCases[] = {
+    {200, 100, 24, 0, 90, 100, 200, 24},
+    {200, 100, 24, 1, 90, 200, 100, 24},
+    {200, 100, 24, 0, 180, 200, 100, 24},
+    {200, 100, 32, 0, 270, 100, 200, 32},
+    {200, 100, 32, 1, 30, 200, 100, 32},
+    {200, 100, 8, 0, 90, 100, 200, 24},   // palette images are turned as true colour
+    {200, 100, 4, 1, 10, 200, 100, 24},
+    {200, 100, 1, 0, 90, 100, 200, 24},
+    {200, 100, 16, 0, 90, 100, 200, 24},
+    {200, 100, 48, 0, 90, 100, 200, 24},
+    {200, 100, 8, 7, 90, 200, 100, 24},   // unknown type: converted, not turned
+};
+
+TEST_F(Geometry, RotationSizesAndDepths) {
+  for (const auto& c : kRotationCases) {
+    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << "x" << c.bpp << " type " << c.type
+                                      << " angle " << c.angle);
+    settings.doRotation = 1;
+    settings.rotationType = static_cast<int8_t>(c.type);
+    settings.rotation = c.angle;
+    Image rotated = rotateImage(atDepth(patternImage(c.width, c.height, 24), c.bpp));
+    ASSERT_TRUE(rotated);
+    EXPECT_EQ(rotated.width(), c.expectedWidth);
+    EXPECT_EQ(rotated.height(), c.expectedHeight);
+    EXPECT_EQ(rotated.bpp(), c.expectedBpp);
+  }
+}
+
+TEST_F(Geometry, SimpleRotationEnlargesTheCanvasToFitTheTurnedImage) {
+  settings.doRotation = 1;
+  settings.rotation = 45;
+  const Image rotated = rotateImage(patternImage(200, 100, 24));
+  // 200 cos 45 + 100 sin 45 = 212.1 in both directions.
+  EXPECT_NEAR(rotated.width(), 212, 2);
+  EXPECT_NEAR(rotated.height(), 212, 2);
+}
+
+TEST_F(Geometry, RotationOffOrOutOfRangeHandsTheImageOnUntouched) {
+  struct Case { int doRotation, angle; };
+  for (const Case c : {Case{0, 90}, Case{1, 0}, Case{1, 360}, Case{1, -90}, Case{1, 1000}}) {
+    SCOPED_TRACE(::testing::Message() << "on " << c.doRotation << " angle " << c.angle);
+    settings.doRotation = static_cast<int8_t>(c.doRotation);
+    settings.rotation = c.angle;
+    Image image = atDepth(patternImage(20, 10, 24), 8);
+    FIBITMAP* before = image.get();
+    image = rotateImage(std::move(image));
+    EXPECT_EQ(image.get(), before);
+    EXPECT_EQ(image.bpp(), 8);
+  }
+}
+
+TEST_F(Geometry, PositiveAnglesTurnCounterClockwise) {
+  settings.doRotation = 1;
+  settings.rotation = 90;
+  Image image = testing::quadrantImage(8);  // red top-left, green top-right
+  image = rotateImage(std::move(image));
+  EXPECT_EQ(pixel(image, 1, 1), (Rgba{0, 255, 0, 255}));  // green comes to the top-left
+  EXPECT_EQ(pixel(image, 1, 6), (Rgba{255, 0, 0, 255}));  // red to the bottom-left
+}
+
+TEST_F(Geometry, FourSimpleQuarterTurnsAreTheIdentity) {
+  settings.doRotation = 1;
+  settings.rotation = 90;
+  const Image original = patternImage(7, 4, 24);
+  Image image(FreeImage_Clone(original.get()));
+  for (int turn = 0; turn < 4; ++turn) image = rotateImage(std::move(image));
+  EXPECT_TRUE(samePixels(image, original));
+}
+
+TEST_F(Geometry, SimpleRotationFillsTheCornersOfATrueColourImage) {
+  settings.doRotation = 1;
+  settings.rotation = 45;
+  settings.rotationBackColor = "FF0000";
+  const Image rotated = rotateImage(solidImage(20, 20, 24, {0, 200, 0, 255}));
+  EXPECT_EQ(pixel(rotated, 0, 0), (Rgba{255, 0, 0, 255}));
+  EXPECT_EQ(pixel(rotated, rotated.width() - 1, rotated.height() - 1), (Rgba{255, 0, 0, 255}));
+  EXPECT_EQ(pixel(rotated, rotated.width() / 2, rotated.height() / 2), (Rgba{0, 200, 0, 255}));
+}
+
+// The corners of a turned image with alpha are transparent and the edges
+// carry no trace of the background colour, so laid onto white they show
+// nothing but white and the image's own colour.
+TEST_F(Geometry, TurnedImagesWithAlphaFlattenToCleanWhiteCorners) {
+  for (const int type : {0, 1}) {
+    for (const char* back : {"000000", "FF00FF"}) {
+      SCOPED_TRACE(::testing::Message() << "type " << type << " back " << back);
+      settings.doRotation = 1;
+      settings.rotationType = static_cast<int8_t>(type);
+      settings.rotation = 45;
+      settings.rotationBackColor = back;
+      // Type 1 keeps the size and mirrors, so the image brings its own
+      // transparent (black) quarter to turn.
+      Image source = solidImage(20, 20, 32, {0, 200, 0, 255});
+      RGBQUAD clear{0, 0, 0, 0};
+      for (unsigned y = 0; y < 10; ++y)
+        for (unsigned x = 0; x < 10; ++x) FreeImage_SetPixelColor(source.get(), x, y, &clear);
+      const Image rotated = rotateImage(std::move(source));
+      ASSERT_EQ(rotated.bpp(), 32);
+      if (type == 0) {
+        EXPECT_EQ(pixel(rotated, 0, 0).a, 0);
+      }
+      const Image flat = flattenOntoWhite(rotated);
+      ASSERT_TRUE(flat);
+      if (type == 0) {
+        EXPECT_EQ(pixel(flat, 0, 0), (Rgba{255, 255, 255, 255}));
+      }
+      for (int y = 0; y < flat.height(); ++y)
+        for (int x = 0; x < flat.width(); ++x) {
+          const Rgba p = pixel(flat, x, y);
+          // Every pixel lies between green (0, 200, 0) and white.
+          ASSERT_GE(int{p.g}, 196) << x << "," << y;
+          ASSERT_NEAR(int{p.r}, int{p.b}, 1) << x << "," << y;
+        }
+    }
+  }
+}
+
+// ---------------------------------------------------------------- resizing
+
+struct ResizeCase {
+  int width, height;
+  int targetWidth, widthUnit, targetHeight, heightUnit;
+  bool keepAspectRatio;
+  int resizeType;
+  int expectedWidth, expectedHeight;
+};
+constexpr ResizeCase kResizeCases[] = {
+    {300, 200, 100, 0, 100, 0, true, 0, 100, 67},
+    {200, 300, 100, 0, 100, 0, true, 0, 67, 100},
+    {300, 200, 100, 0, 100, 0, false, 0, 100, 100},
+    {200, 200, 64, 0, 64, 0, true, 0, 64, 64},
+    {300, 200, 50, 1, 50, 1, false, 0, 150, 100},
+    {300, 200, 50, 1, 10, 1, true, 0, 150, 100},    // only the longer side's target counts
+    {100, 300, 10, 1, 50, 1, true, 0, 50, 150},
+    {300, 200, 300, 1, 300, 1, false, 0, 900, 600},
+    {5, 3, 50, 1, 50, 1, false, 0, 2, 2},            // 2.5 and 1.5 round to even
+    {7, 9, 50, 1, 50, 1, false, 0, 4, 4},            // 3.5 and 4.5 round to even
+    {3, 3, 90, 1, 90, 1, false, 0, 3, 3},            // 2.7 rounds up to the same size
+    {320, 240, 640, 0, 480, 0, false, 1, 320, 240},  // smaller both ways: left alone
+    {800, 400, 640, 0, 480, 0, false, 1, 640, 480},  // larger one way: resized
+    {320, 480, 640, 0, 480, 0, false, 1, 640, 480},  // as large one way: resized
+    {320, 240, 640, 0, 480, 0, false, 0, 640, 480},
+    {300, 200, 0, 0, 100, 0, false, 0, 300, 200},    // a zero target leaves it alone
+    {300, 200, 100, 0, 0, 0, true, 0, 300, 200},
+    {30, 20, 1, 1, 50, 1, false, 0, 30, 20},        // 1 % of 30 rounds to 0
+    {300, 200, -50, 0, 100, 0, false, 0, 300, 200},
+    {300, 200, 100, 5, 100, 0, false, 0, 300, 200},  // unknown unit gives 0
+    {1, 1, 0, 1, 50, 1, false, 0, 1, 1},
+    {400, 2, 10, 0, 10, 0, true, 0, 10, 1},          // the short side keeps one pixel
+    {2, 400, 10, 0, 10, 0, true, 0, 1, 10},
+    {300, 200, 300, 0, 50, 0, true, 0, 300, 200},    // works out at the same size
+};
+
+TEST_F(Geometry, ResizeTable) {
+  for (const auto& c : kResizeCases) {
+    SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " to " << c.targetWidth << "/" << c.widthUnit
+                                      << " x " << c.targetHeight << "/" << c.heightUnit << " keep "
+                                      << c.keepAspectRatio << " type " << c.resizeType);
+    settings.doResize = 1;
+    settings.width = c.targetWidth;
+    settings.widthUnit = static_cast<int8_t>(c.widthUnit);
+    settings.height = c.targetHeight;
+    settings.heightUnit = static_cast<int8_t>(c.heightUnit);
+    settings.keepAspectRatio = c.keepAspectRatio;
+    settings.resizeType = static_cast<int8_t>(c.resizeType);
+    Image image = solidImage(c.width, c.height, 24, {10, 20, 30, 255});
+    FIBITMAP* before = image.get();
+    image = resizeImage(std::move(image), c.width, c.height);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image.width(), c.expectedWidth);
+    EXPECT_EQ(image.height(), c.expectedHeight);
+    if (c.expectedWidth == c.width && c.expectedHeight == c.height) {
+      EXPECT_EQ(image.get(), before);
+    }
+  }
+}
+
+TEST_F(Geometry, ResizeOffOrToTheCurrentSizeHandsTheImageOnUntouched) {
+  for (const int on : {0, 1}) {
+    SCOPED_TRACE(on);
+    settings.doResize = static_cast<int8_t>(on);
+    settings.width = 7;
+    settings.height = 4;
+    for (const int bpp : {4, 8, 24, 32}) {
+      Image image = atDepth(patternImage(7, 4, 24), bpp);
+      FIBITMAP* before = image.get();
+      image = resizeImage(std::move(image), 7, 4);
+      EXPECT_EQ(image.get(), before);
+      EXPECT_EQ(image.bpp(), bpp);
+    }
+  }
+}
+
+TEST_F(Geometry, ResizeUsesTheChosenFilter) {
+  constexpr FREE_IMAGE_FILTER kFilters[] = {FILTER_BOX, FILTER_BILINEAR, FILTER_BSPLINE,
+                                            FILTER_BICUBIC, FILTER_CATMULLROM, FILTER_LANCZOS3};
+  const Image source = patternImage(6, 5, 24);
+  settings.doResize = 1;
+  settings.width = 17;
+  settings.height = 13;
+  for (int code = 0; code <= 6; ++code) {
+    SCOPED_TRACE(code);
+    const int algorithm = code == 6 ? 42 : code;  // any other code: bicubic
+    const FREE_IMAGE_FILTER expected = code == 6 ? FILTER_BICUBIC : kFilters[code];
+    settings.resizeAlgorithm = static_cast<int8_t>(algorithm);
+    const Image resized = resizeImage(Image(FreeImage_Clone(source.get())), 6, 5);
+    const Image reference(FreeImage_Rescale(source.get(), 17, 13, expected));
+    EXPECT_TRUE(samePixels(resized, reference));
+    for (int other = 0; other < 6; ++other) {
+      if (kFilters[other] == expected) continue;
+      const Image different(FreeImage_Rescale(source.get(), 17, 13, kFilters[other]));
+      EXPECT_FALSE(samePixels(resized, different)) << "looks like filter " << other;
+    }
+  }
+}
+
+TEST_F(Geometry, ResizeKeepsTheDepthOfTrueColourImages) {
+  settings.doResize = 1;
+  settings.width = 10;
+  settings.height = 10;
+  for (const int bpp : {24, 32}) {
+    SCOPED_TRACE(bpp);
+    const Image resized = resizeImage(atDepth(patternImage(5, 5, 24), bpp), 5, 5);
+    EXPECT_EQ(resized.bpp(), bpp);
+  }
+}
+
+// Transparent pixels of an icon are usually black; scaling must not pull
+// that black into the visible edge.
+TEST_F(Geometry, ResizedTransparencyLeavesNoDarkSeam) {
+  settings.doResize = 1;
+  settings.width = 40;
+  settings.height = 40;
+  for (const int algorithm : {0, 1, 2, 3, 4, 5}) {
+    SCOPED_TRACE(algorithm);
+    settings.resizeAlgorithm = static_cast<int8_t>(algorithm);
+    Image source = solidImage(8, 8, 32, {0, 200, 0, 255});
+    RGBQUAD clear{0, 0, 0, 0};
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 4; ++x) FreeImage_SetPixelColor(source.get(), x, y, &clear);
+    const Image resized = resizeImage(std::move(source), 8, 8);
+    ASSERT_EQ(resized.bpp(), 32);
+    EXPECT_EQ(pixel(resized, 0, 0).a, 0);
+    EXPECT_EQ(pixel(resized, 39, 20), (Rgba{0, 200, 0, 255}));
+    const Image flat = flattenOntoWhite(resized);
+    for (int x = 0; x < 40; ++x) {
+      const Rgba p = pixel(flat, x, 20);
+      ASSERT_GE(int{p.g}, 199) << x;
+      ASSERT_NEAR(int{p.r}, int{p.b}, 1) << x;
+    }
+  }
+}
+
+// ---------------------------------------------------------------- flipping
+
+TEST_F(Geometry, FlipMirrorsInPlace) {
+  struct Case { int horizontal, vertical; Rgba topLeft; };
+  const Case cases[] = {
+      {0, 0, {255, 0, 0, 255}},
+      {1, 0, {0, 255, 0, 255}},
+      {0, 1, {0, 0, 255, 255}},
+      {1, 1, {0, 0, 0, 0}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.horizontal << c.vertical);
+    settings.flipHorizontal = static_cast<int8_t>(c.horizontal);
+    settings.flipVertical = static_cast<int8_t>(c.vertical);
+    Image image = testing::quadrantImage(4);
+    FIBITMAP* before = image.get();
+    image = flipImage(std::move(image));
+    EXPECT_EQ(image.get(), before);
+    EXPECT_EQ(pixel(image, 0, 0), c.topLeft);
+  }
+}
+
+TEST_F(Geometry, FlippingTwiceIsTheIdentity) {
+  settings.flipHorizontal = 1;
+  settings.flipVertical = 1;
+  for (const int bpp : {1, 4, 8, 24, 32}) {
+    SCOPED_TRACE(bpp);
+    const Image original = atDepth(patternImage(7, 5, 24), bpp);
+    Image image(FreeImage_Clone(original.get()));
+    image = flipImage(flipImage(std::move(image)));
+    EXPECT_TRUE(samePixels(image, original));
+  }
+}
+
+TEST_F(Geometry, StepsPassNoImageOn) {
+  settings.doRotation = 1;
+  settings.rotation = 45;
+  settings.doResize = 1;
+  settings.width = settings.height = 10;
+  settings.flipHorizontal = 1;
+  EXPECT_FALSE(rotateImage(Image()));
+  EXPECT_FALSE(resizeImage(Image(), 5, 5));
+  EXPECT_FALSE(flipImage(Image()));
+}
+
+}  // namespace
+}  // namespace trovabild
