@@ -1,9 +1,253 @@
 #include "imaging/watermark.h"
 
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+
+#include "batch/output_naming.h"
+#include "imaging/drawing.h"
+#include "imaging/geometry.h"
+#include "settings/settings.h"
+
 namespace trovabild {
 
-bool createWatermarkFont() { return true; }
-void releaseWatermarkFont() {}
-Image applyWatermark(Image image, int, int) { return image; }
+namespace {
+
+// Made before the worker starts and released after it has ended; the
+// worker only reads it.
+Font watermarkFont;
+
+Colour colourOf(const std::string& text, int alpha) {
+  const Rgb rgb = parseColor(text);
+  return {rgb.red, rgb.green, rgb.blue, static_cast<uint8_t>(std::clamp(alpha, 0, 255))};
+}
+
+bool matchesAt(const std::string& text, size_t at, std::string_view word) {
+  if (text.size() - at < word.size()) return false;
+  for (size_t i = 0; i < word.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[at + i])) != word[i]) return false;
+  return true;
+}
+
+}  // namespace
+
+bool createWatermarkFont() {
+  releaseWatermarkFont();
+  const bool bold = settings.wmFontStyle == 1 || settings.wmFontStyle == 3;
+  const bool italic = settings.wmFontStyle == 2 || settings.wmFontStyle == 3;
+  int pixels = fontPixelHeight(settings.wmFontSize);
+  // A size of 0 asks for the default size, a negative one for its magnitude.
+  if (pixels == 0) pixels = fontPixelHeight(12);
+  watermarkFont = Font::create(settings.wmFont, std::abs(pixels), bold, italic,
+                               settings.wmFontEffect == 1, settings.wmFontEffect == 2);
+  return static_cast<bool>(watermarkFont);
+}
+
+void releaseWatermarkFont() { watermarkFont = Font(); }
+
+std::vector<std::string> splitWatermarkLines(const std::string& text) {
+  static constexpr std::string_view kSeparator = "%eol%";
+  std::vector<std::string> lines;
+  size_t start = 0;
+  size_t at = 0;
+  while (at < text.size()) {
+    if (matchesAt(text, at, kSeparator)) {
+      lines.push_back(text.substr(start, at - start));
+      at += kSeparator.size();
+      start = at;
+    } else {
+      ++at;
+    }
+  }
+  lines.push_back(text.substr(start));
+  return lines;
+}
+
+int alignLine(int lineWidth, int boxWidth, int padding, int alignment) {
+  switch (alignment) {
+    case 0:
+      return padding;
+    case 1: {
+      const double half = (boxWidth - lineWidth) / 2.0;
+      return static_cast<int>(half > 0 ? std::floor(half + 0.5) : std::ceil(half - 0.5));
+    }
+    case 2:
+      return boxWidth - lineWidth - padding;
+    default:
+      return 0;
+  }
+}
+
+TextBox layoutTextBox(const std::vector<int>& lineWidths, const std::vector<int>& lineHeights,
+                      int padding, int leading, int alignment) {
+  TextBox box;
+  if (lineWidths.empty() || lineWidths.size() != lineHeights.size()) return box;
+  const int breaks = static_cast<int>(lineWidths.size()) - 1;
+  if (breaks == 0) {
+    // A single line gets no minimum size and is not aligned.
+    box.width = lineWidths[0] + 2 * padding;
+    box.height = lineHeights[0] + 2 * padding;
+    box.lineX = {padding};
+    box.lineY = {padding};
+    return box;
+  }
+  const int widest = std::max(10, *std::max_element(lineWidths.begin(), lineWidths.end()));
+  const int tallest = std::max(10, *std::max_element(lineHeights.begin(), lineHeights.end()));
+  box.lineStep = tallest + leading;
+  box.width = widest + 2 * padding;
+  box.height = tallest + box.lineStep * breaks + 2 * padding;
+  int y = padding;
+  for (int width : lineWidths) {
+    box.lineX.push_back(alignLine(width, box.width, padding, alignment));
+    box.lineY.push_back(y);
+    y += box.lineStep;
+  }
+  return box;
+}
+
+Image renderTextOverlay() {
+  if (!watermarkFont) return {};
+  const std::string text = expandWatermarkTokens();
+  const std::vector<std::string> lines = splitWatermarkLines(text);
+
+  std::vector<int> widths;
+  std::vector<int> heights;
+  for (const std::string& line : lines) {
+    const TextSize size = measurePlainText(watermarkFont, line);
+    widths.push_back(size.width);
+    heights.push_back(size.height);
+  }
+  const int padding = settings.wmTextPadding;
+  const int alignment = settings.wmTextAlignment;
+  const TextBox box =
+      layoutTextBox(widths, heights, padding, settings.wmFontLeading, alignment);
+  Canvas textCanvas(box.width, box.height);
+  if (!textCanvas) return {};
+  const bool multiLine = lines.size() > 1;
+
+  if (!settings.wmTextAntialiasing) {
+    const Colour textColour = colourOf(settings.wmFontColor, settings.wmTextOpacity);
+    const Colour backColour = colourOf(settings.wmBackColor, settings.wmBackOpacity);
+    textCanvas.fill(backColour);
+    for (size_t i = 0; i < lines.size(); ++i)
+      textCanvas.drawPlainText(watermarkFont, box.lineX[i], box.lineY[i], lines[i], textColour,
+                               backColour);
+    return toFreeImage(textCanvas);
+  }
+
+  const Colour textColour = colourOf(settings.wmFontColor, 255);
+  const Colour backColour = colourOf(settings.wmBackColor, 255);
+  Canvas background(box.width, box.height);
+  Canvas overlay(box.width, box.height);
+  if (!background || !overlay) return {};
+  {
+    VectorDrawing drawing(background);
+    drawing.fill(backColour);
+  }
+  {
+    VectorDrawing drawing(textCanvas);
+    for (size_t i = 0; i < lines.size(); ++i) {
+      int x = box.lineX[i];
+      if (multiLine) {
+        // Rounded to the nearest, halves to even.
+        const int width = static_cast<int>(std::nearbyint(measureVectorText(watermarkFont, lines[i])));
+        x = alignLine(width, box.width, padding, alignment);
+      }
+      drawing.drawText(watermarkFont, x, box.lineY[i], lines[i], textColour);
+    }
+  }
+  overlay.drawCanvas(background, 0, 0, settings.wmBackOpacity);
+  overlay.drawCanvas(textCanvas, 0, 0, settings.wmTextOpacity);
+  return toFreeImage(overlay);
+}
+
+Image renderImageOverlay() {
+  const Picture picture = loadPicture(settings.wmImage);
+  if (!picture) return {};
+  Canvas canvas(picture.width, picture.height);
+  if (!canvas) return {};
+  if (picture.bpp != 32) canvas.fill({0, 0, 0, 255});
+  canvas.drawPictureReplacing(picture, 0, 0, settings.wmImageOpacity,
+                              settings.wmImageGreyscale ? greyFilter : nullptr);
+  return toFreeImage(canvas);
+}
+
+Image placeOverlay(Image image, Image overlay, int width, int height, OverlayKind kind) {
+  if (!image || !overlay) return image;
+  const bool text = kind == OverlayKind::text;
+  const int rotation = text ? settings.wmTextRotation : settings.wmImageRotation;
+  const int boundary = text ? settings.wmTextBoundary : settings.wmImageBoundary;
+  const int position = text ? settings.wmTextPosition : settings.wmImagePosition;
+  const int dx = text ? settings.wmTextXOffset : settings.wmImageXOffset;
+  const int dy = text ? settings.wmTextYOffset : settings.wmImageYOffset;
+
+  if (rotation >= 1 && rotation <= 359) {
+    overlay = Image(FreeImage_Rotate(overlay.get(), rotation, nullptr));
+    if (!overlay) return image;
+  }
+
+  int aw = width, ah = height, ox = 0, oy = 0;
+  if (boundary == 1 && settings.frameType != 0) {
+    aw = width - settings.solidLeft - settings.solidRight;
+    ah = height - settings.solidTop - settings.solidBottom;
+    ox = settings.solidLeft;
+    oy = settings.solidTop;
+  }
+
+  int ow = overlay.width(), oh = overlay.height();
+  const bool cropWidth = ow + dx > aw;
+  const bool cropHeight = oh + dy > ah;
+  if (cropWidth) ow = aw - dx;
+  if (cropHeight) oh = ah - dy;
+  if (cropWidth || cropHeight) {
+    // Nothing left to show: the image goes on without a watermark.
+    if (ow < 1 || oh < 1) return image;
+    overlay = Image(FreeImage_Copy(overlay.get(), 0, 0, ow, oh));
+    if (!overlay) return image;
+    ow = overlay.width();
+    oh = overlay.height();
+  }
+
+  int x = 0, y = 0;
+  switch (position) {
+    case 0: x = dx;                 y = dy; break;
+    case 1: x = (aw - ow) / 2;      y = dy; break;
+    case 2: x = aw - ow - dx;       y = dy; break;
+    case 3: x = dx;                 y = (ah - oh) / 2; break;
+    case 4: x = (aw - ow) / 2;      y = (ah - oh) / 2; break;
+    case 5: x = aw - ow - dx;       y = (ah - oh) / 2; break;
+    case 6: x = dx;                 y = ah - oh - dy; break;
+    case 7: x = (aw - ow) / 2;      y = ah - oh - dy; break;
+    case 8: x = aw - ow - dx;       y = ah - oh - dy; break;
+    default: break;
+  }
+  x += ox;
+  y += oy;
+
+  Image canvas(FreeImage_AllocateT(FIT_BITMAP, width, height, overlay.bpp()));
+  if (!canvas) return image;
+  // FreeImage refuses a paste that does not lie wholly inside the canvas;
+  // the watermark is then left out.
+  if (!FreeImage_Paste(canvas.get(), overlay.get(), x, y, 255)) return image;
+  Image marked(FreeImage_Composite(canvas.get(), FALSE, nullptr, image.get()));
+  if (!marked) return image;
+  return marked;
+}
+
+Image applyWatermark(Image image, int width, int height) {
+  if (settings.watermarkType == 0 || !image) return image;
+  if (image.bpp() != 24) image = Image(FreeImage_ConvertTo24Bits(image.get()));
+  if (!image) return image;
+  Image overlay;
+  OverlayKind kind = OverlayKind::text;
+  if (settings.watermarkType == 1) {
+    overlay = renderTextOverlay();
+  } else if (settings.watermarkType == 2) {
+    overlay = renderImageOverlay();
+    kind = OverlayKind::image;
+  }
+  if (!overlay) return image;
+  return placeOverlay(std::move(image), std::move(overlay), width, height, kind);
+}
 
 }  // namespace trovabild

@@ -1,0 +1,363 @@
+#include "imaging/watermark.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "settings/settings.h"
+#include "tests/support/test_support.h"
+
+namespace trovabild {
+namespace {
+
+using testing::pixel;
+using testing::Rgba;
+using testing::solidImage;
+using testing::TempDir;
+
+class Watermark : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetSettings(true);
+    resetJob();
+  }
+  void TearDown() override { releaseWatermarkFont(); }
+};
+
+// The box covered by pixels that differ from the background colour.
+struct Box {
+  int x = -1, y = -1, width = 0, height = 0;
+  bool operator==(const Box&) const = default;
+};
+Box changedArea(const Image& image, Rgba background) {
+  int left = image.width(), top = image.height(), right = -1, bottom = -1;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x)
+      if (!(pixel(image, x, y) == background)) {
+        left = std::min(left, x);
+        top = std::min(top, y);
+        right = std::max(right, x);
+        bottom = std::max(bottom, y);
+      }
+  if (right < 0) return {};
+  return {left, top, right - left + 1, bottom - top + 1};
+}
+
+std::ostream& operator<<(std::ostream& out, const Box& box) {
+  return out << box.width << "x" << box.height << " at (" << box.x << ", " << box.y << ")";
+}
+
+TEST_F(Watermark, SplitsLinesAtEolInAnyCase) {
+  struct Case {
+    const char* text;
+    std::vector<std::string> lines;
+  };
+  const Case cases[] = {
+      {"Hello%eol%World", {"Hello", "World"}},
+      {"Hello%EOL%World", {"Hello", "World"}},
+      {"Hello%eOl%World", {"Hello", "World"}},
+      {"Hello World", {"Hello World"}},
+      {"%eol%", {"", ""}},
+      {"a%eol%%EOL%b%eol", {"a", "", "b%eol"}},
+      {"", {""}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(splitWatermarkLines(c.text), c.lines) << c.text;
+}
+
+TEST_F(Watermark, LaysOutLinesWithPaddingAlignmentAndLeading) {
+  // Padding 5, right-aligned lines of widths 40 and 60.
+  const TextBox right = layoutTextBox({40, 60}, {15, 16}, 5, 0, 2);
+  EXPECT_EQ(right.width, 70);
+  EXPECT_EQ(right.lineX, (std::vector<int>{25, 5}));
+  EXPECT_EQ(right.lineStep, 16);
+  EXPECT_EQ(right.height, 16 + 16 + 10);
+  EXPECT_EQ(right.lineY, (std::vector<int>{5, 21}));
+
+  const TextBox leading = layoutTextBox({40, 60, 10}, {15, 15, 15}, 0, 4, 0);
+  EXPECT_EQ(leading.lineStep, 19);
+  EXPECT_EQ(leading.height, 15 + 2 * 19);
+  EXPECT_EQ(leading.lineX, (std::vector<int>{0, 0, 0}));
+  EXPECT_EQ(leading.lineY, (std::vector<int>{0, 19, 38}));
+
+  // Several lines get a box of at least 10 x 10 per line; one line does not.
+  const TextBox small = layoutTextBox({0, 3}, {4, 4}, 0, 0, 1);
+  EXPECT_EQ(small.width, 10);
+  EXPECT_EQ(small.height, 20);
+  EXPECT_EQ(small.lineX, (std::vector<int>{5, 4}));  // 3.5 rounds up
+  const TextBox single = layoutTextBox({3}, {4}, 2, 0, 2);
+  EXPECT_EQ(single.width, 7);
+  EXPECT_EQ(single.height, 8);
+  EXPECT_EQ(single.lineX, (std::vector<int>{2}));
+
+  struct AlignCase {
+    int lineWidth, boxWidth, padding, alignment, x;
+  };
+  constexpr AlignCase kAlign[] = {
+      {40, 70, 5, 0, 5},   {40, 70, 5, 1, 15},  {41, 70, 5, 1, 15}, {39, 70, 5, 1, 16},
+      {75, 70, 5, 1, -3},  {40, 70, 5, 2, 25},  {40, 70, 5, 3, 0},
+  };
+  for (const AlignCase& c : kAlign)
+    EXPECT_EQ(alignLine(c.lineWidth, c.boxWidth, c.padding, c.alignment), c.x)
+        << c.lineWidth << " in " << c.boxWidth << " alignment " << c.alignment;
+}
+
+TEST_F(Watermark, FontComesFromTheFamilyOrItsMetricAlias) {
+  settings.wmFont = "Arial";
+  EXPECT_TRUE(createWatermarkFont());
+  settings.wmFontStyle = 3;
+  settings.wmFontEffect = 2;
+  EXPECT_TRUE(createWatermarkFont());
+  settings.wmFont = "Courier New";
+  EXPECT_TRUE(createWatermarkFont());
+  settings.wmFont = "Quorvath Sans Imaginary";
+  EXPECT_FALSE(createWatermarkFont());
+
+  // Without a font the text watermark is left out; the image turns 24-bit.
+  settings.watermarkType = 1;
+  settings.wmText = "Hello";
+  const Image marked = applyWatermark(testing::quadrantImage(16), 16, 16);
+  ASSERT_TRUE(marked);
+  EXPECT_EQ(marked.bpp(), 24);
+  EXPECT_EQ(pixel(marked, 2, 2), (Rgba{255, 0, 0, 255}));
+}
+
+struct PlacementCase {
+  const char* what;
+  int position, boundary, frameType, frame, dx, dy, overlayWidth, overlayHeight;
+  Box expected;  ///< where the overlay lands on the 100 x 80 image; empty: nowhere
+};
+constexpr PlacementCase kPlacements[] = {
+    {"top left", 0, 0, 0, 0, 10, 6, 10, 6, {10, 6, 10, 6}},
+    {"top centre", 1, 0, 0, 0, 10, 6, 10, 6, {45, 6, 10, 6}},
+    {"top right", 2, 0, 0, 0, 10, 6, 10, 6, {80, 6, 10, 6}},
+    {"middle left", 3, 0, 0, 0, 10, 6, 10, 6, {10, 37, 10, 6}},
+    {"middle centre", 4, 0, 0, 0, 10, 6, 10, 6, {45, 37, 10, 6}},
+    {"middle right", 5, 0, 0, 0, 10, 6, 10, 6, {80, 37, 10, 6}},
+    {"bottom left", 6, 0, 0, 0, 10, 6, 10, 6, {10, 68, 10, 6}},
+    {"bottom centre", 7, 0, 0, 0, 10, 6, 10, 6, {45, 68, 10, 6}},
+    {"bottom right", 8, 0, 0, 0, 10, 6, 10, 6, {80, 68, 10, 6}},
+    {"unknown anchor", 9, 0, 0, 0, 10, 6, 10, 6, {0, 0, 10, 6}},
+    {"odd centre truncates", 4, 0, 0, 0, 0, 0, 11, 7, {44, 36, 11, 7}},
+    {"frame boundary top left", 0, 1, 1, 20, 0, 0, 10, 6, {20, 20, 10, 6}},
+    {"frame boundary bottom right", 8, 1, 1, 20, 3, 2, 10, 6, {67, 52, 10, 6}},
+    {"frame boundary centre", 4, 1, 1, 20, 3, 2, 10, 6, {45, 37, 10, 6}},
+    {"frame boundary without a frame", 0, 1, 0, 20, 0, 0, 10, 6, {0, 0, 10, 6}},
+    {"image boundary with a frame", 0, 0, 1, 20, 0, 0, 10, 6, {0, 0, 10, 6}},
+    {"larger than the image is cropped", 0, 0, 0, 0, 10, 5, 150, 100, {10, 5, 90, 75}},
+    {"cropped inside the frame", 8, 1, 1, 20, 10, 10, 150, 100, {20, 20, 50, 30}},
+    {"offset as wide as the image", 0, 0, 0, 0, 100, 0, 10, 6, {}},
+    {"offset as high as the room", 8, 1, 1, 20, 0, 40, 10, 6, {}},
+    {"outside the image is left out", 8, 0, 0, 0, -5, 0, 10, 6, {}},
+};
+
+TEST_F(Watermark, PlacesOverlayAtAnchorWithinBoundary) {
+  for (const PlacementCase& c : kPlacements) {
+    SCOPED_TRACE(c.what);
+    settings.wmImagePosition = static_cast<int8_t>(c.position);
+    settings.wmImageBoundary = static_cast<int8_t>(c.boundary);
+    settings.frameType = static_cast<int8_t>(c.frameType);
+    settings.solidLeft = settings.solidRight = settings.solidTop = settings.solidBottom = c.frame;
+    settings.wmImageXOffset = c.dx;
+    settings.wmImageYOffset = c.dy;
+    Image overlay = solidImage(c.overlayWidth, c.overlayHeight, 32, {255, 0, 0, 255});
+    const Image placed = placeOverlay(solidImage(100, 80, 24, {0, 0, 0, 255}), std::move(overlay),
+                                      100, 80, OverlayKind::image);
+    ASSERT_TRUE(placed);
+    EXPECT_EQ(placed.width(), 100);
+    EXPECT_EQ(changedArea(placed, {0, 0, 0, 255}), c.expected);
+  }
+}
+
+TEST_F(Watermark, TextSettingsDriveTextPlacementAndRotation) {
+  settings.wmTextPosition = 0;
+  settings.wmTextXOffset = 0;
+  settings.wmTextYOffset = 0;
+  settings.wmTextRotation = 90;
+  settings.wmImagePosition = 8;  // not consulted for text
+  const Image placed = placeOverlay(solidImage(200, 200, 24, {0, 0, 0, 255}),
+                                    solidImage(100, 20, 32, {255, 0, 0, 255}), 200, 200,
+                                    OverlayKind::text);
+  EXPECT_EQ(changedArea(placed, {0, 0, 0, 255}), (Box{0, 0, 20, 100}));
+}
+
+class TextWatermark : public Watermark {
+ protected:
+  void SetUp() override {
+    Watermark::SetUp();
+    settings.watermarkType = 1;
+    settings.wmFont = "Arial";
+    settings.wmFontSize = 14;
+    settings.wmFontColor = "FFFFFF";
+    settings.wmBackColor = "000000";
+    settings.wmBackOpacity = 255;
+    ASSERT_TRUE(createWatermarkFont());
+  }
+};
+
+TEST_F(TextWatermark, DefaultsPutTheBoxTenPixelsFromTheBottomRight) {
+  settings.wmText = "Sample";
+  const Image marked = applyWatermark(solidImage(200, 120, 24, {0, 0, 255, 255}), 200, 120);
+  ASSERT_TRUE(marked);
+  const Box box = changedArea(marked, {0, 0, 255, 255});
+  ASSERT_GT(box.width, 20);
+  EXPECT_EQ(box.x + box.width, 190);
+  EXPECT_EQ(box.y + box.height, 110);
+  EXPECT_GE(box.height, 19);
+}
+
+TEST_F(TextWatermark, PlainTextHasOnlyTextAndBackColours) {
+  settings.wmText = "Ag 42";
+  settings.wmTextPadding = 3;
+  const Image overlay = renderTextOverlay();
+  ASSERT_TRUE(overlay);
+  EXPECT_EQ(overlay.bpp(), 32);
+  EXPECT_EQ(pixel(overlay, 0, 0), (Rgba{0, 0, 0, 255}));
+  std::set<std::tuple<int, int, int, int>> values;
+  for (int y = 0; y < overlay.height(); ++y)
+    for (int x = 0; x < overlay.width(); ++x) {
+      const Rgba p = pixel(overlay, x, y);
+      values.insert({p.r, p.g, p.b, p.a});
+    }
+  EXPECT_EQ(values, (std::set<std::tuple<int, int, int, int>>{{0, 0, 0, 255}, {255, 255, 255, 255}}));
+
+  // Opacities apply to text and box separately.
+  settings.wmTextOpacity = 100;
+  settings.wmBackOpacity = 0;
+  const Image faint = renderTextOverlay();
+  std::set<int> alphas;
+  for (int y = 0; y < faint.height(); ++y)
+    for (int x = 0; x < faint.width(); ++x) alphas.insert(pixel(faint, x, y).a);
+  EXPECT_EQ(alphas, (std::set<int>{0, 100}));
+}
+
+TEST_F(TextWatermark, AntialiasedTextOverTheBoxAtTheirOpacities) {
+  settings.wmText = "Ag 42%eol%second line";
+  settings.wmTextAntialiasing = 1;
+  settings.wmBackOpacity = 64;
+  settings.wmTextAlignment = 1;
+  const Image overlay = renderTextOverlay();
+  ASSERT_TRUE(overlay);
+  EXPECT_EQ(pixel(overlay, 0, 0), (Rgba{0, 0, 0, 64}));
+  std::set<int> alphas;
+  for (int y = 0; y < overlay.height(); ++y)
+    for (int x = 0; x < overlay.width(); ++x) alphas.insert(pixel(overlay, x, y).a);
+  EXPECT_TRUE(alphas.count(255));
+  EXPECT_GT(alphas.size(), 4u);  // smooth glyph edges
+}
+
+TEST_F(TextWatermark, LinesAndTokensShapeTheBox) {
+  settings.wmText = "Top%EOL%Bottom";
+  settings.wmTextPadding = 4;
+  settings.wmFontLeading = 3;
+  const Image twoLines = renderTextOverlay();
+  settings.wmText = "Bottom";
+  const Image oneLine = renderTextOverlay();
+  ASSERT_TRUE(twoLines);
+  ASSERT_TRUE(oneLine);
+  EXPECT_EQ(twoLines.width(), oneLine.width());
+  const int lineHeight = oneLine.height() - 8;
+  EXPECT_EQ(twoLines.height(), 2 * lineHeight + 3 + 8);
+
+  // Size tokens print the frame being converted.
+  job.imageWidth = 123;
+  job.imageHeight = 45;
+  settings.wmText = "%Width%x%HEIGHT%";
+  const Image expanded = renderTextOverlay();
+  settings.wmText = "123x45";
+  const Image literal = renderTextOverlay();
+  ASSERT_TRUE(expanded);
+  ASSERT_TRUE(literal);
+  EXPECT_EQ(expanded.width(), literal.width());
+  EXPECT_EQ(testing::psnr(expanded, literal), 99.0);
+
+  settings.wmText = "";
+  settings.wmTextPadding = 0;
+  EXPECT_FALSE(renderTextOverlay());  // nothing to draw
+}
+
+class ImageWatermark : public Watermark {
+ protected:
+  void SetUp() override {
+    Watermark::SetUp();
+    settings.watermarkType = 2;
+    settings.wmImagePosition = 0;
+    settings.wmImageXOffset = 0;
+    settings.wmImageYOffset = 0;
+  }
+  TempDir dir;
+};
+
+// Red, green / blue, white, and a transparent bottom row.
+Image logoImage() {
+  Image logo(FreeImage_Allocate(2, 3, 32, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
+  const Rgba colours[3][2] = {{{255, 0, 0, 255}, {0, 255, 0, 255}},
+                              {{0, 0, 255, 255}, {255, 255, 255, 255}},
+                              {{50, 60, 70, 0}, {50, 60, 70, 0}}};
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 2; ++x) {
+      BYTE* p = FreeImage_GetScanLine(logo.get(), 2 - y) + 4 * x;
+      p[FI_RGBA_RED] = colours[y][x].r;
+      p[FI_RGBA_GREEN] = colours[y][x].g;
+      p[FI_RGBA_BLUE] = colours[y][x].b;
+      p[FI_RGBA_ALPHA] = colours[y][x].a;
+    }
+  return logo;
+}
+
+TEST_F(ImageWatermark, GreyFilterAndOpacity) {
+  settings.wmImage = dir / "logo.png";
+  ASSERT_TRUE(FreeImage_Save(FIF_PNG, logoImage().get(), settings.wmImage.c_str(), 0));
+
+  settings.wmImageGreyscale = 1;
+  const Image grey = renderImageOverlay();
+  ASSERT_TRUE(grey);
+  EXPECT_EQ(pixel(grey, 0, 0), (Rgba{76, 76, 76, 255}));
+  EXPECT_EQ(pixel(grey, 1, 0), (Rgba{149, 149, 149, 255}));
+  EXPECT_EQ(pixel(grey, 0, 1), (Rgba{28, 28, 28, 255}));
+  EXPECT_EQ(pixel(grey, 1, 1), (Rgba{255, 255, 255, 255}));
+  EXPECT_EQ(pixel(grey, 0, 2).a, 0);
+
+  settings.wmImageGreyscale = 0;
+  settings.wmImageOpacity = 128;
+  const Image half = renderImageOverlay();
+  EXPECT_EQ(pixel(half, 0, 0), (Rgba{255, 0, 0, 128}));
+  EXPECT_EQ(pixel(half, 1, 2).a, 0);  // transparent areas stay transparent
+
+  const Image marked = applyWatermark(solidImage(10, 10, 24, {0, 0, 0, 255}), 10, 10);
+  EXPECT_NEAR(pixel(marked, 0, 0).r, 128, 2);
+  EXPECT_EQ(pixel(marked, 0, 2), (Rgba{0, 0, 0, 255}));
+}
+
+TEST_F(ImageWatermark, OpacityZeroIsInvisibleButTheFrameConverts) {
+  settings.wmImage = dir / "logo.png";
+  ASSERT_TRUE(FreeImage_Save(FIF_PNG, logoImage().get(), settings.wmImage.c_str(), 0));
+  settings.wmImageOpacity = 0;
+  const Image source = solidImage(10, 10, 24, {30, 60, 90, 255});
+  const Image marked = applyWatermark(solidImage(10, 10, 24, {30, 60, 90, 255}), 10, 10);
+  ASSERT_TRUE(marked);
+  EXPECT_EQ(testing::psnr(marked, source), 99.0);
+}
+
+TEST_F(ImageWatermark, LogoWithoutAlphaIsOpaqueBeforeOpacity) {
+  settings.wmImage = dir / "logo.bmp";
+  ASSERT_TRUE(FreeImage_Save(FIF_BMP, solidImage(4, 4, 24, {0, 200, 0, 255}).get(),
+                             settings.wmImage.c_str(), 0));
+  settings.wmImageOpacity = 128;
+  const Image overlay = renderImageOverlay();
+  ASSERT_TRUE(overlay);
+  const Rgba p = pixel(overlay, 3, 3);
+  EXPECT_EQ(p.a, 128);
+  EXPECT_NEAR(p.g, 200, 1);  // half alpha keeps the colour to within one step
+  EXPECT_EQ(p.r + p.b, 0);
+}
+
+TEST_F(ImageWatermark, UnreadableFileLeavesTheImageUnmarked) {
+  settings.wmImage = dir / "gone.png";
+  const Image marked = applyWatermark(testing::quadrantImage(8), 8, 8);
+  ASSERT_TRUE(marked);
+  EXPECT_EQ(marked.bpp(), 24);
+  EXPECT_EQ(pixel(marked, 1, 1), (Rgba{255, 0, 0, 255}));
+}
+
+}  // namespace
+}  // namespace trovabild
