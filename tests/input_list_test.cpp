@@ -12,7 +12,7 @@
 #include "app/seams.h"
 #include "batch/paths.h"
 #include "settings/settings.h"
-#include "support/test_support.h"
+#include "tests/support/test_support.h"
 
 namespace trovabild {
 namespace {

@@ -1,0 +1,195 @@
+#include "batch/conversion_worker.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/messages.h"
+#include "app/seams.h"
+#include "batch/batch_driver.h"
+#include "batch/input_list.h"
+#include "batch/paths.h"
+#include "imaging/format_registry.h"
+#include "settings/settings.h"
+#include "tests/support/test_support.h"
+
+namespace trovabild {
+namespace {
+
+using testing::Rgba;
+using testing::TempDir;
+
+std::time_t modificationTime(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return -1;
+  return info.st_mtim.tv_sec;
+}
+
+void setModificationTime(const std::string& path, std::time_t when) {
+  const timespec times[2] = {{0, UTIME_OMIT}, {when, 0}};
+  utimensat(AT_FDCWD, path.c_str(), times, 0);
+}
+
+// A job over the icons of in/, written to out/, as the driver prepares it.
+class ConversionWorker : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fillFormatRegistry();
+    loadMessageTable();
+    job.runMode.clear();
+    resetJob();
+    resetSettings(true);
+    job.cliMode = 1;
+    mkdir((dir_ / "in").c_str(), 0777);
+    mkdir((dir_ / "out").c_str(), 0777);
+    job.inputPath = dir_ / "in/";
+    job.outputFolder = dir_ / "out/";
+    job.outputExtension = "jpg";
+    prepareRunValues();
+    setConsoleSink([this](std::string_view line) { lines_.emplace_back(line); });
+  }
+  void TearDown() override {
+    setConsoleSink({});
+    job.runMode.clear();
+    clearInputList();
+  }
+
+  void writeIcon(const std::string& name, Rgba colour, int frames = 1) {
+    std::vector<Image> images;
+    std::vector<const Image*> pointers;
+    for (int i = 0; i < frames; ++i) images.push_back(testing::solidImage(16 * (frames - i), 16 * (frames - i), 24, colour));
+    for (const auto& image : images) pointers.push_back(&image);
+    ASSERT_TRUE(testing::writeIco(dir_ / ("in/" + name), pointers));
+  }
+
+  int32_t runWorker() {
+    resetBatchProgress();
+    std::thread worker(conversionWorker, 0);
+    worker.join();
+    std::lock_guard<std::mutex> hold(progressLock);
+    return batchProgress.doneCount;
+  }
+
+  TempDir dir_;
+  std::vector<std::string> lines_;
+};
+
+TEST_F(ConversionWorker, NumbersOnlyTheFilesThatConverted) {
+  writeIcon("a.ico", {255, 0, 0, 255});
+  testing::writeText(dir_ / "in/b.ico", "not an icon at all");
+  writeIcon("c.ico", {0, 0, 255, 255});
+  job.randomNumber = 7;
+  settings.filenameMask = "%filename%-%n%-%rnd%.%ext%";
+  setRandomSource([](int, int) { return 99999; });
+  EXPECT_EQ(scanFolderTree(job.inputPath), 3);
+  EXPECT_EQ(runWorker(), 2);
+  setRandomSource({});
+  EXPECT_TRUE(testing::fileExists(dir_ / "out/a-00001-00007.jpg"));
+  EXPECT_TRUE(testing::fileExists(dir_ / "out/c-00002-99999.jpg"));
+  EXPECT_EQ(job.counter, 3);
+  std::lock_guard<std::mutex> hold(progressLock);
+  EXPECT_EQ(batchProgress.processed, 3);
+  EXPECT_EQ(batchProgress.currentFile, dir_ / "in/c.ico");
+  EXPECT_TRUE(lines_.empty());  // only debug runs print
+}
+
+TEST_F(ConversionWorker, PrintsABlockPerFileInDebugRuns) {
+  writeIcon("a.ico", {255, 0, 0, 255}, 2);
+  testing::writeText(dir_ / "in/b.ico", "not an icon at all");
+  job.runMode = "DEBUG";
+  scanFolderTree(job.inputPath);
+  EXPECT_EQ(runWorker(), 1);
+  const std::vector<std::string> expected = {
+      "Processing: " + dir_ / "in/a.ico",
+      "File Format: ICO",
+      "[OK] Saving As: " + dir_ / "out/a[1].jpg",
+      "[OK] Saving As: " + dir_ / "out/a[2].jpg",
+      "Processing: " + dir_ / "in/b.ico",
+      "File Format: [ERROR] UNRECOGNIZED",
+      "[ERROR] Unable to convert the file!",
+  };
+  EXPECT_EQ(lines_, expected);
+}
+
+TEST_F(ConversionWorker, KeepsOrFlattensSubfolders) {
+  mkdir((dir_ / "in/a").c_str(), 0777);
+  mkdir((dir_ / "in/a/b").c_str(), 0777);
+  writeIcon("a/b/deep.ico", {0, 255, 0, 255});
+  scanFolderTree(job.inputPath);
+  ASSERT_EQ(inputEntries().at(0).subfolder, "a/b/");
+
+  settings.keepSubfolders = 0;
+  EXPECT_EQ(runWorker(), 1);
+  EXPECT_TRUE(testing::fileExists(dir_ / "out/deep.jpg"));
+  EXPECT_EQ(fileSize(dir_ / "out/a"), -1);
+
+  settings.keepSubfolders = 1;
+  EXPECT_EQ(runWorker(), 1);
+  EXPECT_TRUE(testing::fileExists(dir_ / "out/a/b/deep.jpg"));
+}
+
+TEST_F(ConversionWorker, EnsureOutputSubfoldersCreatesEachLevel) {
+  job.currentSubfolder = "x/y/z/";
+  ensureOutputSubfolders();
+  EXPECT_EQ(fileSize(dir_ / "out/x/y/z/"), -2);
+  job.currentSubfolder = "";
+  ensureOutputSubfolders();
+  EXPECT_EQ(fileSize(dir_ / "out/"), -2);
+}
+
+TEST_F(ConversionWorker, StampsEveryWrittenFile) {
+  writeIcon("multi.ico", {10, 20, 30, 255}, 3);
+  const std::time_t inputTime = 1500000000;
+  setModificationTime(dir_ / "in/multi.ico", inputTime);
+  scanFolderTree(job.inputPath);
+
+  settings.fileTimestamp = 1;  // the input's time
+  EXPECT_EQ(runWorker(), 1);
+  for (const char* name : {"out/multi[1].jpg", "out/multi[2].jpg", "out/multi[3].jpg"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(modificationTime(dir_ / name), inputTime);
+  }
+
+  // A custom date counts local wall-clock seconds: two hours east of UTC
+  // the instant lies two hours earlier.
+  const char* zone = std::getenv("TZ");
+  const std::string savedZone = zone != nullptr ? zone : "";
+  setenv("TZ", "XYZ-2", 1);
+  tzset();
+  settings.fileTimestamp = 2;
+  settings.customTimestamp = 1600000000;
+  EXPECT_EQ(runWorker(), 1);
+  if (zone != nullptr)
+    setenv("TZ", savedZone.c_str(), 1);
+  else
+    unsetenv("TZ");
+  tzset();
+  EXPECT_EQ(modificationTime(dir_ / "out/multi[2].jpg"), 1600000000 - 7200);
+
+  settings.fileTimestamp = 0;  // the time of writing
+  EXPECT_EQ(runWorker(), 1);
+  EXPECT_GT(modificationTime(dir_ / "out/multi[3].jpg"), 1600000000);
+}
+
+TEST_F(ConversionWorker, StopsBeforeTheNextFileWhenAskedDuringAPause) {
+  writeIcon("a.ico", {255, 0, 0, 255});
+  scanFolderTree(job.inputPath);
+  resetBatchProgress();
+  setBackgroundPaused(true);
+  std::thread worker(conversionWorker, 0);
+  batchProgress.running = false;
+  setBackgroundPaused(false);
+  worker.join();
+  EXPECT_FALSE(testing::fileExists(dir_ / "out/a.jpg"));
+  std::lock_guard<std::mutex> hold(progressLock);
+  EXPECT_EQ(batchProgress.processed, 0);
+  EXPECT_EQ(batchProgress.doneCount, 0);
+}
+
+}  // namespace
+}  // namespace trovabild
