@@ -1,9 +1,889 @@
 #include "desktop/preferences_dialog.h"
 
+#include <wx/bmpcbox.h>
+#include <wx/colordlg.h>
+#include <wx/datectrl.h>
+#include <wx/dateevt.h>
+#include <wx/fontdlg.h>
+#include <wx/scrolwin.h>
+#include <wx/spinctrl.h>
+#include <wx/timectrl.h>
+#include <wx/valtext.h>
 #include <wx/wx.h>
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/messages.h"
+#include "desktop/preferences.h"
+#include "desktop/small_dialogs.h"
+#include "desktop/themes.h"
+#include "imaging/format_registry.h"
+#include "settings/settings.h"
 
 namespace trovabild {
 
-PreferencesOutcome ShowPreferencesDialog(wxWindow*, int) { return {}; }
+namespace {
+
+// Grid of a page: label at x 10 (160 wide), control at x 170 (240 wide),
+// number fields 160 wide with their unit at x 340 (70 wide), sliders 170
+// wide with the spin box at x 340, colour drop-downs 214 wide with "..." at
+// x 389. The row pitch is 30 unless the toolkit's controls need more.
+constexpr int kLabelX = 10;
+constexpr int kLabelWidth = 160;
+constexpr int kControlX = 170;
+constexpr int kControlWidth = 240;
+constexpr int kNumberWidth = 160;
+constexpr int kUnitX = 340;
+constexpr int kUnitWidth = 70;
+constexpr int kSliderWidth = 170;
+constexpr int kPickerWidth = 214;
+constexpr int kPickButtonX = 389;
+constexpr int kPickButtonSize = 22;
+constexpr int kPageWidth = 450;
+constexpr int kPageHeight = 255;
+constexpr int kFirstRowY = 10;
+
+wxString pref(const std::string& key) { return wxString::FromUTF8(message("Preferences", key)); }
+wxString dialogText(const char* key) { return wxString::FromUTF8(message("Dialog", key)); }
+
+wxArrayString prefItems(std::initializer_list<const char*> keys) {
+  wxArrayString items;
+  for (const char* key : keys) items.Add(pref(key));
+  return items;
+}
+
+/// Reads and writes one integer-valued setting whatever its width.
+struct IntField {
+  std::function<int()> get;
+  std::function<void(int)> set;
+};
+
+template <class T>
+IntField field(T& value) {
+  return {[&value] { return static_cast<int>(value); }, [&value](int v) { value = static_cast<T>(v); }};
+}
+
+// Gamma is held by its controls as gamma x 100.
+IntField gammaField() {
+  return {[] { return static_cast<int>(std::lround(settings.gamma * 100.0f)); },
+          [](int v) { settings.gamma = static_cast<float>(v) / 100.0f; }};
+}
+
+// The leading integer of a number field (0 when it holds none).
+int numberOf(const wxString& text) {
+  std::string s = text.utf8_string();
+  size_t i = 0;
+  while (i < s.size() && (s[i] == ' ' || s[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < s.size() && (s[i] == '-' || s[i] == '+')) negative = s[i++] == '-';
+  long long value = 0;
+  for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) value = std::min<long long>(value * 10 + (s[i] - '0'), 2147483647LL);
+  return static_cast<int>(negative ? -value : value);
+}
+
+std::vector<std::string> splitList(const std::string& text, char separator) {
+  std::vector<std::string> items;
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find(separator, start);
+    if (end == std::string::npos) end = text.size();
+    std::string item = text.substr(start, end - start);
+    item.erase(0, item.find_first_not_of(" \t"));
+    item.erase(item.find_last_not_of(" \t") + 1);
+    if (!item.empty()) items.push_back(item);
+    start = end + 1;
+  }
+  return items;
+}
+
+std::string upper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+struct NamedColour {
+  const char* hex;
+  const char* key;
+};
+constexpr NamedColour kNamedColours[] = {
+    {"000000", "Black"}, {"C0C0C0", "Silver"}, {"808080", "Gray"},   {"FFFFFF", "White"},  {"800000", "Maroon"},
+    {"FF0000", "Red"},   {"800080", "Purple"}, {"FF00FF", "Fuchsia"}, {"008000", "Green"}, {"00FF00", "Lime"},
+    {"808000", "Olive"}, {"FFFF00", "Yellow"}, {"000080", "Navy"},   {"0000FF", "Blue"},   {"008080", "Teal"},
+    {"00FFFF", "Aqua"},  {"FF8000", "Orange"}, {"804000", "Brown"},  {"8000FF", "Violet"},
+};
+
+wxColour colourOf(const std::string& hex) {
+  unsigned long value = std::strtoul(hex.c_str(), nullptr, 16);
+  return wxColour((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF);
+}
+
+wxBitmap swatch(const std::string& hex) {
+  wxBitmap bitmap(16, 16, 24);
+  wxMemoryDC dc(bitmap);
+  dc.SetBrush(wxBrush(colourOf(hex)));
+  dc.SetPen(wxPen(wxColour(0x40, 0x40, 0x40)));
+  dc.DrawRectangle(0, 0, 16, 16);
+  dc.SelectObject(wxNullBitmap);
+  return bitmap;
+}
+
+// A stored colour in upper case with six digits, or "" when it is not one.
+std::string normalHex(const std::string& text) {
+  std::string hex = upper(text);
+  if (hex.size() != 6 || hex.find_first_not_of("0123456789ABCDEF") != std::string::npos) return "";
+  return hex;
+}
+
+struct FormatSubPage {
+  wxWindow* panel;
+  std::string format;
+};
+
+class PreferencesDialog : public wxDialog {
+ public:
+  PreferencesDialog(wxWindow* parent, int page);
+
+  PreferencesOutcome outcome;
+
+ private:
+  // Row builders: each fills its control from `settings` and registers how
+  // the control is read back on OK.
+  int rowY(int row) const { return kFirstRowY + row * pitch_; }
+  void label(wxWindow* page, int row, const wxString& text);
+  wxChoice* choiceRow(wxWindow* page, int row, const char* labelKey, const wxArrayString& items, IntField value,
+                      const char* name, std::vector<int> codes = {});
+  wxChoice* textChoiceRow(wxWindow* page, int row, const char* labelKey, const wxArrayString& items,
+                          const std::vector<std::string>& ids, std::string& value, const char* name);
+  void checkRow(wxWindow* page, int row, const char* labelKey, IntField value, const char* name);
+  void numberRow(wxWindow* page, int row, const char* labelKey, IntField value, const char* name,
+                 const char* unitKey);
+  void numberUnitRow(wxWindow* page, int row, const char* labelKey, IntField value, IntField unit,
+                     const char* name, const char* unitName);
+  void sliderRow(wxWindow* page, int row, const char* labelKey, IntField value, const char* name, int minimum,
+                 int maximum, int sliderOffset = 0);
+  void colourRow(wxWindow* page, int row, const char* labelKey, std::string& value, const std::string& choices,
+                 const char* name);
+  void fontRow(wxWindow* page, int row, std::string& font, const char* name);
+  void textRow(wxWindow* page, int row, const char* labelKey, std::string& value, const char* name);
+  void pictureRow(wxWindow* page, int row, const char* labelKey, std::string& value, const char* name);
+  void timestampRow(wxWindow* page, int row, const char* labelKey, int32_t& value, const char* name);
+
+  wxScrolledWindow* addPage(const char* key, int rows);
+  wxScrolledWindow* subPage(wxWindow* page, int firstRow, int rows, const char* name);
+  void buildGeneral();
+  void buildInterface();
+  void buildInput();
+  void buildOutput();
+  void buildTransform();
+  void buildAdjustment();
+  void buildFrame();
+  void buildWatermark();
+  void buildAdvanced();
+  void buildInputFormat(wxWindow* page, const std::string& format);
+  void buildOutputFormat(wxWindow* page, const std::string& format);
+  void buildWatermarkText(wxWindow* page);
+  void buildWatermarkImage(wxWindow* page);
+
+  void selectPage(int index);
+  void showFormatSubPage(const std::vector<FormatSubPage>& pages, const std::string& format);
+  void showWatermarkSubPage(int type);
+  void onOk(wxCommandEvent&);
+  void onDefaults(wxCommandEvent&);
+
+  int pitch_ = 30;
+  int pageHeight_ = kPageHeight;
+  wxListBox* pageList_ = nullptr;
+  wxStaticText* band_ = nullptr;
+  std::vector<wxScrolledWindow*> pages_;
+  std::vector<std::function<void()>> readers_;
+  std::vector<FormatSubPage> inputSubPages_;
+  std::vector<FormatSubPage> outputSubPages_;
+  wxWindow* watermarkTextPage_ = nullptr;
+  wxWindow* watermarkImagePage_ = nullptr;
+  wxChoice* themeChoice_ = nullptr;
+  wxChoice* sizeChoice_ = nullptr;
+  wxTextCtrl* fontSizeBox_ = nullptr;
+};
+
+constexpr const char* kPageKeys[] = {"General", "Interface", "Input",     "Output",  "Transform",
+                                     "Adjustment", "Frame",   "Watermark", "Advanced"};
+// Rows of the tallest ordinary page (Transform); the watermark sub-pages
+// scroll instead.
+constexpr int kMostRows = 12;
+
+PreferencesDialog::PreferencesDialog(wxWindow* parent, int page)
+    : wxDialog(parent, wxID_ANY, pref("Title"), wxDefaultPosition, wxDefaultSize, wxDEFAULT_DIALOG_STYLE,
+               "preferencesDialog") {
+  // GTK's drop-downs are taller than the 30-pixel grid allows; keep the grid
+  // where it fits and widen the pitch (and the page) where it does not.
+  {
+    wxChoice probe(this, wxID_ANY, wxDefaultPosition, wxDefaultSize, prefItems({"None"}));
+    pitch_ = std::max(30, probe.GetBestSize().y + 4);
+  }
+  pageHeight_ = std::max(kPageHeight, kFirstRowY + kMostRows * pitch_);
+
+  pageList_ = new wxListBox(this, wxID_ANY, wxPoint(10, 10), wxSize(120, pageHeight_ + 40), 0, nullptr,
+                            wxLB_SINGLE, wxDefaultValidator, "pageList");
+  for (const char* key : kPageKeys) pageList_->Append(pref(key));
+
+  auto* bandPanel = new wxPanel(this, wxID_ANY, wxPoint(140, 10), wxSize(kPageWidth, 30));
+  bandPanel->SetBackgroundColour(*wxWHITE);
+  band_ = new wxStaticText(bandPanel, wxID_ANY, "", wxPoint(8, 0), wxDefaultSize, 0, "titleBand");
+  wxFont bold = GetFont();
+  bold.SetPointSize(10);
+  bold.SetWeight(wxFONTWEIGHT_BOLD);
+  band_->SetFont(bold);
+  band_->SetForegroundColour(*wxBLACK);
+  band_->SetPosition(wxPoint(8, (30 - band_->GetBestSize().y) / 2));
+
+  buildGeneral();
+  buildInterface();
+  buildInput();
+  buildOutput();
+  buildTransform();
+  buildAdjustment();
+  buildFrame();
+  buildWatermark();
+  buildAdvanced();
+
+  const int buttonsY = 50 + pageHeight_ + 10;
+  auto* defaults = new wxButton(this, wxID_ANY, dialogText("Defaults"), wxPoint(140, buttonsY), wxSize(90, -1), 0,
+                                wxDefaultValidator, "defaults");
+  auto* ok = new wxButton(this, wxID_OK, dialogText("OK"), wxPoint(400, buttonsY), wxSize(90, -1));
+  auto* cancel = new wxButton(this, wxID_CANCEL, dialogText("Cancel"), wxPoint(500, buttonsY), wxSize(90, -1));
+  ok->SetDefault();
+  SetEscapeId(wxID_CANCEL);
+  SetClientSize(600, buttonsY + std::max(25, cancel->GetSize().y) + 10);
+
+  pageList_->Bind(wxEVT_LISTBOX, [this](wxCommandEvent& event) { selectPage(event.GetSelection()); });
+  ok->Bind(wxEVT_BUTTON, &PreferencesDialog::onOk, this);
+  defaults->Bind(wxEVT_BUTTON, &PreferencesDialog::onDefaults, this);
+  cancel->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndModal(wxID_CANCEL); });
+
+  selectPage(page >= 0 && page < static_cast<int>(pages_.size()) ? page : 0);
+  CentreOnParent();
+}
+
+void PreferencesDialog::selectPage(int index) {
+  pageList_->SetSelection(index);
+  band_->SetLabel(pref(kPageKeys[index]));
+  for (size_t i = 0; i < pages_.size(); ++i) pages_[i]->Show(static_cast<int>(i) == index);
+}
+
+wxScrolledWindow* PreferencesDialog::addPage(const char* key, int rows) {
+  auto* page = new wxScrolledWindow(this, wxID_ANY, wxPoint(140, 50), wxSize(kPageWidth, pageHeight_),
+                                    wxVSCROLL, std::string("page") + key);
+  page->SetScrollRate(0, 10);
+  page->SetVirtualSize(kPageWidth, std::max(pageHeight_, rowY(rows)));
+  page->Hide();
+  pages_.push_back(page);
+  return page;
+}
+
+// The area below a page's first row(s) that holds one format's or one
+// watermark type's rows; it scrolls when they are taller than the page.
+wxScrolledWindow* PreferencesDialog::subPage(wxWindow* page, int firstRow, int rows, const char* name) {
+  const int top = rowY(firstRow) - kFirstRowY;
+  const int height = pageHeight_ - top;
+  auto* area = new wxScrolledWindow(page, wxID_ANY, wxPoint(0, top), wxSize(kPageWidth, height), wxVSCROLL, name);
+  area->SetScrollRate(0, 10);
+  area->SetVirtualSize(420, std::max(height, rowY(rows)));
+  return area;
+}
+
+void PreferencesDialog::label(wxWindow* page, int row, const wxString& text) {
+  auto* label = new wxStaticText(page, wxID_ANY, text, wxPoint(kLabelX, 0), wxSize(kLabelWidth, -1),
+                                 wxST_NO_AUTORESIZE | wxST_ELLIPSIZE_END);
+  label->SetPosition(wxPoint(kLabelX, rowY(row) + (pitch_ - 4 - label->GetSize().y) / 2));
+}
+
+wxChoice* PreferencesDialog::choiceRow(wxWindow* page, int row, const char* labelKey, const wxArrayString& items,
+                                       IntField value, const char* name, std::vector<int> codes) {
+  label(page, row, pref(labelKey));
+  auto* choice = new wxChoice(page, wxID_ANY, wxPoint(kControlX, rowY(row)), wxSize(kControlWidth, -1), items, 0,
+                              wxDefaultValidator, name);
+  if (codes.empty())
+    for (size_t i = 0; i < items.size(); ++i) codes.push_back(static_cast<int>(i));
+  auto at = std::find(codes.begin(), codes.end(), value.get());
+  // A stored code outside the list shows no selection and is kept as it is.
+  choice->SetSelection(at == codes.end() ? wxNOT_FOUND : static_cast<int>(at - codes.begin()));
+  readers_.push_back([choice, value, codes] {
+    int selection = choice->GetSelection();
+    if (selection >= 0 && selection < static_cast<int>(codes.size())) value.set(codes[selection]);
+  });
+  return choice;
+}
+
+wxChoice* PreferencesDialog::textChoiceRow(wxWindow* page, int row, const char* labelKey, const wxArrayString& items,
+                                           const std::vector<std::string>& ids, std::string& value,
+                                           const char* name) {
+  label(page, row, pref(labelKey));
+  auto* choice = new wxChoice(page, wxID_ANY, wxPoint(kControlX, rowY(row)), wxSize(kControlWidth, -1), items, 0,
+                              wxDefaultValidator, name);
+  auto at = std::find(ids.begin(), ids.end(), value);
+  choice->SetSelection(at == ids.end() ? (ids.empty() ? wxNOT_FOUND : 0) : static_cast<int>(at - ids.begin()));
+  readers_.push_back([choice, ids, &value] {
+    int selection = choice->GetSelection();
+    if (selection >= 0 && selection < static_cast<int>(ids.size())) value = ids[selection];
+  });
+  return choice;
+}
+
+void PreferencesDialog::checkRow(wxWindow* page, int row, const char* labelKey, IntField value, const char* name) {
+  label(page, row, pref(labelKey));
+  auto* check = new wxCheckBox(page, wxID_ANY, "", wxPoint(kControlX, rowY(row)), wxDefaultSize, 0,
+                               wxDefaultValidator, name);
+  check->SetValue(value.get() != 0);
+  readers_.push_back([check, value] { value.set(check->GetValue() ? 1 : 0); });
+}
+
+void PreferencesDialog::numberRow(wxWindow* page, int row, const char* labelKey, IntField value, const char* name,
+                                  const char* unitKey) {
+  label(page, row, pref(labelKey));
+  auto* box = new wxTextCtrl(page, wxID_ANY, wxString::Format("%d", value.get()), wxPoint(kControlX, rowY(row)),
+                             wxSize(kNumberWidth, -1), 0, wxTextValidator(wxFILTER_NUMERIC), name);
+  if (unitKey) {
+    auto* unit = new wxStaticText(page, wxID_ANY, pref(unitKey), wxPoint(kUnitX, 0), wxSize(kUnitWidth, -1));
+    unit->SetPosition(wxPoint(kUnitX, rowY(row) + (box->GetSize().y - unit->GetSize().y) / 2));
+  }
+  readers_.push_back([box, value] { value.set(numberOf(box->GetValue())); });
+  if (std::string(name) == "wmFontSize") fontSizeBox_ = box;
+}
+
+void PreferencesDialog::numberUnitRow(wxWindow* page, int row, const char* labelKey, IntField value, IntField unit,
+                                      const char* name, const char* unitName) {
+  numberRow(page, row, labelKey, value, name, nullptr);
+  auto* units = new wxChoice(page, wxID_ANY, wxPoint(kUnitX, rowY(row)), wxSize(kUnitWidth, -1),
+                             prefItems({"Pixels", "Percent"}), 0, wxDefaultValidator, unitName);
+  units->SetSelection(unit.get() == 1 ? 1 : unit.get() == 0 ? 0 : wxNOT_FOUND);
+  readers_.push_back([units, unit] {
+    if (units->GetSelection() != wxNOT_FOUND) unit.set(units->GetSelection());
+  });
+}
+
+// A slider and a spin box showing the same value. The slider's position is
+// the value plus `sliderOffset` (brightness and contrast run 0..200 on the
+// slider for -100..100).
+void PreferencesDialog::sliderRow(wxWindow* page, int row, const char* labelKey, IntField value, const char* name,
+                                  int minimum, int maximum, int sliderOffset) {
+  label(page, row, pref(labelKey));
+  const int current = std::clamp(value.get(), minimum, maximum);
+  auto* slider = new wxSlider(page, wxID_ANY, current + sliderOffset, minimum + sliderOffset,
+                              maximum + sliderOffset, wxPoint(kControlX, rowY(row)), wxSize(kSliderWidth, -1),
+                              wxSL_HORIZONTAL, wxDefaultValidator, name);
+  auto* spin = new wxSpinCtrl(page, wxID_ANY, "", wxPoint(kUnitX, rowY(row)), wxSize(kUnitWidth, -1),
+                              wxSP_ARROW_KEYS, minimum, maximum, current, std::string(name) + "Spin");
+  // GTK may make the spin box wider than 70: let it grow to the left.
+  if (spin->GetSize().x > kUnitWidth) {
+    int width = std::min(spin->GetSize().x, 110);
+    spin->SetSize(kControlX + kControlWidth - width, rowY(row), width, -1);
+    slider->SetSize(kControlX, rowY(row), kControlX + kControlWidth - width - 4 - kControlX, -1);
+  }
+  slider->SetPosition(wxPoint(kControlX, rowY(row) + (spin->GetSize().y - slider->GetSize().y) / 2));
+  slider->Bind(wxEVT_SLIDER, [slider, spin, sliderOffset](wxCommandEvent&) {
+    spin->SetValue(slider->GetValue() - sliderOffset);
+  });
+  auto mirror = [slider, spin, sliderOffset] { slider->SetValue(spin->GetValue() + sliderOffset); };
+  spin->Bind(wxEVT_SPINCTRL, [mirror](wxSpinEvent&) { mirror(); });
+  spin->Bind(wxEVT_TEXT, [mirror](wxCommandEvent&) { mirror(); });
+  // A stored value outside the range is kept unless the user moves the row.
+  const int stored = value.get();
+  readers_.push_back([spin, value, stored, current] {
+    if (spin->GetValue() != current || stored == current) value.set(spin->GetValue());
+  });
+}
+
+void PreferencesDialog::colourRow(wxWindow* page, int row, const char* labelKey, std::string& value,
+                                  const std::string& choices, const char* name) {
+  label(page, row, pref(labelKey));
+  auto* box = new wxBitmapComboBox(page, wxID_ANY, "", wxPoint(kControlX, rowY(row)), wxSize(kPickerWidth, -1), 0,
+                                   nullptr, wxCB_READONLY, wxDefaultValidator, name);
+  auto hexes = std::make_shared<std::vector<std::string>>();
+  auto add = [box, hexes](const std::string& hex) {
+    wxString text;
+    for (const auto& named : kNamedColours)
+      if (hex == named.hex) text = pref(named.key);
+    if (text.empty()) text = pref("Color") + " #" + wxString(hex);
+    box->Append(text, swatch(hex));
+    hexes->push_back(hex);
+  };
+  for (const std::string& item : splitList(choices, ','))
+    if (std::string hex = normalHex(item); !hex.empty() && std::find(hexes->begin(), hexes->end(), hex) == hexes->end())
+      add(hex);
+  std::string current = normalHex(value);
+  if (!current.empty() && std::find(hexes->begin(), hexes->end(), current) == hexes->end()) add(current);
+  auto at = std::find(hexes->begin(), hexes->end(), current);
+  box->SetSelection(at == hexes->end() ? wxNOT_FOUND : static_cast<int>(at - hexes->begin()));
+
+  auto* pick = new wxButton(page, wxID_ANY, "...", wxPoint(kPickButtonX, rowY(row)),
+                            wxSize(kPickButtonSize, kPickButtonSize), wxBU_EXACTFIT, wxDefaultValidator,
+                            std::string(name) + "Pick");
+  pick->SetSize(kPickButtonX, rowY(row), kPickButtonSize, box->GetSize().y);
+  pick->Bind(wxEVT_BUTTON, [this, box, hexes, add](wxCommandEvent&) {
+    wxColourData data;
+    int selection = box->GetSelection();
+    if (selection != wxNOT_FOUND) data.SetColour(colourOf((*hexes)[selection]));
+    wxColourDialog chooser(this, &data);
+    if (chooser.ShowModal() != wxID_OK) return;
+    wxColour colour = chooser.GetColourData().GetColour();
+    std::string hex = wxString::Format("%02X%02X%02X", colour.Red(), colour.Green(), colour.Blue()).utf8_string();
+    auto found = std::find(hexes->begin(), hexes->end(), hex);
+    if (found == hexes->end()) {
+      add(hex);
+      box->SetSelection(static_cast<int>(hexes->size()) - 1);
+    } else {
+      box->SetSelection(static_cast<int>(found - hexes->begin()));
+    }
+  });
+  readers_.push_back([box, hexes, &value] {
+    int selection = box->GetSelection();
+    if (selection >= 0 && selection < static_cast<int>(hexes->size())) value = (*hexes)[selection];
+  });
+}
+
+void PreferencesDialog::fontRow(wxWindow* page, int row, std::string& font, const char* name) {
+  label(page, row, pref("Font"));
+  auto* choice = new wxChoice(page, wxID_ANY, wxPoint(kControlX, rowY(row)), wxSize(kPickerWidth, -1), 0, nullptr,
+                              0, wxDefaultValidator, name);
+  for (const std::string& item : splitList(settings.wmFonts, ','))
+    if (choice->FindString(wxString::FromUTF8(item), true) == wxNOT_FOUND) choice->Append(wxString::FromUTF8(item));
+  if (!font.empty() && choice->FindString(wxString::FromUTF8(font), true) == wxNOT_FOUND)
+    choice->Append(wxString::FromUTF8(font));
+  choice->SetSelection(choice->FindString(wxString::FromUTF8(font), true));
+  auto* pick = new wxButton(page, wxID_ANY, "...", wxPoint(kPickButtonX, rowY(row)),
+                            wxSize(kPickButtonSize, kPickButtonSize), wxBU_EXACTFIT, wxDefaultValidator,
+                            std::string(name) + "Pick");
+  pick->SetSize(kPickButtonX, rowY(row), kPickButtonSize, choice->GetSize().y);
+  pick->Bind(wxEVT_BUTTON, [this, choice](wxCommandEvent&) {
+    wxFontData data;
+    int size = fontSizeBox_ ? numberOf(fontSizeBox_->GetValue()) : settings.wmFontSize;
+    data.SetInitialFont(wxFont(wxFontInfo(size > 0 ? size : 14).FaceName(choice->GetStringSelection())));
+    wxFontDialog chooser(this, data);
+    if (chooser.ShowModal() != wxID_OK) return;
+    wxFont chosen = chooser.GetFontData().GetChosenFont();
+    wxString face = chosen.GetFaceName();
+    if (face.empty()) return;
+    int index = choice->FindString(face, true);
+    if (index == wxNOT_FOUND) index = choice->Append(face);
+    choice->SetSelection(index);
+    if (fontSizeBox_ && chosen.GetPointSize() > 0) fontSizeBox_->ChangeValue(wxString::Format("%d", chosen.GetPointSize()));
+  });
+  readers_.push_back([choice, &font] {
+    if (choice->GetSelection() != wxNOT_FOUND) font = choice->GetStringSelection().utf8_string();
+  });
+}
+
+void PreferencesDialog::textRow(wxWindow* page, int row, const char* labelKey, std::string& value, const char* name) {
+  label(page, row, pref(labelKey));
+  auto* box = new wxTextCtrl(page, wxID_ANY, wxString::FromUTF8(value), wxPoint(kControlX, rowY(row)),
+                             wxSize(kControlWidth, -1), 0, wxDefaultValidator, name);
+  readers_.push_back([box, &value] { value = box->GetValue().utf8_string(); });
+}
+
+void PreferencesDialog::pictureRow(wxWindow* page, int row, const char* labelKey, std::string& value,
+                                   const char* name) {
+  label(page, row, pref(labelKey));
+  auto* box = new wxTextCtrl(page, wxID_ANY, wxString::FromUTF8(value), wxPoint(kControlX, rowY(row)),
+                             wxSize(kPickerWidth, -1), 0, wxDefaultValidator, name);
+  auto* pick = new wxButton(page, wxID_ANY, "...", wxPoint(kPickButtonX, rowY(row)),
+                            wxSize(kPickButtonSize, kPickButtonSize), wxBU_EXACTFIT, wxDefaultValidator,
+                            std::string(name) + "Pick");
+  pick->SetSize(kPickButtonX, rowY(row), kPickButtonSize, box->GetSize().y);
+  pick->Bind(wxEVT_BUTTON, [this, box](wxCommandEvent&) {
+    wxFileDialog chooser(this, dialogText("Select Watermark Image"), "", box->GetValue(),
+                         wxString::FromUTF8(watermarkImageFilter()), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+    if (chooser.ShowModal() == wxID_OK) box->ChangeValue(chooser.GetPath());
+  });
+  readers_.push_back([box, &value] { value = box->GetValue().utf8_string(); });
+}
+
+// The stored value counts seconds in local time; the pickers show it as the
+// broken-down time it names.
+void PreferencesDialog::timestampRow(wxWindow* page, int row, const char* labelKey, int32_t& value,
+                                     const char* name) {
+  label(page, row, pref(labelKey));
+  std::time_t stored = value;
+  std::tm parts{};
+  gmtime_r(&stored, &parts);
+  wxDateTime shown(static_cast<wxDateTime::wxDateTime_t>(parts.tm_mday), static_cast<wxDateTime::Month>(parts.tm_mon),
+                   parts.tm_year + 1900, static_cast<wxDateTime::wxDateTime_t>(parts.tm_hour),
+                   static_cast<wxDateTime::wxDateTime_t>(parts.tm_min));
+  auto* date = new wxDatePickerCtrl(page, wxID_ANY, shown, wxPoint(kControlX, rowY(row)), wxSize(130, -1),
+                                    wxDP_DROPDOWN | wxDP_SHOWCENTURY, wxDefaultValidator,
+                                    std::string(name) + "Date");
+  auto* time = new wxTimePickerCtrl(page, wxID_ANY, shown, wxPoint(kControlX + 134, rowY(row)),
+                                    wxSize(kControlWidth - 134, -1), wxTP_DEFAULT, wxDefaultValidator,
+                                    std::string(name) + "Time");
+  const int32_t seconds = static_cast<int32_t>(parts.tm_sec);
+  readers_.push_back([date, time, seconds, &value] {
+    wxDateTime day = date->GetValue();
+    int hour = 0, minute = 0, second = 0;
+    time->GetTime(&hour, &minute, &second);
+    if (!day.IsValid()) return;
+    std::tm chosen{};
+    chosen.tm_year = day.GetYear() - 1900;
+    chosen.tm_mon = day.GetMonth();
+    chosen.tm_mday = day.GetDay();
+    chosen.tm_hour = hour;
+    chosen.tm_min = minute;
+    // The picker shows minutes; keep the stored seconds.
+    chosen.tm_sec = seconds;
+    value = static_cast<int32_t>(timegm(&chosen));
+  });
+}
+
+void PreferencesDialog::buildGeneral() {
+  wxWindow* page = addPage("General", 3);
+  wxArrayString languages;
+  languages.Add("English");
+  textChoiceRow(page, 0, "Language", languages, {"en"}, settings.language, "language");
+  choiceRow(page, 1, "Check for Updates",
+            prefItems({"Every day", "Every week", "Every month", "Every 3 months", "Every 6 months", "Never"}),
+            field(settings.updateRange), "updateRange");
+  checkRow(page, 2, "Save window position", field(settings.saveWindowPosition), "saveWindowPosition");
+}
+
+void PreferencesDialog::buildInterface() {
+  wxWindow* page = addPage("Interface", 2);
+  wxArrayString names;
+  std::vector<std::string> ids;
+  for (const ThemeInfo& theme : themeList()) {
+    names.Add(wxString::FromUTF8(theme.name.empty() ? theme.id : theme.name));
+    ids.push_back(theme.id);
+  }
+  if (std::find(ids.begin(), ids.end(), settings.uiTheme) == ids.end()) {
+    names.Add(wxString::FromUTF8(settings.uiTheme));
+    ids.push_back(settings.uiTheme);
+  }
+  themeChoice_ = textChoiceRow(page, 0, "UI Theme", names, ids, settings.uiTheme, "uiTheme");
+  sizeChoice_ = choiceRow(page, 1, "UI Size", prefItems({"Small", "Medium", "Large", "Extra Large", "Huge"}),
+                          field(settings.uiSize), "uiSize");
+}
+
+void PreferencesDialog::buildInput() {
+  wxWindow* page = addPage("Input", 6);
+  wxArrayString names;
+  for (const std::string& format : job.inputFormats) {
+    const InputFormatInfo* info = findInputFormat(format);
+    names.Add(wxString::FromUTF8(upper(format) + (info ? " (" + info->description + ")" : "")));
+  }
+  wxChoice* choice = textChoiceRow(page, 0, "Input Format", names, job.inputFormats, settings.inputFormat, "inputFormat");
+  for (const std::string& format : job.inputFormats) {
+    int rows = format == "raw" ? 5 : 1;
+    wxScrolledWindow* area = subPage(page, 1, rows, ("input_" + format).c_str());
+    buildInputFormat(area, format);
+    inputSubPages_.push_back({area, format});
+  }
+  auto show = [this, choice] {
+    int selection = choice->GetSelection();
+    showFormatSubPage(inputSubPages_, selection >= 0 ? job.inputFormats[selection] : "");
+  };
+  choice->Bind(wxEVT_CHOICE, [show](wxCommandEvent&) { show(); });
+  show();
+}
+
+void PreferencesDialog::buildInputFormat(wxWindow* page, const std::string& format) {
+  const auto frames = prefItems({"All Frames", "First Frame", "Middle Frame", "Last Frame", "Random Frame"});
+  if (format == "dds") {
+    choiceRow(page, 0, "Load As", prefItems({"Auto", "BGRA", "RGBA"}), field(settings.ddsLoadAs), "ddsLoadAs");
+  } else if (format == "gif") {
+    choiceRow(page, 0, "Frame Loading", frames, field(settings.gifFrameLoading), "gifFrameLoading");
+  } else if (format == "ico") {
+    choiceRow(page, 0, "Frame Loading", frames, field(settings.icoFrameLoading), "icoFrameLoading");
+  } else if (format == "tiff") {
+    choiceRow(page, 0, "Frame Loading", frames, field(settings.tiffFrameLoading), "tiffFrameLoading");
+  } else if (format == "psd") {
+    choiceRow(page, 0, "Color Mode", prefItems({"RGB", "CMYK", "LAB"}), field(settings.psdColorMode), "psdColorMode");
+  } else if (format == "raw") {
+    choiceRow(page, 0, "Load As", prefItems({"Auto", "RGB8", "RGB16", "RGB24", "RGB48HS", "RGB48"}),
+              field(settings.rawLoadAs), "rawLoadAs");
+    numberRow(page, 1, "Header Size", field(settings.rawHeaderSize), "rawHeaderSize", "Bytes");
+    numberRow(page, 2, "Image Width", field(settings.rawImageWidth), "rawImageWidth", "Pixels");
+    numberRow(page, 3, "Image Height", field(settings.rawImageHeight), "rawImageHeight", "Pixels");
+    choiceRow(page, 4, "Tone Mapping",
+              prefItems({"None", "Linear", "Adaptive Logarithmic", "DR Reduction", "Gradient Domain"}),
+              field(settings.rawToneMapping), "rawToneMapping");
+  }
+}
+
+void PreferencesDialog::buildOutput() {
+  wxWindow* page = addPage("Output", 6);
+  wxArrayString names;
+  for (const std::string& format : job.outputFormats) {
+    const OutputFormatInfo* info = findOutputFormat(format);
+    names.Add(wxString::FromUTF8(upper(format) + (info ? " (" + info->description + ")" : "")));
+  }
+  wxChoice* choice =
+      textChoiceRow(page, 0, "Output Format", names, job.outputFormats, settings.outputFormat, "outputFormat");
+  for (const std::string& format : job.outputFormats) {
+    wxScrolledWindow* area = subPage(page, 1, 4, ("output_" + format).c_str());
+    buildOutputFormat(area, format);
+    outputSubPages_.push_back({area, format});
+  }
+  auto show = [this, choice] {
+    int selection = choice->GetSelection();
+    showFormatSubPage(outputSubPages_, selection >= 0 ? job.outputFormats[selection] : "");
+  };
+  choice->Bind(wxEVT_CHOICE, [show](wxCommandEvent&) { show(); });
+  show();
+}
+
+IntField depthField(const std::string& format) {
+  static const std::map<std::string, int32_t Settings::*> fields = {
+      {"bmp", &Settings::bmpBpp}, {"dds", &Settings::ddsBpp}, {"exr", &Settings::exrBpp},
+      {"gif", &Settings::gifBpp}, {"hdr", &Settings::hdrBpp}, {"ico", &Settings::icoBpp},
+      {"j2k", &Settings::j2kBpp}, {"jng", &Settings::jngBpp}, {"jp2", &Settings::jp2Bpp},
+      {"jpg", &Settings::jpgBpp}, {"jxr", &Settings::jxrBpp}, {"pbm", &Settings::pbmBpp},
+      {"pcx", &Settings::pcxBpp}, {"pfm", &Settings::pfmBpp}, {"pgm", &Settings::pgmBpp},
+      {"png", &Settings::pngBpp}, {"ppm", &Settings::ppmBpp}, {"psd", &Settings::psdBpp},
+      {"tga", &Settings::tgaBpp}, {"tiff", &Settings::tiffBpp}, {"wbmp", &Settings::wbmpBpp},
+      {"webp", &Settings::webpBpp}, {"xpm", &Settings::xpmBpp},
+  };
+  auto found = fields.find(format);
+  if (found == fields.end()) return {[] { return 0; }, [](int) {}};
+  return field(settings.*(found->second));
+}
+
+void PreferencesDialog::buildOutputFormat(wxWindow* page, const std::string& format) {
+  // "Auto" (0) followed by the format's depths; the position stands for the depth.
+  wxArrayString depthItems;
+  depthItems.Add(pref("Auto"));
+  std::vector<int> depthCodes{0};
+  for (int depth : depthsOf(format)) {
+    depthItems.Add(wxString::Format("%d", depth));
+    depthCodes.push_back(depth);
+  }
+  const std::string depthName = format + "Bpp";
+  choiceRow(page, 0, "Bits Per Pixel", depthItems, depthField(format), depthName.c_str(), depthCodes);
+  if (format == "bmp") {
+    choiceRow(page, 1, "Compression", prefItems({"None", "RLE"}), field(settings.bmpCompression), "bmpCompression");
+    choiceRow(page, 2, "Color Table", prefItems({"Auto", "Exact"}), field(settings.bmpColorTable), "bmpColorTable");
+  } else if (format == "tga") {
+    choiceRow(page, 1, "Compression", prefItems({"None", "RLE"}), field(settings.tgaCompression), "tgaCompression");
+  } else if (format == "exr") {
+    choiceRow(page, 1, "Compression", prefItems({"None", "ZIP", "PIZ", "PXR24", "B44"}),
+              field(settings.exrCompression), "exrCompression");
+  } else if (format == "png") {
+    choiceRow(page, 1, "Compression", prefItems({"None", "ZLIB1", "ZLIB6", "ZLIB9"}), field(settings.pngCompression),
+              "pngCompression");
+    checkRow(page, 2, "Interlaced", field(settings.pngInterlaced), "pngInterlaced");
+  } else if (format == "tiff") {
+    choiceRow(page, 1, "Compression",
+              prefItems({"None", "CCITTFAX3", "CCITTFAX4", "PACKBITS", "DEFLATE", "ADOBEDEFLATE", "LZW", "JPEG",
+                         "LOGLUV"}),
+              field(settings.tiffCompression), "tiffCompression");
+    choiceRow(page, 2, "Color Mode", prefItems({"RGB", "CMYK"}), field(settings.tiffColorMode), "tiffColorMode");
+  } else if (format == "jpg") {
+    sliderRow(page, 1, "Image Quality", field(settings.jpgQuality), "jpgQuality", 1, 100);
+    choiceRow(page, 2, "Chroma Subsampling", prefItems({"None", "Low", "Medium", "High"}), field(settings.jpgChroma),
+              "jpgChroma");
+    choiceRow(page, 3, "Save As",
+              prefItems({"Baseline Standard", "Baseline Simple", "Baseline Optimized", "Progressive"}),
+              field(settings.jpgSaveAs), "jpgSaveAs");
+  } else if (format == "webp") {
+    sliderRow(page, 1, "Image Quality", field(settings.webpQuality), "webpQuality", 1, 100);
+  }
+}
+
+void PreferencesDialog::showFormatSubPage(const std::vector<FormatSubPage>& pages, const std::string& format) {
+  for (const FormatSubPage& sub : pages) sub.panel->Show(sub.format == format);
+}
+
+void PreferencesDialog::buildTransform() {
+  wxWindow* page = addPage("Transform", 12);
+  checkRow(page, 0, "Image Rotation", field(settings.doRotation), "doRotation");
+  choiceRow(page, 1, "Rotation Type", prefItems({"Simple Rotation", "Advanced Rotation"}), field(settings.rotationType),
+            "rotationType");
+  sliderRow(page, 2, "Rotation Angle", field(settings.rotation), "rotation", 0, 360);
+  colourRow(page, 3, "Background Color", settings.rotationBackColor, "", "rotationBackColor");
+  checkRow(page, 4, "Image Resize", field(settings.doResize), "doResize");
+  numberUnitRow(page, 5, "Image Width", field(settings.width), field(settings.widthUnit), "width", "widthUnit");
+  numberUnitRow(page, 6, "Image Height", field(settings.height), field(settings.heightUnit), "height", "heightUnit");
+  checkRow(page, 7, "Keep Aspect Ratio", field(settings.keepAspectRatio), "keepAspectRatio");
+  choiceRow(page, 8, "Resize Type", prefItems({"All Images", "Large Images"}), field(settings.resizeType),
+            "resizeType");
+  choiceRow(page, 9, "Resize Algorithm",
+            prefItems({"Box", "Bilinear", "Bspline", "Bicubic", "Catmullrom", "Lanczos"}),
+            field(settings.resizeAlgorithm), "resizeAlgorithm");
+  checkRow(page, 10, "Image Flip Horizontal", field(settings.flipHorizontal), "flipHorizontal");
+  checkRow(page, 11, "Image Flip Vertical", field(settings.flipVertical), "flipVertical");
+}
+
+void PreferencesDialog::buildAdjustment() {
+  wxWindow* page = addPage("Adjustment", 9);
+  sliderRow(page, 0, "Image Brightness", field(settings.brightness), "brightness", -100, 100, 100);
+  sliderRow(page, 1, "Image Contrast", field(settings.contrast), "contrast", -100, 100, 100);
+  sliderRow(page, 2, "Image Gamma", gammaField(), "gamma", 1, 999);
+  checkRow(page, 3, "Image Invert", field(settings.invert), "invert");
+  checkRow(page, 4, "Image Greyscale", field(settings.doGreyscale), "doGreyscale");
+  checkRow(page, 5, "Image Threshold", field(settings.doThreshold), "doThreshold");
+  sliderRow(page, 6, "Threshold Level", field(settings.threshold), "threshold", 0, 255);
+  checkRow(page, 7, "Image Dither", field(settings.doDither), "doDither");
+  choiceRow(page, 8, "Dither Algorithm",
+            prefItems({"FS", "Bayer4", "Bayer8", "Bayer16", "Cluster6", "Cluster8", "Cluster16"}),
+            field(settings.ditherAlgorithm), "ditherAlgorithm");
+}
+
+void PreferencesDialog::buildFrame() {
+  wxWindow* page = addPage("Frame", 10);
+  choiceRow(page, 0, "Frame Type", prefItems({"None", "Frame Solid"}), field(settings.frameType), "frameType");
+  numberRow(page, 1, "Left", field(settings.solidLeft), "solidLeft", "Pixels");
+  numberRow(page, 2, "Right", field(settings.solidRight), "solidRight", "Pixels");
+  numberRow(page, 3, "Top", field(settings.solidTop), "solidTop", "Pixels");
+  numberRow(page, 4, "Bottom", field(settings.solidBottom), "solidBottom", "Pixels");
+  colourRow(page, 5, "Left Color", settings.solidLeftColor, "", "solidLeftColor");
+  colourRow(page, 6, "Right Color", settings.solidRightColor, "", "solidRightColor");
+  colourRow(page, 7, "Top Color", settings.solidTopColor, "", "solidTopColor");
+  colourRow(page, 8, "Bottom Color", settings.solidBottomColor, "", "solidBottomColor");
+  // Opacity 0 is a valid setting of the console run; the slider keeps it reachable.
+  sliderRow(page, 9, "Opacity", field(settings.solidOpacity), "solidOpacity", 0, 255);
+}
+
+void PreferencesDialog::buildWatermark() {
+  wxWindow* page = addPage("Watermark", 1);
+  wxChoice* type = choiceRow(page, 0, "Watermark Type", prefItems({"None", "Watermark Text", "Watermark Image"}),
+                             field(settings.watermarkType), "watermarkType");
+  auto* text = subPage(page, 1, 20, "watermarkTextPage");
+  buildWatermarkText(text);
+  watermarkTextPage_ = text;
+  auto* image = subPage(page, 1, 10, "watermarkImagePage");
+  buildWatermarkImage(image);
+  watermarkImagePage_ = image;
+  type->Bind(wxEVT_CHOICE, [this, type](wxCommandEvent&) { showWatermarkSubPage(type->GetSelection()); });
+  showWatermarkSubPage(type->GetSelection());
+}
+
+void PreferencesDialog::showWatermarkSubPage(int type) {
+  watermarkTextPage_->Show(type == 1);
+  watermarkImagePage_->Show(type == 2);
+}
+
+const wxArrayString& positionItems() {
+  static const wxArrayString items = prefItems({"Top-Left", "Top-Center", "Top-Right", "Middle-Left", "Middle-Center",
+                                                "Middle-Right", "Bottom-Left", "Bottom-Center", "Bottom-Right"});
+  return items;
+}
+
+void PreferencesDialog::buildWatermarkText(wxWindow* page) {
+  textRow(page, 0, "Text", settings.wmText, "wmText");
+  fontRow(page, 1, settings.wmFont, "wmFont");
+  numberRow(page, 2, "Font Size", field(settings.wmFontSize), "wmFontSize", "Points");
+  numberRow(page, 3, "Font Leading", field(settings.wmFontLeading), "wmFontLeading", "Pixels");
+  colourRow(page, 4, "Font Color", settings.wmFontColor, settings.wmFontColors, "wmFontColor");
+  choiceRow(page, 5, "Font Style", prefItems({"Regular", "Bold", "Italic", "Bold Italic"}), field(settings.wmFontStyle),
+            "wmFontStyle");
+  choiceRow(page, 6, "Font Effect", prefItems({"None", "Underline", "Strikeout"}), field(settings.wmFontEffect),
+            "wmFontEffect");
+  checkRow(page, 7, "Antialiasing", field(settings.wmTextAntialiasing), "wmTextAntialiasing");
+  choiceRow(page, 8, "Text Alignment", prefItems({"Align Left", "Align Center", "Align Right"}),
+            field(settings.wmTextAlignment), "wmTextAlignment");
+  numberRow(page, 9, "Text Padding", field(settings.wmTextPadding), "wmTextPadding", "Pixels");
+  sliderRow(page, 10, "Text Opacity", field(settings.wmTextOpacity), "wmTextOpacity", 0, 255);
+  colourRow(page, 11, "Background Color", settings.wmBackColor, settings.wmBackColors, "wmBackColor");
+  sliderRow(page, 12, "Background Opacity", field(settings.wmBackOpacity), "wmBackOpacity", 0, 255);
+  choiceRow(page, 13, "Boundary", prefItems({"Bound Image", "Bound Frame"}), field(settings.wmTextBoundary),
+            "wmTextBoundary");
+  choiceRow(page, 14, "Position", positionItems(), field(settings.wmTextPosition), "wmTextPosition");
+  numberRow(page, 15, "X-Offset", field(settings.wmTextXOffset), "wmTextXOffset", "Pixels");
+  numberRow(page, 16, "Y-Offset", field(settings.wmTextYOffset), "wmTextYOffset", "Pixels");
+  sliderRow(page, 17, "Rotation Angle", field(settings.wmTextRotation), "wmTextRotation", 0, 360);
+  choiceRow(page, 18, "Size", prefItems({"Fixed"}), field(settings.wmTextSize), "wmTextSize");
+  sliderRow(page, 19, "Scale", field(settings.wmTextScale), "wmTextScale", 1, 200);
+}
+
+void PreferencesDialog::buildWatermarkImage(wxWindow* page) {
+  pictureRow(page, 0, "Image", settings.wmImage, "wmImage");
+  checkRow(page, 1, "Image Greyscale", field(settings.wmImageGreyscale), "wmImageGreyscale");
+  sliderRow(page, 2, "Opacity", field(settings.wmImageOpacity), "wmImageOpacity", 0, 255);
+  choiceRow(page, 3, "Boundary", prefItems({"Bound Image", "Bound Frame"}), field(settings.wmImageBoundary),
+            "wmImageBoundary");
+  choiceRow(page, 4, "Position", positionItems(), field(settings.wmImagePosition), "wmImagePosition");
+  numberRow(page, 5, "X-Offset", field(settings.wmImageXOffset), "wmImageXOffset", "Pixels");
+  numberRow(page, 6, "Y-Offset", field(settings.wmImageYOffset), "wmImageYOffset", "Pixels");
+  sliderRow(page, 7, "Rotation Angle", field(settings.wmImageRotation), "wmImageRotation", 0, 360);
+  choiceRow(page, 8, "Size", prefItems({"Fixed"}), field(settings.wmImageSize), "wmImageSize");
+  sliderRow(page, 9, "Scale", field(settings.wmImageScale), "wmImageScale", 1, 200);
+}
+
+void PreferencesDialog::buildAdvanced() {
+  wxWindow* page = addPage("Advanced", 6);
+  textRow(page, 0, "Filename Mask", settings.filenameMask, "filenameMask");
+  choiceRow(page, 1, "File Timestamp", prefItems({"Current", "Original", "Custom"}), field(settings.fileTimestamp),
+            "fileTimestamp");
+  timestampRow(page, 2, "Custom Timestamp", settings.customTimestamp, "customTimestamp");
+  choiceRow(page, 3, "Out Folders History", prefItems({"Clean On Exit", "Keep Folders"}),
+            field(settings.outFoldersHistory), "outFoldersHistory");
+  sliderRow(page, 4, "Out Folders Number", field(settings.outFoldersNumber), "outFoldersNumber", 1, 50);
+  checkRow(page, 5, "Keep Subfolders", field(settings.keepSubfolders), "keepSubfolders");
+}
+
+void PreferencesDialog::onOk(wxCommandEvent&) {
+  const std::string theme = settings.uiTheme;
+  const int32_t size = settings.uiSize;
+  for (const auto& read : readers_) read();
+  settings.doColorCorrection = (settings.brightness != 0 || settings.contrast != 0 || settings.gamma != 1.0f ||
+                                settings.invert != 0)
+                                   ? 1
+                                   : 0;
+  outcome.accepted = true;
+  outcome.themeChanged = settings.uiTheme != theme;
+  outcome.iconSizeChanged = settings.uiSize != size;
+  SavePreferences();
+  EndModal(wxID_OK);
+}
+
+void PreferencesDialog::onDefaults(wxCommandEvent&) {
+  if (showMessage(this, wxString::FromUTF8(message("Msg", "Ask reset to defaults")),
+                  wxString::FromUTF8(message("Msg", "Reset to Defaults")), wxYES_NO | wxICON_QUESTION) != wxYES)
+    return;
+  // The window's geometry, the recent lists and the date of the last update
+  // check are records of the run, not choices of this dialog: they stay.
+  const Settings kept = settings;
+  resetSettings(false);
+  settings.updateDate = kept.updateDate;
+  settings.saveWindowPosition = kept.saveWindowPosition;
+  settings.isMaximized = kept.isMaximized;
+  settings.windowX = kept.windowX;
+  settings.windowY = kept.windowY;
+  settings.windowWidth = kept.windowWidth;
+  settings.windowHeight = kept.windowHeight;
+  settings.recentOutFolders = kept.recentOutFolders;
+  settings.recentFiles = kept.recentFiles;
+  settings.cleanRecentFiles = kept.cleanRecentFiles;
+  // Compared with what the main window shows, not with the dialog's
+  // unconfirmed choices, so the window is never left with stale images.
+  outcome.accepted = true;
+  outcome.themeChanged = settings.uiTheme != kept.uiTheme;
+  outcome.iconSizeChanged = settings.uiSize != kept.uiSize;
+  SavePreferences();
+  EndModal(wxID_OK);
+}
+
+}  // namespace
+
+std::string watermarkImageFilter() {
+  const std::string all = message("Dialog", "All Supported Files");
+  const std::string anyFile = message("Dialog", "All Files");
+  return all + "|*.png;*.bmp;*.rle;*.dib;*.jpg;*.jpeg;*.jpe;*.jif" +
+         "|Portable Network Graphics (*.png)|*.png" +
+         "|Windows or OS/2 Bitmap (*.bmp;*.rle;*.dib)|*.bmp;*.rle;*.dib" +
+         "|JPEG File (*.jpg;*.jpeg;*.jpe;*.jif)|*.jpg;*.jpeg;*.jpe;*.jif" + "|" + anyFile + " (*.*)|*.*";
+}
+
+PreferencesOutcome ShowPreferencesDialog(wxWindow* parent, int page) {
+  PreferencesDialog dialog(parent, page);
+  dialog.ShowModal();
+  PreferencesOutcome outcome = dialog.outcome;
+  if (parent) parent->SetFocus();
+  return outcome;
+}
 
 }  // namespace trovabild

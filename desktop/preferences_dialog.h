@@ -1,6 +1,8 @@
 #pragma once
 // The nine-page preferences dialog.
 
+#include <string>
+
 class wxWindow;
 
 namespace trovabild {
@@ -31,5 +33,9 @@ struct PreferencesOutcome {
 /// caller's main window must refresh; Cancel, Escape and the close box
 /// change nothing.
 PreferencesOutcome ShowPreferencesDialog(wxWindow* parent, int page = kPageGeneral);
+
+/// The picture chooser's filter (wxFileDialog form): all supported files,
+/// PNG, BMP, JPEG, then all files.
+std::string watermarkImageFilter();
 
 }  // namespace trovabild

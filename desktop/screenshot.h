@@ -4,6 +4,9 @@
 
 #include <string>
 
+class wxImage;
+class wxWindow;
+
 namespace trovabild {
 
 /// The file names written into the folder.
@@ -13,7 +16,20 @@ constexpr int kScreenshotThumbWidth = 180;
 
 /// Runs screenshot mode with the toolkit already started: `folder` ("" means
 /// the program's folder) must be an existing folder, else nothing happens.
-/// Returns the exit status (0).
+/// Builds the main window at (400, 400) with inner size 510 x 330, the seven
+/// sample rows and the sample output folder, captures it after 500 ms (or
+/// when it is closed) and writes the two files. Nothing is saved to the
+/// preferences. Returns the exit status (0).
 int RunScreenshotMode(const std::string& folder);
+
+/// The window's area as it is on the display now (an invalid image when the
+/// display cannot be read).
+wxImage captureWindowArea(wxWindow* window);
+
+/// Draws the maker's web address near the lower right corner and writes
+/// `folder` + kScreenshotFile and, scaled to kScreenshotThumbWidth pixels
+/// wide, `folder` + kScreenshotThumbFile. `folder` ends in "/". False when a
+/// file could not be written.
+bool writeScreenshots(const wxImage& shot, const std::string& folder);
 
 }  // namespace trovabild
