@@ -17,6 +17,7 @@
 #include "batch/batch_driver.h"
 #include "cli/options.h"
 #include "cli/usage.h"
+#include "imaging/format_registry.h"
 #include "settings/settings.h"
 
 namespace trovabild {
@@ -100,6 +101,7 @@ std::string executableStem() {
 
 bool runCommandLine() {
   if (parameterCount() == 0) return false;
+  fillFormatRegistry();
   resetJob();
   resetSettings(true);
   loadMessageTable();

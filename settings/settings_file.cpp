@@ -3,6 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <limits>
 #include <sstream>
 
@@ -101,6 +102,9 @@ int32_t leadingInteger(std::string_view text) {
 double leadingReal(std::string_view text) {
   while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
   if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  // Only a number is read: no spellings of infinity or NaN.
+  const std::string_view digits = !text.empty() && text.front() == '-' ? text.substr(1) : text;
+  if (digits.empty() || !((digits.front() >= '0' && digits.front() <= '9') || digits.front() == '.')) return 0;
   double value = 0;
   const auto result = std::from_chars(text.data(), text.data() + text.size(), value, std::chars_format::general);
   if (result.ec == std::errc::result_out_of_range) {
@@ -113,6 +117,8 @@ double leadingReal(std::string_view text) {
 }
 
 bool SettingsFileReader::openSettingsFile(const std::string& path) {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
   std::ostringstream content;
@@ -126,18 +132,18 @@ void SettingsFileReader::openSettingsText(std::string_view raw) {
   groups_.clear();
   current_ = nullptr;
   nextLine_ = 0;
-  std::string text;
-  if (raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF")
-    text = std::string(raw.substr(3));
-  else
-    text = utf8OrLatin1(raw);
+  // With a byte order mark the file is UTF-8; without one each line is
+  // taken as UTF-8 when it is valid UTF-8 and as Latin-1 otherwise.
+  const bool marked = raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF";
+  const std::string text(marked ? raw.substr(3) : raw);
 
   Group* group = nullptr;
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = text.find_first_of("\r\n", start);
     if (end == std::string::npos) end = text.size();
-    std::string_view line(text.data() + start, end - start);
+    const std::string decoded = marked ? std::string() : utf8OrLatin1({text.data() + start, end - start});
+    std::string_view line = marked ? std::string_view(text.data() + start, end - start) : std::string_view(decoded);
     start = end + 1;
     if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++start;
 

@@ -1,0 +1,124 @@
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "support/test_support.h"
+
+namespace trovabild {
+
+using testing::runProgram;
+using testing::splitLines;
+
+TEST(Program, VersionText) {
+  const std::pair<int, const char*> cases[] = {{290, "2.9"}, {291, "2.9.1"}, {300, "3.0"}, {100, "1.0"}, {123, "1.2.3"}};
+  for (const auto& [version, text] : cases) EXPECT_EQ(versionText(version), text);
+  EXPECT_EQ(titleText(), "Trovabild 2.9");
+}
+
+struct ScreenCase {
+  std::vector<std::string> args;
+  size_t lines;
+  const char* first;
+};
+
+TEST(Program, AnswersVersionAndHelp) {
+  const ScreenCase cases[] = {
+      {{"-v"}, 1, "2.9"},
+      {{"--VERSION"}, 1, "2.9"},
+      {{"-V", "-i", "x.ico"}, 1, "2.9"},
+      {{"-h"}, 38, " "},
+      {{"-?"}, 38, " "},
+      {{"--help=1"}, 38, " "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    const auto result = runProgram(c.args);
+    EXPECT_EQ(result.status, 0);
+    EXPECT_EQ(result.error, "");
+    const auto lines = splitLines(result.output);
+    ASSERT_EQ(lines.size(), c.lines);
+    EXPECT_EQ(lines.front(), c.first);
+    if (c.lines == 38) {
+      EXPECT_EQ(lines[1], "Usage: trovabildcmd -i <filename> [options]");
+    }
+    // Console lines end in LF alone.
+    EXPECT_EQ(result.output.find('\r'), std::string::npos);
+  }
+}
+
+struct ErrorRun {
+  std::vector<std::string> args;
+  const char* line;
+};
+
+TEST(Program, ReportsParseErrors) {
+  const ErrorRun cases[] = {
+      {{"-i"}, "Error: Incorrect number of parameters"},
+      {{"--profile=missing"}, "Error: Invalid profile file"},
+      {{"-i", "x.ico", "--profile=missing"}, "Error: Invalid profile file"},
+      {{"-p", "-i", "x.ico", "--jpg-quality"}, "Error: Incorrect number of parameters"},
+      {{"--jpg-quality=5", "-o"}, "Error: Incorrect number of parameters"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    const auto result = runProgram(c.args);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(splitLines(result.output), std::vector<std::string>{c.line});
+  }
+}
+
+TEST(Program, WithoutAnInputTheDesktopIsAsked) {
+  // Neither a display nor (in a console-only build) the module: one line on
+  // standard error and a failure status, whatever asked for the window.
+  const std::vector<std::vector<std::string>> cases = {{}, {"--jpg-quality=50"}, {"-u"}, {"-T", "shots"}};
+  for (const auto& args : cases) {
+    SCOPED_TRACE(args.empty() ? "(none)" : args.front());
+    const auto result = runProgram(args);
+    EXPECT_NE(result.status, 0);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(splitLines(result.error).size(), 1u) << result.error;
+  }
+}
+
+TEST(Program, BatchStartsWithTheBanner) {
+  testing::TempDir dir;
+  const auto result = runProgram({"-i", "missing.ico"}, dir.path());
+  const auto lines = splitLines(result.output);
+  ASSERT_GE(lines.size(), 4u);
+  EXPECT_EQ(lines[0], "Trovabild 2.9");
+  EXPECT_NE(lines[1].find("(c)"), std::string::npos);
+  EXPECT_EQ(lines[3], " ");
+
+  const auto quiet = runProgram({"-q", "-i", "missing.ico"}, dir.path());
+  EXPECT_EQ(quiet.error, result.error);
+  for (const std::string& line : splitLines(quiet.output)) EXPECT_NE(line, "Trovabild 2.9");
+}
+
+TEST(Program, SecondInstanceEndsSilently) {
+  testing::TempDir runtime;
+  const std::string lockPath = runtime / "Trovabild 2.9.lock";
+  const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
+  const std::string env = "XDG_RUNTIME_DIR=" + runtime.path();
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-v"}, std::vector<std::string>{"-i"},
+                                               std::vector<std::string>{}}) {
+    const auto result = runProgram(args, "", {env});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(result.error, "");
+  }
+  close(fd);
+  // Released, the next start runs normally.
+  const auto result = runProgram({"-v"}, "", {env});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output, "2.9\n");
+}
+
+}  // namespace trovabild
