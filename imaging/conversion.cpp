@@ -25,7 +25,7 @@ enum FrameLoading { kAll = 0, kFirst = 1, kMiddle = 2, kLast = 3, kRandom = 4 };
 class FrameStream {
  public:
   FrameStream(std::span<const uint8_t> file, const IconFrameInfo& frame)
-      : body_(file.subspan(frame.offset, frame.size)) {
+      : body_(file.subspan(frame.offset, frame.size)), masked_(frame.masked) {
     const uint8_t header[kHeaderSize] = {
         0, 0, 1, 0, 1, 0,                                   // reserved, type 1, one entry
         static_cast<uint8_t>(frame.width), static_cast<uint8_t>(frame.height), 0, 0,
@@ -41,8 +41,9 @@ class FrameStream {
     io.read_proc = &FrameStream::read;
     io.seek_proc = &FrameStream::seek;
     io.tell_proc = &FrameStream::tell;
-    // ICO_MAKEALPHA turns the AND mask of palette and 24-bit frames into alpha.
-    return Image(FreeImage_LoadFromHandle(FIF_ICO, &io, static_cast<fi_handle>(this), ICO_MAKEALPHA));
+    // ICO_MAKEALPHA turns the AND mask of palette, 16- and 24-bit frames into
+    // alpha (and the frame into 32 bits); frames that mask nothing keep their depth.
+    return Image(FreeImage_LoadFromHandle(FIF_ICO, &io, static_cast<fi_handle>(this), masked_ ? ICO_MAKEALPHA : 0));
   }
 
  private:
@@ -92,6 +93,7 @@ class FrameStream {
 
   uint8_t header_[kHeaderSize];
   std::span<const uint8_t> body_;
+  bool masked_;
   size_t position_ = 0;
 };
 
@@ -127,10 +129,12 @@ Image flattenTransparency(Image image) {
 }
 
 std::string numberedPath(const std::string& outputFile, const std::string& extension, int number) {
+  if (outputFile.empty()) return outputFile;  // nothing to save to; the save fails
+  const std::string tag = "[" + std::to_string(number) + "]";
   const long at = static_cast<long>(outputFile.size()) - static_cast<long>(extension.size()) - 1;
-  const size_t position = static_cast<size_t>(std::clamp<long>(at, 0, static_cast<long>(outputFile.size())));
+  if (at < 0) return outputFile + tag;  // a name shorter than its extension
   std::string path = outputFile;
-  path.insert(position, "[" + std::to_string(number) + "]");
+  path.insert(static_cast<size_t>(at), tag);
   return path;
 }
 
@@ -149,8 +153,8 @@ bool convertIconData(std::span<const uint8_t> data, const OutputNamer& nameOutpu
     if (!info.valid) continue;  // never handed to the decoder
     Image image = FrameStream(data, info).load();
     if (!image || image.width() == 0 || image.height() == 0) continue;
-    // The depth stored in the file: loading with the mask as alpha makes
-    // every bitmap frame 32 bits.
+    // The depth stored in the file: loading with the mask as alpha makes a
+    // bitmap frame 32 bits.
     job.sourceBpp = info.png ? image.bpp() : info.bpp;
 
     image = rotateImage(std::move(image));

@@ -47,8 +47,8 @@ bool checkPngFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
 }
 
 // The decoder reads the header, a full palette for 1 to 8 bits (whatever
-// biClrUsed says), the colour rows and, because frames are loaded with their
-// AND mask turned into alpha, the mask rows for every depth below 32.
+// biClrUsed says), the colour rows and, when a frame is loaded with its AND
+// mask turned into alpha, the mask rows (present below 32 bits).
 bool checkBitmapFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
   if (bytes.size() < kInfoHeaderSize) return false;
   const uint8_t* h = bytes.data();
@@ -67,6 +67,17 @@ bool checkBitmapFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
   needed += static_cast<uint64_t>(height) * rowBytes(static_cast<uint64_t>(width), bpp);
   if (bpp < 32) needed += static_cast<uint64_t>(height) * rowBytes(static_cast<uint64_t>(width), 1);
   if (needed > bytes.size()) return false;
+  if (bpp < 32) {
+    // Only a mask that hides something needs the frame turned into RGBA.
+    const uint64_t maskRow = rowBytes(static_cast<uint64_t>(width), 1);
+    const uint8_t* mask = h + (needed - static_cast<uint64_t>(height) * maskRow);
+    const uint64_t fullBytes = static_cast<uint64_t>(width) / 8;
+    const uint8_t tailBits = static_cast<uint8_t>(0xFF00 >> (width % 8));
+    for (int32_t y = 0; y < height && !frame.masked; ++y, mask += maskRow) {
+      for (uint64_t i = 0; i < fullBytes && !frame.masked; ++i) frame.masked = mask[i] != 0;
+      if (tailBits != 0 && (mask[fullBytes] & tailBits) != 0) frame.masked = true;
+    }
+  }
   frame.width = width;
   frame.height = height;
   frame.bpp = bpp;

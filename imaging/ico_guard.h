@@ -26,6 +26,7 @@ struct IconFrameInfo {
   int width = 0;
   int height = 0;
   int bpp = 0;          ///< bits per pixel stored in the file (BMP frames; 0 for PNG)
+  bool masked = false;  ///< a frame below 32 bits whose AND mask hides some pixel
   size_t offset = 0;    ///< where the frame's bytes start in the file
   size_t size = 0;      ///< how many bytes belong to it
 };

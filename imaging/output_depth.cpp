@@ -76,7 +76,7 @@ int automaticDepth(const Image& image) {
   int target = chooseDepth(extension, job.sourceBpp);
   // A palette frame is usually true colour by now (its mask became alpha and
   // it was flattened); its small source depth must not make it grey.
-  if (image.bpp() > 8 && losesColour(extension, target)) target = chooseDepth(extension, image.bpp());
+  if (image.bpp() > 8 && losesColour(extension, target)) target = chooseDepth(extension, 24);
   return target;
 }
 

@@ -1,0 +1,226 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/seams.h"
+#include "imaging/conversion.h"
+#include "imaging/format_registry.h"
+#include "imaging/output_depth.h"
+#include "settings/settings.h"
+#include "tests/support/ico_bytes.h"
+#include "tests/support/test_support.h"
+
+namespace trovabild {
+
+using testing::Bytes;
+using testing::Rgba;
+
+namespace {
+
+constexpr uint32_t kFrameColours[] = {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFF00, 0xFF00FF};
+
+Rgba rgba(uint32_t rgb) {
+  return {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8), static_cast<uint8_t>(rgb), 255};
+}
+
+bool near(Rgba a, Rgba b, int tolerance = 12) {
+  return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+
+std::string show(Rgba c) {
+  return std::to_string(c.r) + "," + std::to_string(c.g) + "," + std::to_string(c.b);
+}
+
+class Conversion : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetSettings(true);
+    resetJob();
+    output("png", 0);
+  }
+  void TearDown() override {
+    setRandomSource({});
+    resetSettings(true);
+    resetJob();
+  }
+
+  void output(const std::string& ext, int depth) {
+    job.outputExtension = ext;
+    job.outputFif = findOutputFormat(ext)->fif;
+    job.autoBpp = depth == 0;
+    job.targetBpp = depth;
+    job.saveFlags = saveFlagsFor(ext);
+  }
+
+  /// Converts the icon bytes, naming every output dir/icon.<ext>.
+  bool convert(const Bytes& icon, std::vector<std::string>& written) {
+    return convertIconData(icon, [this] { return dir / ("icon." + job.outputExtension); }, written);
+  }
+
+  testing::TempDir dir;
+};
+
+Bytes colouredIcon(int count) {
+  std::vector<Bytes> frames;
+  for (int k = 0; k < count; ++k) frames.push_back(testing::solidFrame(8, kFrameColours[k]));
+  return testing::icoFile(frames);
+}
+
+}  // namespace
+
+TEST_F(Conversion, SelectsFramesAndNumbersTheirFiles) {
+  struct Case { int mode; int count; std::vector<int> frames; };
+  const Case kCases[] = {
+      {0, 1, {0}},       {0, 3, {0, 1, 2}}, {1, 3, {0}}, {2, 1, {0}}, {2, 2, {0}}, {2, 3, {1}},
+      {2, 4, {1}},       {2, 5, {2}},       {3, 1, {0}}, {3, 4, {3}}, {4, 5, {2}},  // random draws 3
+      {9, 2, {0, 1}},    // an unknown code converts every frame
+  };
+  int drawnLow = 0, drawnHigh = 0;
+  setRandomSource([&](int low, int high) {
+    drawnLow = low;
+    drawnHigh = high;
+    return 3;
+  });
+  for (const auto& c : kCases) {
+    SCOPED_TRACE("mode " + std::to_string(c.mode) + ", " + std::to_string(c.count) + " frames");
+    settings.icoFrameLoading = c.mode;
+    std::vector<std::string> written;
+    ASSERT_TRUE(convert(colouredIcon(c.count), written));
+    std::vector<std::string> expected;
+    const bool numbered = c.frames.size() > 1;
+    for (int k : c.frames) expected.push_back(numbered ? dir / ("icon[" + std::to_string(k + 1) + "].png") : dir / "icon.png");
+    ASSERT_EQ(written, expected);
+    for (size_t i = 0; i < written.size(); ++i) {
+      const Image out = testing::loadImage(written[i]);
+      EXPECT_EQ(testing::pixel(out, 4, 4), rgba(kFrameColours[c.frames[i]])) << written[i];
+      std::filesystem::remove(written[i]);
+    }
+    EXPECT_EQ(job.outputFile, dir / "icon.png") << "the job keeps the name without a number";
+  }
+  EXPECT_EQ(drawnLow, 1);
+  EXPECT_EQ(drawnHigh, 5);
+}
+
+TEST_F(Conversion, RecordsTheFrameAsLoaded) {
+  settings.icoFrameLoading = 1;
+  const Bytes icon = testing::icoFile({testing::bitmapFrame(12, 10, 4, {0x000000, 0xFF0000}, [](int, int) { return 1u; })});
+  std::vector<std::string> written;
+  ASSERT_TRUE(convert(icon, written));
+  EXPECT_EQ(job.sourceBpp, 4);
+  EXPECT_EQ(job.imageWidth, 12);
+  EXPECT_EQ(job.imageHeight, 10);
+}
+
+// Transparent areas come out white whichever way the frame stores them: an
+// alpha channel, or the AND mask of palette and 24-bit frames.
+TEST_F(Conversion, FlattensTransparencyOntoWhiteInEveryKindOfFrame) {
+  const auto leftOpaque = [](int x, int) { return x >= 8; };
+  const std::vector<uint32_t> palette = {0x000000, 0x2040C0, 0xFFFFFF};
+  struct Case { const char* name; Bytes frame; Rgba left; };
+  const Case kCases[] = {
+      {"32-bit alpha", testing::bitmapFrame(16, 16, 32, {}, [](int x, int) { return x < 8 ? 0xFF2040C0u : 0x00123456u; }),
+       rgba(0x2040C0)},
+      {"24-bit mask", testing::bitmapFrame(16, 16, 24, {}, [](int, int) { return 0x2040C0u; }, leftOpaque), rgba(0x2040C0)},
+      {"16-bit mask", testing::bitmapFrame(16, 16, 16, {}, [](int, int) { return 0x2040C0u; }, leftOpaque), rgba(0x2040C0)},
+      {"8-bit mask", testing::bitmapFrame(16, 16, 8, palette, [](int, int) { return 1u; }, leftOpaque), rgba(0x2040C0)},
+      {"4-bit mask", testing::bitmapFrame(16, 16, 4, palette, [](int, int) { return 1u; }, leftOpaque), rgba(0x2040C0)},
+      {"1-bit mask", testing::bitmapFrame(16, 16, 1, {0x000000, 0xFFFFFF}, [](int, int) { return 0u; }, leftOpaque),
+       rgba(0x000000)},
+  };
+  output("jpg", 0);
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> written;
+    ASSERT_TRUE(convert(testing::icoFile({c.frame}), written));
+    ASSERT_EQ(written.size(), 1u);
+    const Image out = testing::loadImage(written[0]);
+    EXPECT_EQ(out.bpp(), 24) << "a colour frame stays colour";
+    EXPECT_TRUE(near(testing::pixel(out, 3, 8), c.left)) << show(testing::pixel(out, 3, 8));
+    EXPECT_TRUE(near(testing::pixel(out, 12, 8), {255, 255, 255, 255})) << show(testing::pixel(out, 12, 8));
+  }
+}
+
+TEST_F(Conversion, FlattensAnIconWrittenByFreeImage) {
+  const Image quadrants = testing::quadrantImage(16);
+  ASSERT_TRUE(testing::writeIco(dir / "in.ico", {&quadrants}));
+  output("jpg", 0);
+  std::vector<std::string> written;
+  ASSERT_TRUE(convert(testing::readBytes(dir / "in.ico"), written));
+  const Image out = testing::loadImage(written.at(0));
+  EXPECT_TRUE(near(testing::pixel(out, 3, 3), {255, 0, 0, 255}));
+  EXPECT_TRUE(near(testing::pixel(out, 12, 3), {0, 255, 0, 255}));
+  EXPECT_TRUE(near(testing::pixel(out, 3, 12), {0, 0, 255, 255}));
+  EXPECT_TRUE(near(testing::pixel(out, 12, 12), {255, 255, 255, 255}));
+}
+
+TEST_F(Conversion, ColourStaysColourUnlessGreyIsAskedFor) {
+  const auto red = [](int, int) { return 1u; };
+  const auto corner = [](int x, int y) { return x == 0 && y == 0; };
+  struct Case { const char* name; Bytes frame; int depth; int bpp; FREE_IMAGE_COLOR_TYPE colour; };
+  const Case kCases[] = {
+      {"4-bit", testing::bitmapFrame(8, 8, 4, {0, 0xE01010}, red), 0, 24, FIC_RGB},
+      {"4-bit masked", testing::bitmapFrame(8, 8, 4, {0, 0xE01010}, red, corner), 0, 24, FIC_RGB},
+      {"1-bit masked", testing::bitmapFrame(8, 8, 1, {0x1010E0, 0xE01010}, red, corner), 0, 24, FIC_RGB},
+      {"8-bit masked", testing::bitmapFrame(8, 8, 8, {0, 0xE01010}, red, corner), 0, 24, FIC_RGB},
+      {"24-bit asked for 8", testing::solidFrame(8, 0xE01010), 8, 8, FIC_MINISBLACK},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    output("jpg", c.depth);
+    std::vector<std::string> written;
+    ASSERT_TRUE(convert(testing::icoFile({c.frame}), written));
+    const Image out = testing::loadImage(written.at(0));
+    EXPECT_EQ(out.bpp(), c.bpp);
+    EXPECT_EQ(FreeImage_GetColorType(out.get()), c.colour);
+    if (c.colour == FIC_RGB) {
+      EXPECT_TRUE(near(testing::pixel(out, 5, 5), rgba(0xE01010))) << show(testing::pixel(out, 5, 5));
+    }
+  }
+}
+
+TEST_F(Conversion, DepthFollowsEachFrameInAutomaticMode) {
+  const Bytes icon = testing::icoFile({
+      testing::bitmapFrame(8, 8, 4, {0x000000, 0xE01010}, [](int, int) { return 1u; }),
+      testing::bitmapFrame(8, 8, 32, {}, [](int x, int) { return x < 4 ? 0xFF10E010u : 0x80000000u; }),
+  });
+  output("png", 0);
+  std::vector<std::string> written;
+  ASSERT_TRUE(convert(icon, written));
+  ASSERT_EQ(written.size(), 2u);
+  EXPECT_EQ(testing::loadImage(written[0]).bpp(), 4);
+  EXPECT_EQ(job.targetBpp, 32);  // FreeImage writes an opaque 32-bit image as RGB
+}
+
+TEST_F(Conversion, LastSaveDecidesTheResult) {
+  // An output name that cannot be written fails every save.
+  std::vector<std::string> written;
+  EXPECT_FALSE(convertIconData(colouredIcon(2), [this] { return dir / "missing/icon.png"; }, written));
+  EXPECT_TRUE(written.empty());
+  EXPECT_FALSE(convertIconData(colouredIcon(2), [] { return std::string(); }, written));
+}
+
+TEST_F(Conversion, ConvertsTheCurrentFileIntoTheOutputFolder) {
+  testing::writeBytes(dir / "photo.ico", colouredIcon(2));
+  job.currentInput = dir / "photo.ico";
+  job.outputFolder = dir / "out/";
+  std::filesystem::create_directory(dir / "out");
+  output("jpg", 0);
+  std::vector<std::string> written;
+  ASSERT_TRUE(convertCurrentFile(written));
+  EXPECT_EQ(written, (std::vector<std::string>{dir / "out/photo[1].jpg", dir / "out/photo[2].jpg"}));
+  EXPECT_EQ(job.outputFile, dir / "out/photo.jpg");
+  for (const auto& path : written) EXPECT_EQ(testing::loadImage(path).width(), 8);
+
+  job.currentInput = dir / "absent.ico";
+  EXPECT_FALSE(convertCurrentFile(written));
+  EXPECT_TRUE(written.empty());
+}
+
+TEST(NumberedPath, PutsTheNumberBeforeTheExtension) {
+  EXPECT_EQ(numberedPath("/out/photo.jpg", "jpg", 2), "/out/photo[2].jpg");
+  EXPECT_EQ(numberedPath("/out/a.b.tiff", "tiff", 10), "/out/a.b[10].tiff");
+  EXPECT_EQ(numberedPath("x", "jpg", 1), "x[1]");
+  EXPECT_EQ(numberedPath("", "jpg", 1), "");
+}
+
+}  // namespace trovabild

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "imaging/format_registry.h"
+#include "imaging/output_depth.h"
+#include "settings/settings.h"
+#include "tests/support/test_support.h"
+
+namespace trovabild {
+
+namespace {
+
+class OutputDepth : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    resetSettings(true);
+    resetJob();
+  }
+  void TearDown() override {
+    resetSettings(true);
+    resetJob();
+  }
+
+  /// Sets up the job as the batch driver does for `ext` and a depth setting.
+  void prepare(const std::string& ext, int depthSetting, int sourceBpp) {
+    job.outputExtension = ext;
+    job.outputFif = findOutputFormat(ext) ? findOutputFormat(ext)->fif : FIF_UNKNOWN;
+    job.autoBpp = depthSetting == 0;
+    job.targetBpp = depthSetting;
+    job.sourceBpp = sourceBpp;
+    job.saveFlags = saveFlagsFor(ext);
+  }
+};
+
+constexpr int kSide = 64;  // OpenJPEG's default layers need 32 pixels or more
+
+/// An image with a red, a green and a blue band: plainly colour.
+Image colourImage(int bpp = 24) {
+  Image image = testing::solidImage(kSide, kSide, bpp, {255, 0, 0, 255});
+  for (int y = 0; y < kSide; ++y) {
+    BYTE* row = FreeImage_GetScanLine(image.get(), y);
+    for (int x = kSide / 3; x < kSide; ++x) {
+      BYTE* p = row + x * (bpp / 8);
+      p[FI_RGBA_RED] = 0;
+      p[FI_RGBA_GREEN] = x < 2 * kSide / 3 ? 255 : 0;
+      p[FI_RGBA_BLUE] = x < 2 * kSide / 3 ? 0 : 255;
+    }
+  }
+  return image;
+}
+
+std::vector<std::string> filesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace
+
+TEST_F(OutputDepth, SaveFlagsFollowTheFormatSettings) {
+  struct Case { const char* ext; std::function<void()> set; int expected; };
+  const Case kCases[] = {
+      {"jpg", [] {}, 95 | 0x10000},
+      {"jpg", [] { settings.jpgQuality = 80; settings.jpgChroma = 2; settings.jpgSaveAs = 3; }, 80 | 0x4000 | 0x2000},
+      {"jpg", [] { settings.jpgChroma = 1; settings.jpgSaveAs = 1; }, 95 | 0x8000 | 0x40000},
+      {"jpg", [] { settings.jpgChroma = 3; settings.jpgSaveAs = 2; }, 95 | 0x1000 | 0x20000},
+      {"bmp", [] {}, 0},
+      {"bmp", [] { settings.bmpCompression = 1; }, 1},
+      {"exr", [] {}, 0x0002},
+      {"exr", [] { settings.exrCompression = 4; }, 0x0020},
+      {"jxr", [] {}, 100},
+      {"png", [] {}, 0x0100},
+      {"png", [] { settings.pngCompression = 3; settings.pngInterlaced = 1; }, 0x0209},
+      {"png", [] { settings.pngCompression = 1; }, 0x0001},
+      {"tga", [] { settings.tgaCompression = 1; }, 2},
+      {"tiff", [] {}, 0x0800},
+      {"tiff", [] { settings.tiffCompression = 6; settings.tiffColorMode = 1; }, 0x4001},
+      {"tiff", [] { settings.tiffCompression = 8; settings.tiffColorMode = 2; }, 0x10000},
+      {"tiff", [] { settings.tiffCompression = 9; }, 0},  // unknown code adds nothing
+      {"webp", [] {}, 0x0100},
+      {"webp", [] { settings.webpQuality = 99; }, 99},
+      {"gif", [] {}, 0}, {"ico", [] {}, 0}, {"pbm", [] {}, 0}, {"ppm", [] {}, 0},
+      {"dds", [] {}, 0}, {"pcx", [] {}, 0}, {"psd", [] {}, 0},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.ext);
+    resetSettings(true);
+    c.set();
+    EXPECT_EQ(saveFlagsFor(c.ext), c.expected);
+  }
+}
+
+TEST_F(OutputDepth, ConvertsToTheOutputDepth) {
+  struct Case {
+    const char* ext;
+    int setting;  // 0: automatic
+    int source;   // depth the frame was loaded with
+    int bpp;      // depth of the image now
+    int expected;
+    FREE_IMAGE_COLOR_TYPE colour;
+  };
+  constexpr Case kCases[] = {
+      {"jpg", 0, 32, 32, 24, FIC_RGB},
+      {"jpg", 0, 32, 24, 24, FIC_RGB},
+      {"jpg", 0, 4, 24, 24, FIC_RGB},    // a flattened 4-bit colour icon stays colour
+      {"jpg", 0, 1, 32, 24, FIC_RGB},
+      {"jpg", 8, 32, 24, 8, FIC_MINISBLACK},  // asked for: greyscale
+      {"gif", 0, 32, 24, 8, FIC_PALETTE},
+      {"png", 0, 32, 32, 32, FIC_RGB},
+      {"png", 0, 4, 24, 24, FIC_RGB},
+      {"png", 0, 96, 24, 48, FIC_RGB},
+      {"tiff", 96, 32, 24, 96, FIC_RGB},
+      {"exr", 0, 24, 24, 96, FIC_RGB},
+      {"bmp", 16, 32, 32, 16, FIC_RGB},
+      {"pbm", 0, 32, 24, 1, FIC_MINISBLACK},
+      {"tga", 0, 8, 24, 8, FIC_PALETTE},  // quantised: colour kept in a palette
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(std::string(c.ext) + " " + std::to_string(c.setting) + " " + std::to_string(c.source));
+    prepare(c.ext, c.setting, c.source);
+    Image out = convertToOutputDepth(colourImage(c.bpp));
+    ASSERT_TRUE(out);
+    EXPECT_EQ(out.bpp(), c.expected);
+    if (FreeImage_GetImageType(out.get()) == FIT_BITMAP) {
+      EXPECT_EQ(FreeImage_GetColorType(out.get()), c.colour);
+    }
+    if (c.setting == 0) {
+      EXPECT_EQ(job.targetBpp, c.expected);
+    }
+  }
+}
+
+TEST_F(OutputDepth, SixteenBitsAre555ForIconAndTargaElse565) {
+  for (const char* ext : {"bmp", "ico", "tga"}) {
+    SCOPED_TRACE(ext);
+    prepare(ext, 16, 24);
+    Image out = convertToOutputDepth(colourImage());
+    ASSERT_TRUE(out);
+    const unsigned expectedGreen = std::string(ext) == "bmp" ? FI16_565_GREEN_MASK : FI16_555_GREEN_MASK;
+    EXPECT_EQ(FreeImage_GetGreenMask(out.get()), expectedGreen);
+  }
+}
+
+TEST_F(OutputDepth, KeepsAnImageThatAlreadyFitsAndRefusesUnknownDepths) {
+  prepare("jpg", 0, 8);
+  Image eight(FreeImage_Allocate(4, 4, 8));
+  FIBITMAP* original = eight.get();
+  Image same = convertToOutputDepth(std::move(eight));
+  EXPECT_EQ(same.get(), original);
+
+  prepare("jpg", 7, 24);
+  EXPECT_FALSE(convertToOutputDepth(colourImage()));
+  EXPECT_FALSE(convertToOutputDepth(Image()));
+}
+
+// Every format of the registry written at every depth it lists, read back.
+// Debian's FreeImage 3.18 cannot encode JPEG XR at all ("Invalid
+// instruction"), so for jxr only the conversion is checked.
+TEST_F(OutputDepth, EveryFormatSavesAtEveryListedDepth) {
+  testing::TempDir dir;
+  for (const OutputFormatInfo& format : outputFormatTable()) {
+    for (int depth : depthsOf(format.extension)) {
+      SCOPED_TRACE(format.extension + " " + std::to_string(depth));
+      prepare(format.extension, depth, 24);
+      Image out = convertToOutputDepth(colourImage(32));
+      ASSERT_TRUE(out);
+      EXPECT_EQ(out.bpp(), depth);
+      const std::string path = dir / ("out." + format.extension);
+      if (format.extension == "jxr") continue;
+      ASSERT_TRUE(saveImage(out, job.outputFif, path, job.saveFlags));
+      Image back(FreeImage_Load(static_cast<FREE_IMAGE_FORMAT>(job.outputFif), path.c_str(), 0));
+      ASSERT_TRUE(back);
+      EXPECT_EQ(back.width(), kSide);
+      EXPECT_EQ(back.height(), kSide);
+    }
+  }
+  EXPECT_EQ(filesIn(dir.path()).size(), outputFormatTable().size() - 1) << "no temporary file is left";
+}
+
+TEST_F(OutputDepth, AFailedSaveLeavesTheOldFileIntact) {
+  testing::TempDir dir;
+  const std::string path = dir / "kept.jpg";
+  testing::writeText(path, "old contents");
+  Image sixteen(FreeImage_Allocate(4, 4, 16));  // JPEG cannot hold 16 bits
+  EXPECT_FALSE(saveImage(sixteen, FIF_JPEG, path, 0));
+  EXPECT_FALSE(saveImage(Image(), FIF_JPEG, path, 0));
+  EXPECT_EQ(testing::readText(path), "old contents");
+  EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"kept.jpg"});
+
+  EXPECT_FALSE(saveImage(colourImage(), FIF_JPEG, dir / "missing/out.jpg", 95));
+  EXPECT_FALSE(saveImage(colourImage(), FIF_JPEG, "", 95));
+  EXPECT_FALSE(saveImage(colourImage(), FIF_JPEG, dir.path(), 95));
+
+  ASSERT_TRUE(saveImage(colourImage(), FIF_JPEG, path, 95));
+  EXPECT_EQ(testing::loadImage(path).width(), kSide);
+  EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"kept.jpg"});
+}
+
+}  // namespace trovabild
