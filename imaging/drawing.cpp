@@ -183,8 +183,7 @@ std::string matchFamily(std::string_view family, bool bold, bool italic) {
 int fontPixelHeight(int points) {
   const double pixels = static_cast<double>(points) * 96.0 / 72.0;
   const double rounded = std::round(pixels);
-  if (rounded > std::numeric_limits<int>::max() || rounded < std::numeric_limits<int>::min())
-    return 0;
+  if (std::fabs(rounded) > std::numeric_limits<int>::max()) return 0;
   return static_cast<int>(rounded);
 }
 
@@ -324,6 +323,9 @@ bool Canvas::resize(int width, int height) {
   surface_ = nullptr;
   width_ = height_ = 0;
   if (width < 1 || height < 1) return false;
+  // Beyond this a runaway padding or font size would only exhaust memory.
+  constexpr int64_t kMaxPixels = int64_t{1} << 28;
+  if (static_cast<int64_t>(width) * height > kMaxPixels) return false;
   cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
   if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
     cairo_surface_destroy(surface);

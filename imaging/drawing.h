@@ -103,8 +103,8 @@ struct PointF {
 class Canvas {
  public:
   Canvas() = default;
-  /// Every pixel transparent (0, 0, 0, 0); empty when a side is below 1 or
-  /// the memory cannot be had.
+  /// Every pixel transparent (0, 0, 0, 0); empty when a side is below 1, the
+  /// canvas would exceed 2^28 pixels (1 GiB) or the memory cannot be had.
   Canvas(int width, int height);
   ~Canvas();
   Canvas(Canvas&& other) noexcept;

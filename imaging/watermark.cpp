@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdint>
 
 #include "batch/output_naming.h"
 #include "imaging/drawing.h"
@@ -20,6 +21,14 @@ Font watermarkFont;
 Colour colourOf(const std::string& text, int alpha) {
   const Rgb rgb = parseColor(text);
   return {rgb.red, rgb.green, rgb.blue, static_cast<uint8_t>(std::clamp(alpha, 0, 255))};
+}
+
+// Offsets, paddings and frame widths come straight from the user; positions
+// are worked out in 64 bits and anything beyond this is off any canvas.
+constexpr int64_t kMaxCoordinate = 1 << 30;
+
+int saturate(int64_t value) {
+  return static_cast<int>(std::clamp<int64_t>(value, -kMaxCoordinate, kMaxCoordinate));
 }
 
 bool matchesAt(const std::string& text, size_t at, std::string_view word) {
@@ -64,43 +73,55 @@ std::vector<std::string> splitWatermarkLines(const std::string& text) {
 }
 
 int alignLine(int lineWidth, int boxWidth, int padding, int alignment) {
+  const int64_t room = int64_t{boxWidth} - lineWidth;
+  int64_t x = 0;
   switch (alignment) {
     case 0:
-      return padding;
+      x = padding;
+      break;
     case 1: {
-      const double half = (boxWidth - lineWidth) / 2.0;
-      return static_cast<int>(half > 0 ? std::floor(half + 0.5) : std::ceil(half - 0.5));
+      const double half = static_cast<double>(room) / 2.0;
+      x = static_cast<int64_t>(half > 0 ? std::floor(half + 0.5) : std::ceil(half - 0.5));
+      break;
     }
     case 2:
-      return boxWidth - lineWidth - padding;
+      x = room - padding;
+      break;
     default:
-      return 0;
+      break;
   }
+  return saturate(x);
 }
 
 TextBox layoutTextBox(const std::vector<int>& lineWidths, const std::vector<int>& lineHeights,
                       int padding, int leading, int alignment) {
   TextBox box;
   if (lineWidths.empty() || lineWidths.size() != lineHeights.size()) return box;
-  const int breaks = static_cast<int>(lineWidths.size()) - 1;
+  const int64_t breaks = static_cast<int64_t>(lineWidths.size()) - 1;
+  int64_t width = 0, height = 0, step = 0;
   if (breaks == 0) {
     // A single line gets no minimum size and is not aligned.
-    box.width = lineWidths[0] + 2 * padding;
-    box.height = lineHeights[0] + 2 * padding;
-    box.lineX = {padding};
-    box.lineY = {padding};
-    return box;
+    width = int64_t{lineWidths[0]} + 2 * int64_t{padding};
+    height = int64_t{lineHeights[0]} + 2 * int64_t{padding};
+  } else {
+    const int64_t widest = std::max(10, *std::max_element(lineWidths.begin(), lineWidths.end()));
+    const int64_t tallest = std::max(10, *std::max_element(lineHeights.begin(), lineHeights.end()));
+    step = tallest + leading;
+    width = widest + 2 * int64_t{padding};
+    height = tallest + step * breaks + 2 * int64_t{padding};
   }
-  const int widest = std::max(10, *std::max_element(lineWidths.begin(), lineWidths.end()));
-  const int tallest = std::max(10, *std::max_element(lineHeights.begin(), lineHeights.end()));
-  box.lineStep = tallest + leading;
-  box.width = widest + 2 * padding;
-  box.height = tallest + box.lineStep * breaks + 2 * padding;
-  int y = padding;
-  for (int width : lineWidths) {
-    box.lineX.push_back(alignLine(width, box.width, padding, alignment));
-    box.lineY.push_back(y);
-    y += box.lineStep;
+  // Settings far outside sense give a box no canvas can hold.
+  if (width > kMaxCoordinate || height > kMaxCoordinate || step > kMaxCoordinate ||
+      step < -kMaxCoordinate)
+    return box;
+  box.width = static_cast<int>(width);
+  box.height = static_cast<int>(height);
+  box.lineStep = static_cast<int>(step);
+  int64_t y = padding;
+  for (int lineWidth : lineWidths) {
+    box.lineX.push_back(breaks == 0 ? padding : alignLine(lineWidth, box.width, padding, alignment));
+    box.lineY.push_back(saturate(y));
+    y += step;
   }
   return box;
 }
@@ -186,15 +207,15 @@ Image placeOverlay(Image image, Image overlay, int width, int height, OverlayKin
     if (!overlay) return image;
   }
 
-  int aw = width, ah = height, ox = 0, oy = 0;
+  int64_t aw = width, ah = height, ox = 0, oy = 0;
   if (boundary == 1 && settings.frameType != 0) {
-    aw = width - settings.solidLeft - settings.solidRight;
-    ah = height - settings.solidTop - settings.solidBottom;
+    aw = int64_t{width} - settings.solidLeft - settings.solidRight;
+    ah = int64_t{height} - settings.solidTop - settings.solidBottom;
     ox = settings.solidLeft;
     oy = settings.solidTop;
   }
 
-  int ow = overlay.width(), oh = overlay.height();
+  int64_t ow = overlay.width(), oh = overlay.height();
   const bool cropWidth = ow + dx > aw;
   const bool cropHeight = oh + dy > ah;
   if (cropWidth) ow = aw - dx;
@@ -202,13 +223,13 @@ Image placeOverlay(Image image, Image overlay, int width, int height, OverlayKin
   if (cropWidth || cropHeight) {
     // Nothing left to show: the image goes on without a watermark.
     if (ow < 1 || oh < 1) return image;
-    overlay = Image(FreeImage_Copy(overlay.get(), 0, 0, ow, oh));
+    overlay = Image(FreeImage_Copy(overlay.get(), 0, 0, static_cast<int>(ow), static_cast<int>(oh)));
     if (!overlay) return image;
     ow = overlay.width();
     oh = overlay.height();
   }
 
-  int x = 0, y = 0;
+  int64_t x = 0, y = 0;
   switch (position) {
     case 0: x = dx;                 y = dy; break;
     case 1: x = (aw - ow) / 2;      y = dy; break;
@@ -223,12 +244,14 @@ Image placeOverlay(Image image, Image overlay, int width, int height, OverlayKin
   }
   x += ox;
   y += oy;
+  // FreeImage refuses a paste that does not lie wholly inside the image;
+  // the watermark is then left out.
+  if (x < 0 || y < 0 || x + ow > width || y + oh > height) return image;
 
   Image canvas(FreeImage_AllocateT(FIT_BITMAP, width, height, overlay.bpp()));
   if (!canvas) return image;
-  // FreeImage refuses a paste that does not lie wholly inside the canvas;
-  // the watermark is then left out.
-  if (!FreeImage_Paste(canvas.get(), overlay.get(), x, y, 255)) return image;
+  if (!FreeImage_Paste(canvas.get(), overlay.get(), static_cast<int>(x), static_cast<int>(y), 255))
+    return image;
   Image marked(FreeImage_Composite(canvas.get(), FALSE, nullptr, image.get()));
   if (!marked) return image;
   return marked;

@@ -47,6 +47,7 @@ TEST(DrawingLayer, NewCanvasIsTransparentAndFillSetsEveryChannel) {
 
   EXPECT_FALSE(Canvas(0, 5));
   EXPECT_FALSE(Canvas(5, -1));
+  EXPECT_FALSE(Canvas(1 << 15, 1 << 15));  // 4 GiB: refused rather than tried
   EXPECT_FALSE(canvas.resize(0, 0));
   EXPECT_FALSE(canvas);
 }

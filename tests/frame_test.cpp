@@ -107,6 +107,12 @@ TEST_F(SolidFrame, BorderWiderThanTheImageStillDraws) {
   EXPECT_EQ(framed.width(), 40);
   const Rgba middle = pixel(framed, 20, 20);
   EXPECT_TRUE(middle == kLeft || middle == kRight);
+
+  settings.solidLeft = 2147483647;
+  settings.solidBottom = -2147483647 - 1;
+  const Image extreme = drawFrame(solidImage(40, 40, 24, kInside), 40, 40);
+  ASSERT_TRUE(extreme);
+  EXPECT_EQ(extreme.width(), 40);
 }
 
 TEST_F(SolidFrame, SizeThatDisagreesWithTheImageKeepsIt) {

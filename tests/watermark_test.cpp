@@ -88,6 +88,7 @@ TEST_F(Watermark, LaysOutLinesWithPaddingAlignmentAndLeading) {
   EXPECT_EQ(single.width, 7);
   EXPECT_EQ(single.height, 8);
   EXPECT_EQ(single.lineX, (std::vector<int>{2}));
+  EXPECT_EQ(layoutTextBox({3, 4}, {4, 4}, 2147483647, 0, 2).width, 0);  // no box, no overflow
 
   struct AlignCase {
     int lineWidth, boxWidth, padding, alignment, x;
@@ -148,6 +149,9 @@ constexpr PlacementCase kPlacements[] = {
     {"offset as wide as the image", 0, 0, 0, 0, 100, 0, 10, 6, {}},
     {"offset as high as the room", 8, 1, 1, 20, 0, 40, 10, 6, {}},
     {"outside the image is left out", 8, 0, 0, 0, -5, 0, 10, 6, {}},
+    {"largest offset", 8, 0, 0, 0, 2147483647, 0, 10, 6, {}},
+    {"smallest offset", 0, 0, 0, 0, -2147483647 - 1, 0, 10, 6, {}},
+    {"frame wider than any image", 0, 1, 1, 2147483647, 0, 0, 10, 6, {}},
 };
 
 TEST_F(Watermark, PlacesOverlayAtAnchorWithinBoundary) {
