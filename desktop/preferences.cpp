@@ -1,11 +1,11 @@
 #include "desktop/preferences.h"
 
 #include <fcntl.h>
+#include <glib.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <wx/display.h>
-#include <wx/string.h>
 
 #include <algorithm>
 #include <array>
@@ -283,8 +283,12 @@ std::vector<std::string> splitTabs(const std::string& text) {
 }
 
 uint32_t crcOfUpper(const std::string& text) {
-  const wxScopedCharBuffer upper = wxString::FromUTF8(text.data(), text.size()).Upper().utf8_str();
-  return crc32Of(std::string(upper.data(), upper.length()));
+  // Unicode upper case from GLib: the same whatever the process locale.
+  const std::string valid = utf8OrLatin1(text);
+  gchar* upper = g_utf8_strup(valid.data(), static_cast<gssize>(valid.size()));
+  const uint32_t crc = crc32Of(upper ? std::string(upper) : valid);
+  g_free(upper);
+  return crc;
 }
 
 }  // namespace
