@@ -1,0 +1,177 @@
+// Feeds arbitrary bytes to the icon conversion as the batch runs it: the
+// structure checks, the decoder, every pipeline step and the save. A run
+// fails on any crash or sanitizer report, and when an output is left empty
+// or a temporary file survives.
+//
+// With TROVABILD_FUZZ_SEEDS=<folder> in the environment the target writes a
+// small seed corpus there instead and ends.
+
+#include <FreeImage.h>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "imaging/conversion.h"
+#include "imaging/format_registry.h"
+#include "imaging/output_depth.h"
+#include "settings/settings.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+std::string outputFolder;
+
+void put16(Bytes& b, size_t at, uint32_t v) {
+  if (b.size() < at + 2) b.resize(at + 2);
+  b[at] = static_cast<uint8_t>(v);
+  b[at + 1] = static_cast<uint8_t>(v >> 8);
+}
+void put32(Bytes& b, size_t at, uint32_t v) {
+  put16(b, at, v & 0xFFFF);
+  put16(b, at + 2, v >> 16);
+}
+
+/// A bitmap frame of the given depth with a diagonal pattern and a masked corner.
+Bytes bitmapFrame(int side, int bpp) {
+  Bytes b;
+  put32(b, 0, 40);
+  put32(b, 4, side);
+  put32(b, 8, side * 2);
+  put16(b, 12, 1);
+  put16(b, 14, bpp);
+  b.resize(40, 0);
+  if (bpp <= 8)
+    for (int i = 0; i < (1 << bpp); ++i) {
+      b.push_back(static_cast<uint8_t>(i * 40));
+      b.push_back(static_cast<uint8_t>(255 - i * 20));
+      b.push_back(static_cast<uint8_t>(i * 90));
+      b.push_back(0);
+    }
+  const size_t row = static_cast<size_t>((side * bpp + 31) / 32 * 4);
+  for (int y = 0; y < side; ++y)
+    for (size_t i = 0; i < row; ++i) b.push_back(static_cast<uint8_t>((y * 7 + i * 13) & 0xFF));
+  const size_t maskRow = static_cast<size_t>((side + 31) / 32 * 4);
+  for (int y = 0; y < side; ++y)
+    for (size_t i = 0; i < maskRow; ++i) b.push_back(y < side / 2 && i == 0 ? 0xF0 : 0x00);
+  return b;
+}
+
+Bytes pngFrame(int side) {
+  FIBITMAP* image = FreeImage_Allocate(side, side, 32);
+  for (int y = 0; y < side; ++y) {
+    BYTE* p = FreeImage_GetScanLine(image, y);
+    for (int x = 0; x < side; ++x, p += 4) {
+      p[FI_RGBA_RED] = static_cast<BYTE>(x * 8);
+      p[FI_RGBA_GREEN] = static_cast<BYTE>(y * 8);
+      p[FI_RGBA_BLUE] = 128;
+      p[FI_RGBA_ALPHA] = static_cast<BYTE>(x < side / 2 ? 255 : 0);
+    }
+  }
+  FIMEMORY* memory = FreeImage_OpenMemory();
+  FreeImage_SaveToMemory(FIF_PNG, image, memory, PNG_Z_BEST_SPEED);
+  BYTE* data = nullptr;
+  DWORD length = 0;
+  FreeImage_AcquireMemory(memory, &data, &length);
+  Bytes bytes(data, data + length);
+  FreeImage_CloseMemory(memory);
+  FreeImage_Unload(image);
+  return bytes;
+}
+
+Bytes icoFile(const std::vector<Bytes>& frames) {
+  Bytes b;
+  put16(b, 2, 1);
+  put16(b, 4, static_cast<uint32_t>(frames.size()));
+  size_t offset = 6 + 16 * frames.size();
+  for (size_t k = 0; k < frames.size(); ++k) {
+    put16(b, 6 + 16 * k + 4, 1);
+    put32(b, 6 + 16 * k + 8, static_cast<uint32_t>(frames[k].size()));
+    put32(b, 6 + 16 * k + 12, static_cast<uint32_t>(offset));
+    offset += frames[k].size();
+  }
+  for (const Bytes& frame : frames) b.insert(b.end(), frame.begin(), frame.end());
+  return b;
+}
+
+void writeSeeds(const std::string& folder) {
+  const std::vector<std::pair<const char*, Bytes>> seeds = {
+      {"mono", icoFile({bitmapFrame(16, 1)})},
+      {"palette4", icoFile({bitmapFrame(16, 4)})},
+      {"palette8", icoFile({bitmapFrame(16, 8)})},
+      {"rgb16", icoFile({bitmapFrame(16, 16)})},
+      {"rgb24", icoFile({bitmapFrame(16, 24)})},
+      {"rgba32", icoFile({bitmapFrame(16, 32)})},
+      {"png", icoFile({pngFrame(16)})},
+      {"mixed", icoFile({bitmapFrame(8, 4), bitmapFrame(16, 32), pngFrame(12)})},
+  };
+  for (const auto& [name, bytes] : seeds) {
+    const std::string path = folder + "/" + name + ".ico";
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) std::exit(1);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+}
+
+/// Ends the run loudly when a file other than the named outputs is present.
+void checkOutputFolder(const std::vector<std::string>& written) {
+  DIR* folder = opendir(outputFolder.c_str());
+  if (folder == nullptr) std::abort();
+  while (const dirent* entry = readdir(folder)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    const std::string path = outputFolder + name;
+    bool expected = false;
+    for (const std::string& w : written) expected = expected || w == path;
+    struct stat info {};
+    if (!expected || stat(path.c_str(), &info) != 0 || info.st_size == 0) {
+      std::fprintf(stderr, "unexpected or empty file left behind: %s\n", path.c_str());
+      std::abort();
+    }
+  }
+  closedir(folder);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  if (const char* seeds = std::getenv("TROVABILD_FUZZ_SEEDS")) {
+    writeSeeds(seeds);
+    std::exit(0);
+  }
+  char pattern[] = "/tmp/trovabild-fuzz-XXXXXX";
+  if (mkdtemp(pattern) == nullptr) std::abort();
+  outputFolder = std::string(pattern) + "/";
+  std::atexit([] { rmdir(outputFolder.c_str()); });
+  trovabild::resetSettings(true);
+  trovabild::resetJob();
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  using namespace trovabild;
+  // The input's length picks the output format, so every depth path is reached.
+  static const char* const kFormats[] = {"jpg", "png", "bmp", "gif"};
+  const std::string extension = kFormats[size % 4];
+  job.outputExtension = extension;
+  job.outputFif = findOutputFormat(extension)->fif;
+  job.autoBpp = 1;
+  job.targetBpp = 0;
+  job.saveFlags = saveFlagsFor(extension);
+  settings.icoFrameLoading = 0;
+
+  std::vector<std::string> written;
+  const std::string name = outputFolder + "out." + extension;
+  const bool saved = convertIconData(std::span<const uint8_t>(data, size), [&] { return name; }, written);
+  if (saved && written.empty()) std::abort();
+  checkOutputFolder(written);
+  for (const std::string& path : written) unlink(path.c_str());
+  return 0;
+}
