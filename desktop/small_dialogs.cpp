@@ -74,9 +74,9 @@ class ConverterFinder : public wxDialog {
       showMessage(this, text("Msg", "Empty extensions"), text("Msg", "Warning"), wxOK | wxICON_WARNING);
       return;
     }
-    Hide();
-    openAddress(address);
+    // Closing a modal window hides it; the browser then comes up in front.
     EndModal(wxID_OK);
+    openAddress(address);
   }
 
   wxTextCtrl* from_;

@@ -180,7 +180,7 @@ TEST(UpdateCheck, AsksOnlyAfterTheIntervalHasPassed) {
   };
   const int32_t updateDate = 1700000000;
   for (const auto& c : cases) {
-    SCOPED_TRACE(testing::Message() << "range " << c.range << " elapsed " << c.elapsed);
+    SCOPED_TRACE("range " + std::to_string(c.range) + " elapsed " + std::to_string(c.elapsed));
     EXPECT_EQ(updateCheckDue(c.range, updateDate, updateDate + c.elapsed), c.due);
   }
 }

@@ -1,0 +1,142 @@
+#include "desktop/screenshot.h"
+
+#include <gtest/gtest.h>
+#include <wx/image.h>
+#include <wx/imagpng.h>
+#include <wx/wx.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/messages.h"
+#include "desktop/preferences_dialog.h"
+#include "settings/settings.h"
+
+namespace trovabild {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Folder {
+ public:
+  Folder() {
+    std::string pattern = (fs::temp_directory_path() / "trovabild-shot-XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
+    path_ += "/";
+  }
+  ~Folder() { fs::remove_all(path_); }
+  const std::string& path() const { return path_; }
+  std::string operator/(const std::string& name) const { return path_ + name; }
+
+ private:
+  std::string path_;
+};
+
+wxImage load(const std::string& path) {
+  wxImage::AddHandler(new wxJPEGHandler);
+  wxImage image;
+  image.LoadFile(wxString::FromUTF8(path), wxBITMAP_TYPE_JPEG);
+  return image;
+}
+
+TEST(ScreenshotMode, WritesTheWindowAndItsThumbnail) {
+  Folder folder;
+  resetSettings(true);
+  resetJob();
+  ASSERT_EQ(RunScreenshotMode(folder.path()), 0);
+  wxImage full = load(folder / kScreenshotFile);
+  wxImage thumb = load(folder / kScreenshotThumbFile);
+  ASSERT_TRUE(full.IsOk());
+  ASSERT_TRUE(thumb.IsOk());
+  EXPECT_EQ(full.GetWidth(), 510);
+  EXPECT_GE(full.GetHeight(), 330);
+  EXPECT_EQ(thumb.GetWidth(), 180);
+  EXPECT_EQ(thumb.GetHeight(), std::lround(full.GetHeight() * 180.0 / full.GetWidth()));
+  EXPECT_EQ(job.runMode, "T");
+  job.runMode = "";
+}
+
+TEST(ScreenshotMode, DoesNothingWithoutAnExistingFolder) {
+  Folder folder;
+  resetJob();
+  EXPECT_EQ(RunScreenshotMode(folder / "missing"), 0);
+  EXPECT_TRUE(fs::is_empty(folder.path()));
+  job.runMode = "";
+}
+
+TEST(ScreenshotMode, DrawsTheAddressNearTheLowerRightCorner) {
+  struct Case {
+    int width, height, thumbHeight;
+  };
+  const Case cases[] = {{510, 398, 140}, {400, 300, 135}, {333, 100, 54}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height));
+    Folder folder;
+    wxImage white(c.width, c.height);
+    white.SetRGB(wxRect(0, 0, c.width, c.height), 255, 255, 255);
+    ASSERT_TRUE(writeScreenshots(white, folder.path()));
+    wxImage full = load(folder / kScreenshotFile);
+    ASSERT_EQ(full.GetSize(), wxSize(c.width, c.height));
+    EXPECT_EQ(load(folder / kScreenshotThumbFile).GetSize(), wxSize(180, c.thumbHeight));
+    // The address is the only thing drawn: dark pixels only in the last
+    // rows, reaching close to the right edge.
+    int dark = 0, darkElsewhere = 0, right = 0;
+    for (int y = 0; y < c.height; ++y)
+      for (int x = 0; x < c.width; ++x) {
+        if (full.GetRed(x, y) >= 128) continue;
+        if (y > c.height - 24) {
+          ++dark;
+          right = std::max(right, x);
+        } else {
+          ++darkElsewhere;
+        }
+      }
+    EXPECT_GT(dark, 50) << "no text near the bottom";
+    EXPECT_EQ(darkElsewhere, 0);
+    EXPECT_GT(right, c.width - 16);
+  }
+}
+
+// Not a check: with TROVABILD_DOCS_SCREENSHOTS set to a folder, writes a
+// picture of every preferences page there (docs/screenshots/).
+TEST(ScreenshotMode, PreferencesPagesForTheManual) {
+  const char* target = std::getenv("TROVABILD_DOCS_SCREENSHOTS");
+  if (!target || !*target) GTEST_SKIP() << "TROVABILD_DOCS_SCREENSHOTS not set";
+  loadMessageTable();
+  resetSettings(false);
+  wxImage::AddHandler(new wxPNGHandler);
+  const char* pages[] = {"general", "interface", "input", "output", "transform",
+                         "adjustment", "frame", "watermark", "advanced"};
+  struct Shot {
+    int page;
+    int watermarkType;
+    std::string name;
+  };
+  std::vector<Shot> shots;
+  for (int page = 0; page < 9; ++page) shots.push_back({page, 0, pages[page]});
+  shots.push_back({kPageWatermark, 1, "watermark-text"});
+  shots.push_back({kPageWatermark, 2, "watermark-image"});
+  wxFrame parent(nullptr, wxID_ANY, "main", wxPoint(0, 0), wxSize(200, 100));
+  parent.Show();
+  for (const Shot& shot : shots) {
+    settings.watermarkType = static_cast<int8_t>(shot.watermarkType);
+    wxTheApp->CallAfter([&shot, target] {
+      auto* dialog = dynamic_cast<wxDialog*>(wxWindow::FindWindowByName("preferencesDialog"));
+      if (!dialog) return;
+      dialog->Move(20, 20);
+      for (int i = 0; i < 20; ++i) wxYield();
+      wxMilliSleep(150);
+      wxYield();
+      captureWindowArea(dialog).SaveFile(wxString::FromUTF8(std::string(target) + "/preferences-" + shot.name + ".png"),
+                                         wxBITMAP_TYPE_PNG);
+      dialog->EndModal(wxID_CANCEL);
+    });
+    ShowPreferencesDialog(&parent, shot.page);
+  }
+}
+
+}  // namespace
+}  // namespace trovabild
