@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <set>
 
 #include "settings/settings.h"
@@ -361,6 +364,66 @@ TEST_F(ImageWatermark, UnreadableFileLeavesTheImageUnmarked) {
   ASSERT_TRUE(marked);
   EXPECT_EQ(marked.bpp(), 24);
   EXPECT_EQ(pixel(marked, 1, 1), (Rgba{255, 0, 0, 255}));
+}
+
+}  // namespace
+}  // namespace trovabild
+
+namespace trovabild {
+namespace {
+
+// The built program on a generated icon: the pipeline draws the frame and
+// the watermark, and the batch refuses a font it cannot provide.
+class WatermarkRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    mkdir((dir / "out").c_str(), 0755);
+    const Image blue64 = solidImage(64, 64, 32, {0, 0, 255, 255});
+    const Image blue16 = solidImage(16, 16, 32, {0, 0, 255, 255});
+    ASSERT_TRUE(testing::writeIco(dir / "big.ico", {&blue64}));
+    ASSERT_TRUE(testing::writeIco(dir / "small.ico", {&blue16}));
+  }
+  testing::RunResult run(const std::string& icon, std::vector<std::string> options) {
+    std::vector<std::string> args{"-i", dir / icon, "-o", dir / "out"};
+    args.insert(args.end(), options.begin(), options.end());
+    return testing::runProgram(args, dir.path());
+  }
+  static bool near(Rgba a, Rgba b) {
+    return std::abs(a.r - b.r) <= 24 && std::abs(a.g - b.g) <= 24 && std::abs(a.b - b.b) <= 24;
+  }
+  TempDir dir;
+};
+
+TEST_F(WatermarkRun, FrameAndTextReachTheSavedFile) {
+  const auto result = run("big.ico", {"--wm-text=Hi", "--wm-back-color=FFFF00", "--wm-back-opacity=255",
+                                      "--wm-text-position=topleft", "--wm-text-x-offset=0",
+                                      "--wm-text-y-offset=0", "--wm-text-padding=4",
+                                      "--fr-solid-right=6", "--fr-solid-right-color=FF0000"});
+  EXPECT_NE(result.output.find("Files converted: 1 of 1"), std::string::npos) << result.output;
+  const Image saved = testing::loadImage(dir / "out/big.jpg");
+  ASSERT_TRUE(saved);
+  EXPECT_TRUE(near(pixel(saved, 1, 1), {255, 255, 0, 255}));    // the text box's padding
+  EXPECT_TRUE(near(pixel(saved, 61, 32), {255, 0, 0, 255}));    // the frame's right edge
+  EXPECT_TRUE(near(pixel(saved, 32, 50), {0, 0, 255, 255}));    // the icon itself
+}
+
+TEST_F(WatermarkRun, OffsetsWiderThanASmallIconStillSaveIt) {
+  // The default offsets (10, 10) leave a 6 x 6 corner on a 16 x 16 icon,
+  // and an offset of 16 leaves nothing: the file is saved either way.
+  for (const char* offset : {"--wm-text-x-offset=10", "--wm-text-x-offset=16"}) {
+    SCOPED_TRACE(offset);
+    const auto result = run("small.ico", {"--wm-text=Watermark", offset});
+    EXPECT_NE(result.output.find("Files converted: 1 of 1"), std::string::npos) << result.output;
+    EXPECT_TRUE(testing::fileExists(dir / "out/small.jpg"));
+  }
+}
+
+TEST_F(WatermarkRun, UnknownFontFamilyStopsTheBatch) {
+  const auto refused = run("big.ico", {"--wm-text=Hi", "--wm-font=Quorvath Sans Imaginary"});
+  EXPECT_NE(refused.output.find("Error: Invalid watermark font"), std::string::npos) << refused.output;
+  EXPECT_FALSE(testing::fileExists(dir / "out/big.jpg"));
+  const auto aliased = run("big.ico", {"--wm-text=Hi", "--wm-font=Arial"});
+  EXPECT_NE(aliased.output.find("Files converted: 1 of 1"), std::string::npos) << aliased.output;
 }
 
 }  // namespace
