@@ -78,8 +78,16 @@ std::string readWaitingKey(bool& ended) {
     // A lone Escape is a character; Escape followed at once by more bytes is
     // the sequence of a key without a character, which is drained.
     if (!inputWaiting(10)) return std::string(1, '\x1B');
-    char rest[32];
-    while (inputWaiting(0) && ::read(STDIN_FILENO, rest, sizeof rest) > 0) {
+    // Consume exactly one sequence, so keys typed after it stay waiting:
+    // ESC [ parameters final-byte, ESC O final-byte, or ESC and one byte
+    // (Alt with a key).
+    unsigned char next = 0;
+    if (::read(STDIN_FILENO, &next, 1) != 1) return "";
+    if (next == '[') {
+      while (inputWaiting(10) && ::read(STDIN_FILENO, &next, 1) == 1)
+        if (next >= 0x40 && next <= 0x7E) break;
+    } else if (next == 'O') {
+      if (inputWaiting(10)) (void)!::read(STDIN_FILENO, &next, 1);
     }
     return "";
   }
@@ -126,6 +134,9 @@ bool openConsole() {
   action.sa_handler = onHangUp;
   sigemptyset(&action.sa_mask);
   sigaction(SIGHUP, &action, nullptr);
+  // Output to a closed pipe must not end a batch half way: the write fails
+  // quietly instead.
+  std::signal(SIGPIPE, SIG_IGN);
   return true;
 }
 
