@@ -97,6 +97,21 @@ class FrameStream {
   size_t position_ = 0;
 };
 
+/// Takes the alpha of a frame whose alpha bytes are all zero from its AND
+/// mask (or makes it opaque without one), as Windows shows such icons.
+void alphaFromMask(const Image& image, std::span<const uint8_t> file, const IconFrameInfo& info) {
+  if (image.bpp() != 32 || image.width() != info.width || image.height() != info.height) return;
+  const size_t maskRow = static_cast<size_t>((info.width + 31) / 32 * 4);
+  const uint8_t* mask = info.hasMask ? file.data() + info.offset + info.maskOffset : nullptr;
+  for (int y = 0; y < info.height; ++y) {  // both bottom-up
+    BYTE* pixel = FreeImage_GetScanLine(image.get(), y);
+    for (int x = 0; x < info.width; ++x, pixel += 4) {
+      const bool hidden = mask != nullptr && (mask[y * maskRow + x / 8] & (0x80 >> (x % 8))) != 0;
+      pixel[FI_RGBA_ALPHA] = hidden ? 0 : 255;
+    }
+  }
+}
+
 }  // namespace
 
 FrameRange selectFrames(int icoFrameLoading, int count) {
@@ -153,6 +168,7 @@ bool convertIconData(std::span<const uint8_t> data, const OutputNamer& nameOutpu
     if (!info.valid) continue;  // never handed to the decoder
     Image image = FrameStream(data, info).load();
     if (!image || image.width() == 0 || image.height() == 0) continue;
+    if (info.alphaUnused) alphaFromMask(image, data, info);
     // The depth stored in the file: loading with the mask as alpha makes a
     // bitmap frame 32 bits.
     job.sourceBpp = info.png ? image.bpp() : info.bpp;

@@ -48,7 +48,8 @@ bool checkPngFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
 
 // The decoder reads the header, a full palette for 1 to 8 bits (whatever
 // biClrUsed says), the colour rows and, when a frame is loaded with its AND
-// mask turned into alpha, the mask rows (present below 32 bits).
+// mask turned into alpha, the mask rows. Below 32 bits the mask must be
+// there; at 32 bits it may be missing.
 bool checkBitmapFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
   if (bytes.size() < kInfoHeaderSize) return false;
   const uint8_t* h = bytes.data();
@@ -62,21 +63,35 @@ bool checkBitmapFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
   if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
   const int32_t height = doubleHeight / 2;
   if (width < 1 || width > kMaxIconSide || height < 1 || height > kMaxIconSide) return false;
-  uint64_t needed = kInfoHeaderSize;
-  if (bpp <= 8) needed += (uint64_t{1} << bpp) * 4;
-  needed += static_cast<uint64_t>(height) * rowBytes(static_cast<uint64_t>(width), bpp);
-  if (bpp < 32) needed += static_cast<uint64_t>(height) * rowBytes(static_cast<uint64_t>(width), 1);
-  if (needed > bytes.size()) return false;
+  const uint64_t colourRow = rowBytes(static_cast<uint64_t>(width), bpp);
+  const uint64_t maskRow = rowBytes(static_cast<uint64_t>(width), 1);
+  uint64_t maskAt = kInfoHeaderSize;
+  if (bpp <= 8) maskAt += (uint64_t{1} << bpp) * 4;
+  maskAt += static_cast<uint64_t>(height) * colourRow;
+  const uint64_t maskEnd = maskAt + static_cast<uint64_t>(height) * maskRow;
+  frame.maskOffset = maskAt;
+  frame.hasMask = maskEnd <= bytes.size();
+  if (bpp < 32 ? !frame.hasMask : maskAt > bytes.size()) return false;
   if (bpp < 32) {
     // Only a mask that hides something needs the frame turned into RGBA.
-    const uint64_t maskRow = rowBytes(static_cast<uint64_t>(width), 1);
-    const uint8_t* mask = h + (needed - static_cast<uint64_t>(height) * maskRow);
+    const uint8_t* mask = h + maskAt;
     const uint64_t fullBytes = static_cast<uint64_t>(width) / 8;
     const uint8_t tailBits = static_cast<uint8_t>(0xFF00 >> (width % 8));
     for (int32_t y = 0; y < height && !frame.masked; ++y, mask += maskRow) {
       for (uint64_t i = 0; i < fullBytes && !frame.masked; ++i) frame.masked = mask[i] != 0;
       if (tailBits != 0 && (mask[fullBytes] & tailBits) != 0) frame.masked = true;
     }
+  } else {
+    // Old 32-bit icons leave the alpha bytes zero and keep their shape in
+    // the AND mask alone.
+    frame.alphaUnused = true;
+    const uint8_t* row = h + maskAt - static_cast<uint64_t>(height) * colourRow;
+    for (int32_t y = 0; y < height && frame.alphaUnused; ++y, row += colourRow)
+      for (int32_t x = 0; x < width; ++x)
+        if (row[x * 4 + 3] != 0) {
+          frame.alphaUnused = false;
+          break;
+        }
   }
   frame.width = width;
   frame.height = height;

@@ -27,6 +27,9 @@ struct IconFrameInfo {
   int height = 0;
   int bpp = 0;          ///< bits per pixel stored in the file (BMP frames; 0 for PNG)
   bool masked = false;  ///< a frame below 32 bits whose AND mask hides some pixel
+  bool alphaUnused = false;  ///< a 32-bit frame whose alpha bytes are all zero
+  bool hasMask = false;      ///< the AND mask is inside the frame's bytes
+  size_t maskOffset = 0;     ///< where the AND mask starts, from the frame's start
   size_t offset = 0;    ///< where the frame's bytes start in the file
   size_t size = 0;      ///< how many bytes belong to it
 };

@@ -116,16 +116,22 @@ TEST_F(Conversion, RecordsTheFrameAsLoaded) {
 TEST_F(Conversion, FlattensTransparencyOntoWhiteInEveryKindOfFrame) {
   const auto leftOpaque = [](int x, int) { return x >= 8; };
   const std::vector<uint32_t> palette = {0x000000, 0x2040C0, 0xFFFFFF};
-  struct Case { const char* name; Bytes frame; Rgba left; };
+  const Rgba white = {255, 255, 255, 255};
+  Bytes noMask = testing::bitmapFrame(16, 16, 32, {}, [](int, int) { return 0x002040C0u; });
+  noMask.resize(40 + 16 * 16 * 4);
+  struct Case { const char* name; Bytes frame; Rgba left; Rgba right; };
   const Case kCases[] = {
       {"32-bit alpha", testing::bitmapFrame(16, 16, 32, {}, [](int x, int) { return x < 8 ? 0xFF2040C0u : 0x00123456u; }),
-       rgba(0x2040C0)},
-      {"24-bit mask", testing::bitmapFrame(16, 16, 24, {}, [](int, int) { return 0x2040C0u; }, leftOpaque), rgba(0x2040C0)},
-      {"16-bit mask", testing::bitmapFrame(16, 16, 16, {}, [](int, int) { return 0x2040C0u; }, leftOpaque), rgba(0x2040C0)},
-      {"8-bit mask", testing::bitmapFrame(16, 16, 8, palette, [](int, int) { return 1u; }, leftOpaque), rgba(0x2040C0)},
-      {"4-bit mask", testing::bitmapFrame(16, 16, 4, palette, [](int, int) { return 1u; }, leftOpaque), rgba(0x2040C0)},
+       rgba(0x2040C0), white},
+      {"32-bit, alpha all zero, mask", testing::bitmapFrame(16, 16, 32, {}, [](int, int) { return 0x002040C0u; }, leftOpaque),
+       rgba(0x2040C0), white},
+      {"32-bit, alpha all zero, no mask", noMask, rgba(0x2040C0), rgba(0x2040C0)},
+      {"24-bit mask", testing::bitmapFrame(16, 16, 24, {}, [](int, int) { return 0x2040C0u; }, leftOpaque), rgba(0x2040C0), white},
+      {"16-bit mask", testing::bitmapFrame(16, 16, 16, {}, [](int, int) { return 0x2040C0u; }, leftOpaque), rgba(0x2040C0), white},
+      {"8-bit mask", testing::bitmapFrame(16, 16, 8, palette, [](int, int) { return 1u; }, leftOpaque), rgba(0x2040C0), white},
+      {"4-bit mask", testing::bitmapFrame(16, 16, 4, palette, [](int, int) { return 1u; }, leftOpaque), rgba(0x2040C0), white},
       {"1-bit mask", testing::bitmapFrame(16, 16, 1, {0x000000, 0xFFFFFF}, [](int, int) { return 0u; }, leftOpaque),
-       rgba(0x000000)},
+       rgba(0x000000), white},
   };
   output("jpg", 0);
   for (const auto& c : kCases) {
@@ -136,7 +142,7 @@ TEST_F(Conversion, FlattensTransparencyOntoWhiteInEveryKindOfFrame) {
     const Image out = testing::loadImage(written[0]);
     EXPECT_EQ(out.bpp(), 24) << "a colour frame stays colour";
     EXPECT_TRUE(near(testing::pixel(out, 3, 8), c.left)) << show(testing::pixel(out, 3, 8));
-    EXPECT_TRUE(near(testing::pixel(out, 12, 8), {255, 255, 255, 255})) << show(testing::pixel(out, 12, 8));
+    EXPECT_TRUE(near(testing::pixel(out, 12, 8), c.right)) << show(testing::pixel(out, 12, 8));
   }
 }
 
