@@ -236,7 +236,8 @@ PreferencesDialog::PreferencesDialog(wxWindow* parent, int page)
 
   auto* bandPanel = new wxPanel(this, wxID_ANY, wxPoint(140, 10), wxSize(kPageWidth, 30));
   bandPanel->SetBackgroundColour(*wxWHITE);
-  band_ = new wxStaticText(bandPanel, wxID_ANY, "", wxPoint(8, 0), wxDefaultSize, 0, "titleBand");
+  band_ = new wxStaticText(bandPanel, wxID_ANY, "", wxPoint(8, 0), wxSize(kPageWidth - 16, -1), wxST_NO_AUTORESIZE,
+                           "titleBand");
   wxFont bold = GetFont();
   bold.SetPointSize(10);
   bold.SetWeight(wxFONTWEIGHT_BOLD);
@@ -341,6 +342,7 @@ void PreferencesDialog::checkRow(wxWindow* page, int row, const char* labelKey, 
   label(page, row, pref(labelKey));
   auto* check = new wxCheckBox(page, wxID_ANY, "", wxPoint(kControlX, rowY(row)), wxDefaultSize, 0,
                                wxDefaultValidator, name);
+  check->SetPosition(wxPoint(kControlX, rowY(row) + (pitch_ - 4 - check->GetSize().y) / 2));
   check->SetValue(value.get() != 0);
   readers_.push_back([check, value] { value.set(check->GetValue() ? 1 : 0); });
 }
@@ -363,6 +365,12 @@ void PreferencesDialog::numberUnitRow(wxWindow* page, int row, const char* label
   numberRow(page, row, labelKey, value, name, nullptr);
   auto* units = new wxChoice(page, wxID_ANY, wxPoint(kUnitX, rowY(row)), wxSize(kUnitWidth, -1),
                              prefItems({"Pixels", "Percent"}), 0, wxDefaultValidator, unitName);
+  // A GTK drop-down needs room for its arrow: it keeps the row's right edge
+  // and the number field gives way.
+  const int unitWidth = std::max(kUnitWidth, units->GetBestSize().x);
+  units->SetSize(kControlX + kControlWidth - unitWidth, rowY(row), unitWidth, -1);
+  if (auto* box = wxWindow::FindWindowByName(name, page))
+    box->SetSize(kControlX, rowY(row), std::min(kNumberWidth, kControlWidth - unitWidth - 6), -1);
   units->SetSelection(unit.get() == 1 ? 1 : unit.get() == 0 ? 0 : wxNOT_FOUND);
   readers_.push_back([units, unit] {
     if (units->GetSelection() != wxNOT_FOUND) unit.set(units->GetSelection());
@@ -381,12 +389,11 @@ void PreferencesDialog::sliderRow(wxWindow* page, int row, const char* labelKey,
                               wxSL_HORIZONTAL, wxDefaultValidator, name);
   auto* spin = new wxSpinCtrl(page, wxID_ANY, "", wxPoint(kUnitX, rowY(row)), wxSize(kUnitWidth, -1),
                               wxSP_ARROW_KEYS, minimum, maximum, current, std::string(name) + "Spin");
-  // GTK may make the spin box wider than 70: let it grow to the left.
-  if (spin->GetSize().x > kUnitWidth) {
-    int width = std::min(spin->GetSize().x, 110);
-    spin->SetSize(kControlX + kControlWidth - width, rowY(row), width, -1);
-    slider->SetSize(kControlX, rowY(row), kControlX + kControlWidth - width - 4 - kControlX, -1);
-  }
+  // GTK's spin boxes (entry and two buttons) need more than 70 pixels: the
+  // spin box keeps the row's right edge and the slider gives way.
+  const int spinWidth = std::max(kUnitWidth, spin->GetBestSize().x);
+  spin->SetSize(kControlX + kControlWidth - spinWidth, rowY(row), spinWidth, -1);
+  slider->SetSize(kControlX, rowY(row), std::min(kSliderWidth, kControlWidth - spinWidth - 6), -1);
   slider->SetPosition(wxPoint(kControlX, rowY(row) + (spin->GetSize().y - slider->GetSize().y) / 2));
   slider->Bind(wxEVT_SLIDER, [slider, spin, sliderOffset](wxCommandEvent&) {
     spin->SetValue(slider->GetValue() - sliderOffset);
@@ -516,12 +523,17 @@ void PreferencesDialog::timestampRow(wxWindow* page, int row, const char* labelK
   wxDateTime shown(static_cast<wxDateTime::wxDateTime_t>(parts.tm_mday), static_cast<wxDateTime::Month>(parts.tm_mon),
                    parts.tm_year + 1900, static_cast<wxDateTime::wxDateTime_t>(parts.tm_hour),
                    static_cast<wxDateTime::wxDateTime_t>(parts.tm_min));
-  auto* date = new wxDatePickerCtrl(page, wxID_ANY, shown, wxPoint(kControlX, rowY(row)), wxSize(130, -1),
+  auto* date = new wxDatePickerCtrl(page, wxID_ANY, shown, wxPoint(kControlX, rowY(row)), wxDefaultSize,
                                     wxDP_DROPDOWN | wxDP_SHOWCENTURY, wxDefaultValidator,
                                     std::string(name) + "Date");
-  auto* time = new wxTimePickerCtrl(page, wxID_ANY, shown, wxPoint(kControlX + 134, rowY(row)),
-                                    wxSize(kControlWidth - 134, -1), wxTP_DEFAULT, wxDefaultValidator,
-                                    std::string(name) + "Time");
+  auto* time = new wxTimePickerCtrl(page, wxID_ANY, shown, wxPoint(kControlX, rowY(row)), wxDefaultSize,
+                                    wxTP_DEFAULT, wxDefaultValidator, std::string(name) + "Time");
+  // Both pickers at their natural widths, the time picker ending where the
+  // page's controls end (or as close to it as the page allows).
+  const int timeWidth = time->GetBestSize().x;
+  const int right = std::max(kControlX + kControlWidth, std::min(kPageWidth - 4, kControlX + date->GetBestSize().x + 4 + timeWidth));
+  time->SetSize(right - timeWidth, rowY(row), timeWidth, -1);
+  date->SetSize(kControlX, rowY(row), right - timeWidth - 4 - kControlX, -1);
   const int32_t seconds = static_cast<int32_t>(parts.tm_sec);
   readers_.push_back([date, time, seconds, &value] {
     wxDateTime day = date->GetValue();

@@ -1,5 +1,6 @@
 #include "desktop/screenshot.h"
 
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <wx/bmpcbox.h>
@@ -50,10 +51,56 @@ void fillSamples(MainWindow& window) {
 
 }  // namespace
 
+namespace {
+
+// The display's pixels through GDK (already loaded with the toolkit), read
+// straight from the X server. wxScreenDC on GTK 3 may hand back an earlier
+// picture of the screen when it is read more than once in a process.
+struct Gdk {
+  using RootWindow = void* (*)();
+  using FromWindow = void* (*)(void*, int, int, int, int);
+  using Pixels = unsigned char* (*)(const void*);
+  using Number = int (*)(const void*);
+  using Unref = void (*)(void*);
+  RootWindow rootWindow = reinterpret_cast<RootWindow>(dlsym(RTLD_DEFAULT, "gdk_get_default_root_window"));
+  FromWindow fromWindow = reinterpret_cast<FromWindow>(dlsym(RTLD_DEFAULT, "gdk_pixbuf_get_from_window"));
+  Pixels pixels = reinterpret_cast<Pixels>(dlsym(RTLD_DEFAULT, "gdk_pixbuf_get_pixels"));
+  Number rowstride = reinterpret_cast<Number>(dlsym(RTLD_DEFAULT, "gdk_pixbuf_get_rowstride"));
+  Number channels = reinterpret_cast<Number>(dlsym(RTLD_DEFAULT, "gdk_pixbuf_get_n_channels"));
+  Unref unref = reinterpret_cast<Unref>(dlsym(RTLD_DEFAULT, "g_object_unref"));
+  bool ok() const { return rootWindow && fromWindow && pixels && rowstride && channels && unref; }
+};
+
+wxImage captureThroughGdk(const wxRect& area) {
+  static const Gdk gdk;
+  if (!gdk.ok()) return wxImage();
+  void* root = gdk.rootWindow();
+  void* pixbuf = root ? gdk.fromWindow(root, area.x, area.y, area.width, area.height) : nullptr;
+  if (!pixbuf) return wxImage();
+  wxImage image(area.width, area.height);
+  const unsigned char* source = gdk.pixels(pixbuf);
+  const int stride = gdk.rowstride(pixbuf);
+  const int step = gdk.channels(pixbuf);
+  unsigned char* target = image.GetData();
+  for (int y = 0; y < area.height; ++y)
+    for (int x = 0; x < area.width; ++x) {
+      const unsigned char* p = source + y * stride + x * step;
+      unsigned char* q = target + (y * area.width + x) * 3;
+      q[0] = p[0];
+      q[1] = p[1];
+      q[2] = p[2];
+    }
+  gdk.unref(pixbuf);
+  return image;
+}
+
+}  // namespace
+
 wxImage captureWindowArea(wxWindow* window) {
   window->Update();
   const wxRect area = window->GetScreenRect();
   if (area.IsEmpty()) return wxImage();
+  if (wxImage image = captureThroughGdk(area); image.IsOk()) return image;
   wxBitmap bitmap(area.width, area.height, 24);
   wxMemoryDC memory(bitmap);
   wxScreenDC screen;

@@ -3,16 +3,22 @@
 #include <gtest/gtest.h>
 #include <wx/image.h>
 #include <wx/imagpng.h>
+#include <wx/scrolwin.h>
+#include <wx/timer.h>
 #include <wx/wx.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "app/messages.h"
 #include "desktop/preferences_dialog.h"
+#include "desktop/small_dialogs.h"
+#include "desktop/themes.h"
 #include "settings/settings.h"
 
 namespace trovabild {
@@ -101,40 +107,59 @@ TEST(ScreenshotMode, DrawsTheAddressNearTheLowerRightCorner) {
 }
 
 // Not a check: with TROVABILD_DOCS_SCREENSHOTS set to a folder, writes a
-// picture of every preferences page there (docs/screenshots/).
-TEST(ScreenshotMode, PreferencesPagesForTheManual) {
+// picture of every preferences page and of the small dialogs there
+// (docs/screenshots/ holds the ones of the manual).
+TEST(ScreenshotMode, DialogPicturesForTheManual) {
   const char* target = std::getenv("TROVABILD_DOCS_SCREENSHOTS");
   if (!target || !*target) GTEST_SKIP() << "TROVABILD_DOCS_SCREENSHOTS not set";
   loadMessageTable();
   resetSettings(false);
+  ScanThemes();
   wxImage::AddHandler(new wxPNGHandler);
-  const char* pages[] = {"general", "interface", "input", "output", "transform",
-                         "adjustment", "frame", "watermark", "advanced"};
   struct Shot {
-    int page;
-    int watermarkType;
     std::string name;
+    const char* window;
+    std::function<void(wxWindow*)> show;
+    int watermarkType = 0;
+    const char* scrollArea = nullptr;  // scrolled to its end before the picture
   };
   std::vector<Shot> shots;
-  for (int page = 0; page < 9; ++page) shots.push_back({page, 0, pages[page]});
-  shots.push_back({kPageWatermark, 1, "watermark-text"});
-  shots.push_back({kPageWatermark, 2, "watermark-image"});
-  wxFrame parent(nullptr, wxID_ANY, "main", wxPoint(0, 0), wxSize(200, 100));
+  const char* pages[] = {"general", "interface", "input", "output", "transform",
+                         "adjustment", "frame", "watermark", "advanced"};
+  for (int page = 0; page < 9; ++page)
+    shots.push_back({std::string("preferences-") + pages[page], "preferencesDialog",
+                     [page](wxWindow* parent) { ShowPreferencesDialog(parent, page); }});
+  auto watermark = [](wxWindow* parent) { ShowPreferencesDialog(parent, kPageWatermark); };
+  shots.push_back({"preferences-watermark-text", "preferencesDialog", watermark, 1});
+  shots.push_back({"preferences-watermark-text-end", "preferencesDialog", watermark, 1, "watermarkTextPage"});
+  shots.push_back({"preferences-watermark-image", "preferencesDialog", watermark, 2});
+  shots.push_back({"about", "aboutBox", [](wxWindow* parent) { ShowAboutBox(parent); }});
+  shots.push_back({"converter-finder", "converterFinder", [](wxWindow* parent) { ShowConverterFinder(parent); }});
+  shots.push_back({"uninstall", "uninstallPrompt", [](wxWindow*) { RunUninstallPrompt(); }});
+
+  wxFrame parent(nullptr, wxID_ANY, "main", wxPoint(300, 320), wxSize(200, 100));
   parent.Show();
   for (const Shot& shot : shots) {
     settings.watermarkType = static_cast<int8_t>(shot.watermarkType);
-    wxTheApp->CallAfter([&shot, target] {
-      auto* dialog = dynamic_cast<wxDialog*>(wxWindow::FindWindowByName("preferencesDialog"));
+    // Captured from a timer inside the dialog's own loop, once it is drawn.
+    wxTimer timer;
+    bool scrolled = false;
+    timer.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+      auto* dialog = dynamic_cast<wxDialog*>(wxWindow::FindWindowByName(shot.window));
       if (!dialog) return;
-      dialog->Move(20, 20);
-      for (int i = 0; i < 20; ++i) wxYield();
-      wxMilliSleep(150);
-      wxYield();
-      captureWindowArea(dialog).SaveFile(wxString::FromUTF8(std::string(target) + "/preferences-" + shot.name + ".png"),
+      if (shot.scrollArea && !scrolled) {
+        if (auto* area = dynamic_cast<wxScrolledWindow*>(wxWindow::FindWindowByName(shot.scrollArea, dialog)))
+          area->Scroll(0, 1000);
+        scrolled = true;
+        timer.StartOnce(300);
+        return;
+      }
+      captureWindowArea(dialog).SaveFile(wxString::FromUTF8(std::string(target) + "/" + shot.name + ".png"),
                                          wxBITMAP_TYPE_PNG);
       dialog->EndModal(wxID_CANCEL);
     });
-    ShowPreferencesDialog(&parent, shot.page);
+    timer.StartOnce(400);
+    shot.show(&parent);
   }
 }
 
