@@ -291,8 +291,10 @@ void LoadTheme(bool buttons, bool menuIcons, bool toolbarIcons) {
   // theme lacks never shows the previous theme's (or size's) picture.
   loadBuiltinImages(buttons, menuIcons, toolbarIcons);
   const std::string folder = themesFolder();
+  // A theme is a package in the themes folder, never a path elsewhere.
+  const bool plainName = !settings.uiTheme.empty() && settings.uiTheme.find('/') == std::string::npos;
   std::string path = folder + settings.uiTheme + ".zip";
-  if (!isRegularFile(path) && !gThemes.empty()) {
+  if ((!plainName || !isRegularFile(path)) && !gThemes.empty()) {
     settings.uiTheme = gThemes.front().id;
     path = folder + settings.uiTheme + ".zip";
   }

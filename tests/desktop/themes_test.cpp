@@ -6,6 +6,7 @@
 #include <wx/image.h>
 #include <wx/mstream.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -180,9 +181,11 @@ TEST_F(Themes, BuiltInImagesCoverEveryNameAndSize) {
 TEST_F(Themes, ShippedPackageIsListedAndComplete) {
   setThemesFolder(std::string(TROVABILD_SOURCE_DIR) + "/gfx");
   ScanThemes();
-  ASSERT_FALSE(themeList().empty());
-  EXPECT_EQ(themeList().front().id, "handdrawn");
-  EXPECT_EQ(themeList().front().name, "Hand-drawn");
+  const auto& themes = themeList();
+  const auto shipped =
+      std::find_if(themes.begin(), themes.end(), [](const ThemeInfo& theme) { return theme.id == "handdrawn"; });
+  ASSERT_NE(shipped, themes.end());
+  EXPECT_EQ(shipped->name, "Hand-drawn");
   settings.uiTheme = "handdrawn";
   settings.uiSize = 3;
   LoadTheme(true, true, true);
@@ -255,11 +258,16 @@ TEST_F(Themes, MissingThemeFallsBackToTheFirstListed) {
   writeZip(folder / "first.zip", {{"theme.cfg", "[Theme]\r\nName=First\r\n[Icons]\r\nNew=n\r\n"},
                                   {"n_16.png", png(16, 16, 0, 255, 255)}});
   writeZip(folder / "second.zip", {{"theme.cfg", "[Theme]\r\nName=Second\r\n"}});
+  fs::create_directory(folder / "sub");
+  writeZip(folder / "sub/elsewhere.zip", {{"theme.cfg", "[Theme]\r\nName=Elsewhere\r\n"}});
   ScanThemes();
-  settings.uiTheme = "deleted";
-  LoadTheme(true, true, true);
-  EXPECT_EQ(settings.uiTheme, "first");
-  EXPECT_EQ(centre(themeImage(ThemeSet::menuIcons, "New")), kCyan);
+  for (const char* theme : {"deleted", "", "sub/elsewhere"}) {
+    SCOPED_TRACE(theme);
+    settings.uiTheme = theme;
+    LoadTheme(true, true, true);
+    EXPECT_EQ(settings.uiTheme, "first");
+    EXPECT_EQ(centre(themeImage(ThemeSet::menuIcons, "New")), kCyan);
+  }
 }
 
 TEST_F(Themes, DamagedPackageKeepsTheBuiltInImages) {
