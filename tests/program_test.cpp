@@ -100,6 +100,22 @@ TEST(Program, BatchStartsWithTheBanner) {
   for (const std::string& line : splitLines(quiet.output)) EXPECT_NE(line, "Trovabild 2.9");
 }
 
+TEST(Program, PauseAfterABatchPromptsAndSkipsTheWaitWithoutATerminal) {
+  testing::TempDir dir;
+  const auto result = runProgram({"-p", "-i", "missing.ico"}, dir.path());
+  const auto lines = splitLines(result.output);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.back(), "Press any key to exit.");
+  EXPECT_NE(result.status, -1);
+}
+
+TEST(Program, RunsWithoutARuntimeFolder) {
+  // The lock then lives in a private folder under /tmp.
+  const auto result = runProgram({"-v"}, "", {"XDG_RUNTIME_DIR="});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.output, "2.9\n");
+}
+
 TEST(Program, SecondInstanceEndsSilently) {
   testing::TempDir runtime;
   const std::string lockPath = runtime / "Trovabild 2.9.lock";
