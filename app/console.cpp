@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <iterator>
 #include <mutex>
 
 #include "app/program.h"
@@ -37,22 +38,52 @@ void writeAll(int fd, const char* data, size_t size) {
   }
 }
 
+extern "C" void restoreAndEnd(int signalNumber) {
+  // Only async-signal-safe work here: put the terminal back, then let the
+  // signal's default action end the process.
+  if (terminalChanged) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+  std::signal(signalNumber, SIG_DFL);
+  std::raise(signalNumber);
+}
+
+// Signals that end the process while keys are read: their default action
+// stays, but the terminal gets its line editing and echo back first.
+constexpr int kEndingSignals[] = {SIGINT, SIGQUIT, SIGTERM};
+struct sigaction previousActions[std::size(kEndingSignals)];
+
 bool enterKeyMode() {
   if (terminalChanged) return true;
   if (!isatty(STDIN_FILENO)) return false;
+  // A background job must not touch the terminal (it would be stopped).
+  const pid_t foreground = tcgetpgrp(STDIN_FILENO);
+  if (foreground > 0 && foreground != getpgrp()) return false;
   termios current{};
   if (tcgetattr(STDIN_FILENO, &current) != 0) return false;
   savedTerminal = current;
   current.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
   current.c_cc[VMIN] = 1;
   current.c_cc[VTIME] = 0;
-  if (tcsetattr(STDIN_FILENO, TCSANOW, &current) != 0) return false;
+  struct sigaction action {};
+  action.sa_handler = restoreAndEnd;
+  sigemptyset(&action.sa_mask);
+  for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
+    sigaction(kEndingSignals[i], nullptr, &previousActions[i]);
+    // A signal the process ignores (or handles itself) is left as it is.
+    if (previousActions[i].sa_handler == SIG_DFL) sigaction(kEndingSignals[i], &action, nullptr);
+  }
   terminalChanged = true;
+  if (tcsetattr(STDIN_FILENO, TCSANOW, &current) != 0) {
+    terminalChanged = false;
+    for (size_t i = 0; i < std::size(kEndingSignals); ++i) sigaction(kEndingSignals[i], &previousActions[i], nullptr);
+    return false;
+  }
   return true;
 }
 
 void leaveKeyMode() {
-  if (terminalChanged.exchange(false)) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+  if (!terminalChanged.exchange(false)) return;
+  tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+  for (size_t i = 0; i < std::size(kEndingSignals); ++i) sigaction(kEndingSignals[i], &previousActions[i], nullptr);
 }
 
 bool inputWaiting(int timeoutMs) {
@@ -101,13 +132,6 @@ std::string readWaitingKey(bool& ended) {
   return key;
 }
 
-extern "C" void onHangUp(int signalNumber) {
-  // Only async-signal-safe work here: put the terminal back, then let the
-  // default action end the process.
-  if (terminalChanged) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
-  std::signal(signalNumber, SIG_DFL);
-  std::raise(signalNumber);
-}
 
 }  // namespace
 
@@ -131,7 +155,7 @@ void printLine(std::string_view text) {
 
 bool openConsole() {
   struct sigaction action {};
-  action.sa_handler = onHangUp;
+  action.sa_handler = restoreAndEnd;
   sigemptyset(&action.sa_mask);
   sigaction(SIGHUP, &action, nullptr);
   // Output to a closed pipe must not end a batch half way: the write fails
