@@ -297,7 +297,11 @@ void applyOption(const OptionSpec& option, std::string_view value) {
               break;
           }
         } else if constexpr (std::is_same_v<Field, float S::*>) {
-          settings.*field = static_cast<float>(readDecimalValue(value));
+          double number = readDecimalValue(value);
+          // Beyond the float range the value becomes an infinity of its sign.
+          if (std::isfinite(number) && std::fabs(number) > std::numeric_limits<float>::max())
+            number = std::copysign(std::numeric_limits<double>::infinity(), number);
+          settings.*field = static_cast<float>(number);
         } else if constexpr (std::is_same_v<Field, std::string S::*>) {
           settings.*field = std::string(value);
         }

@@ -97,6 +97,8 @@ const FieldCase kFieldCases[] = {
     FIELD("--brightness=-20", settings.brightness == -20 && settings.doColorCorrection == 1),
     FIELD("--contrast=30", settings.contrast == 30 && settings.doColorCorrection == 1),
     FIELD("--gamma=1.5", settings.gamma == 1.5f && settings.doColorCorrection == 1),
+    FIELD("--gamma=1e300", std::isinf(settings.gamma) && settings.gamma > 0),
+    FIELD("--gamma=nan", std::isnan(settings.gamma) && settings.doColorCorrection == 1),
     FIELD("--invert", settings.invert == 1 && settings.doColorCorrection == 1),
     FIELD("--greyscale", settings.doGreyscale == 1),
     FIELD("--threshold=128", settings.threshold == 128 && settings.doThreshold == 1),
