@@ -325,6 +325,25 @@ TEST_F(Geometry, ResizeKeepsTheDepthOfTrueColourImages) {
   }
 }
 
+// Palette images come out of the turning and scaling as true colour, in colour.
+TEST_F(Geometry, PaletteImagesStayInColour) {
+  const Rgba red{200, 30, 30, 255};
+  settings.resizeAlgorithm = 0;
+  for (const int step : {0, 1}) {
+    SCOPED_TRACE(step == 0 ? "rotate" : "resize");
+    settings.doRotation = step == 0;
+    settings.rotation = 90;
+    settings.doResize = step == 1;
+    settings.width = settings.height = 12;
+    const Image source = solidImage(6, 6, 24, red);
+    Image image(FreeImage_ColorQuantize(source.get(), FIQ_WUQUANT));
+    ASSERT_EQ(image.bpp(), 8);
+    image = step == 0 ? rotateImage(std::move(image)) : resizeImage(std::move(image), 6, 6);
+    EXPECT_EQ(image.bpp(), 24);
+    EXPECT_EQ(pixel(image, 2, 3), red);
+  }
+}
+
 // Transparent pixels of an icon are usually black; scaling must not pull
 // that black into the visible edge.
 TEST_F(Geometry, ResizedTransparencyLeavesNoDarkSeam) {
