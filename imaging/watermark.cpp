@@ -250,7 +250,11 @@ Image placeOverlay(Image image, Image overlay, int width, int height, OverlayKin
 
   Image canvas(FreeImage_AllocateT(FIT_BITMAP, width, height, overlay.bpp()));
   if (!canvas) return image;
-  if (!FreeImage_Paste(canvas.get(), overlay.get(), static_cast<int>(x), static_cast<int>(y), 255))
+  // A plain copy (FreeImage's "alpha" above 255): blending into the empty
+  // canvas at 255 would scale every channel, alpha included, by 255 / 256,
+  // and an opaque watermark would come out at 252 of 255.
+  constexpr int kCopy = 256;
+  if (!FreeImage_Paste(canvas.get(), overlay.get(), static_cast<int>(x), static_cast<int>(y), kCopy))
     return image;
   Image marked(FreeImage_Composite(canvas.get(), FALSE, nullptr, image.get()));
   if (!marked) return image;

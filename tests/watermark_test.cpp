@@ -175,6 +175,18 @@ TEST_F(Watermark, PlacesOverlayAtAnchorWithinBoundary) {
   }
 }
 
+TEST_F(Watermark, OpaqueOverlayKeepsItsExactColours) {
+  settings.wmImagePosition = 0;
+  settings.wmImageXOffset = 0;
+  settings.wmImageYOffset = 0;
+  const Image placed = placeOverlay(solidImage(8, 8, 24, {0, 0, 0, 255}),
+                                    solidImage(4, 4, 32, {255, 255, 255, 255}), 8, 8,
+                                    OverlayKind::image);
+  EXPECT_EQ(pixel(placed, 0, 0), (Rgba{255, 255, 255, 255}));
+  EXPECT_EQ(pixel(placed, 3, 3), (Rgba{255, 255, 255, 255}));
+  EXPECT_EQ(pixel(placed, 4, 4), (Rgba{0, 0, 0, 255}));
+}
+
 TEST_F(Watermark, TextSettingsDriveTextPlacementAndRotation) {
   settings.wmTextPosition = 0;
   settings.wmTextXOffset = 0;
@@ -323,6 +335,9 @@ TEST_F(ImageWatermark, GreyFilterAndOpacity) {
   EXPECT_EQ(pixel(grey, 0, 1), (Rgba{28, 28, 28, 255}));
   EXPECT_EQ(pixel(grey, 1, 1), (Rgba{255, 255, 255, 255}));
   EXPECT_EQ(pixel(grey, 0, 2).a, 0);
+  const Image greyMarked = applyWatermark(solidImage(10, 10, 24, {0, 0, 0, 255}), 10, 10);
+  EXPECT_EQ(pixel(greyMarked, 0, 0), (Rgba{76, 76, 76, 255}));
+  EXPECT_EQ(pixel(greyMarked, 1, 1), (Rgba{255, 255, 255, 255}));
 
   settings.wmImageGreyscale = 0;
   settings.wmImageOpacity = 128;
@@ -331,7 +346,7 @@ TEST_F(ImageWatermark, GreyFilterAndOpacity) {
   EXPECT_EQ(pixel(half, 1, 2).a, 0);  // transparent areas stay transparent
 
   const Image marked = applyWatermark(solidImage(10, 10, 24, {0, 0, 0, 255}), 10, 10);
-  EXPECT_NEAR(pixel(marked, 0, 0).r, 128, 2);
+  EXPECT_NEAR(pixel(marked, 0, 0).r, 128, 1);
   EXPECT_EQ(pixel(marked, 0, 2), (Rgba{0, 0, 0, 255}));
 }
 
