@@ -16,6 +16,10 @@ constexpr int kAdvancedRotation = 1;
 constexpr int kPixels = 0;
 constexpr int kPercent = 1;
 constexpr int kLargeImagesOnly = 1;
+// Beyond these a resize is refused instead of asking for gigabytes: no JPEG
+// can hold a side longer than 65535 pixels, and 2^28 pixels are 1 GiB at 32 bits.
+constexpr int64_t kMaxSide = 65535;
+constexpr int64_t kMaxPixels = int64_t{1} << 28;
 
 int hexDigit(char32_t c) {
   if (c >= '0' && c <= '9') return static_cast<int>(c - '0');
@@ -99,9 +103,9 @@ Image resampleWithAlpha(const Image& image, RGBQUAD clear, Resample resample) {
 }
 
 // Round half away from zero, as a single-precision value.
-int roundSingle(float x) {
+int64_t roundSingle(float x) {
   const double value = x;
-  return static_cast<int>(value > 0 ? std::floor(value + 0.5) : std::ceil(value - 0.5));
+  return static_cast<int64_t>(value > 0 ? std::floor(value + 0.5) : std::ceil(value - 0.5));
 }
 
 /// `value` percent of `size`, to the nearest integer with ties to even.
@@ -185,7 +189,7 @@ Image resizeImage(Image image, int width, int height) {
     newWidth = std::max<int64_t>(newWidth, 1);
     newHeight = std::max<int64_t>(newHeight, 1);
   }
-  if (newWidth > INT32_MAX || newHeight > INT32_MAX) return Image();
+  if (newWidth > kMaxSide || newHeight > kMaxSide || newWidth * newHeight > kMaxPixels) return Image();
   // Even a filter at scale one blurs: the same size hands the image on as it is.
   if (newWidth == image.width() && newHeight == image.height()) return image;
 

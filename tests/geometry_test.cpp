@@ -249,6 +249,10 @@ constexpr ResizeCase kResizeCases[] = {
     {400, 2, 10, 0, 10, 0, true, 0, 10, 1},          // the short side keeps one pixel
     {2, 400, 10, 0, 10, 0, true, 0, 1, 10},
     {300, 200, 300, 0, 50, 0, true, 0, 300, 200},    // works out at the same size
+    {300, 200, 2000000000, 1, 2000000000, 1, true, 0, 0, 0},  // far too large: no image
+    {300, 200, 65536, 0, 10, 0, false, 0, 0, 0},
+    {300, 200, 20000, 0, 20000, 0, false, 0, 0, 0},
+    {300, 200, 65535, 0, 1, 0, false, 0, 65535, 1},
 };
 
 TEST_F(Geometry, ResizeTable) {
@@ -266,7 +270,6 @@ TEST_F(Geometry, ResizeTable) {
     Image image = solidImage(c.width, c.height, 24, {10, 20, 30, 255});
     FIBITMAP* before = image.get();
     image = resizeImage(std::move(image), c.width, c.height);
-    ASSERT_TRUE(image);
     EXPECT_EQ(image.width(), c.expectedWidth);
     EXPECT_EQ(image.height(), c.expectedHeight);
     if (c.expectedWidth == c.width && c.expectedHeight == c.height) {
