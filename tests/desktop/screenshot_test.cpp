@@ -59,6 +59,13 @@ TEST(ScreenshotMode, WritesTheWindowAndItsThumbnail) {
   ASSERT_TRUE(thumb.IsOk());
   EXPECT_EQ(full.GetWidth(), 510);
   EXPECT_GE(full.GetHeight(), 330);
+  // A picture of the window, not an empty or stale screen: it is drawn on
+  // (many pixels differ from the corner one).
+  int differing = 0;
+  for (int y = 0; y < full.GetHeight(); y += 2)
+    for (int x = 0; x < full.GetWidth(); x += 2)
+      if (std::abs(full.GetRed(x, y) - full.GetRed(0, 0)) > 40) ++differing;
+  EXPECT_GT(differing, full.GetWidth() * full.GetHeight() / 4 / 20);
   EXPECT_EQ(thumb.GetWidth(), 180);
   EXPECT_EQ(thumb.GetHeight(), std::lround(full.GetHeight() * 180.0 / full.GetWidth()));
   EXPECT_EQ(job.runMode, "T");
