@@ -8,6 +8,11 @@ enum class DesktopMode { window = 0, uninstall = 1, screenshot = 2 };
 
 /// Runs the desktop face until it ends; returns the process exit status.
 /// `argument` is the screenshot folder for DesktopMode::screenshot.
+/// Without a display (neither DISPLAY nor WAYLAND_DISPLAY set, or the
+/// toolkit cannot open it) prints one line on standard error and returns 1.
 int runDesktop(int argc, char** argv, DesktopMode mode, const char* argument);
+
+/// True when DISPLAY or WAYLAND_DISPLAY names a display.
+bool displayAvailable();
 
 }  // namespace trovabild

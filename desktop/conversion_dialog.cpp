@@ -1,0 +1,277 @@
+#include "desktop/conversion_dialog.h"
+
+#include <wx/dcclient.h>
+#include <wx/gauge.h>
+#include <wx/timer.h>
+#include <wx/wx.h>
+
+#include <cstdio>
+#include <mutex>
+
+#include "app/messages.h"
+#include "batch/batch_driver.h"
+#include "batch/conversion_worker.h"
+#include "batch/input_list.h"
+#include "batch/paths.h"
+#include "desktop/input_dialogs.h"
+#include "desktop/main_window.h"
+#include "desktop/preferences.h"
+#include "settings/settings.h"
+
+namespace trovabild {
+
+// The watermark font of the batch (imaging/watermark.h, which cannot be
+// included beside the toolkit's headers).
+bool createWatermarkFont();
+void releaseWatermarkFont();
+
+namespace {
+
+constexpr int kPollMs = 15;
+constexpr int kLabelWidth = 280;
+
+wxString text(const std::string& utf8) { return wxString::FromUTF8(utf8); }
+
+std::string trimBlanks(const std::string& value) {
+  const size_t first = value.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return value.substr(first, value.find_last_not_of(' ') - first + 1);
+}
+
+// The modal progress dialog of a conversion; it starts the worker itself
+// and polls its progress.
+class ConversionProgress : public wxDialog {
+ public:
+  ConversionProgress(MainWindow& window, int total)
+      : wxDialog(&window, wxID_ANY, text(message("Dialog", "Convert Progress")), wxDefaultPosition, wxDefaultSize,
+                 wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU),
+        window_(window),
+        total_(total),
+        timer_(this) {
+    SetName("conversionProgress");
+    SetClientSize(300, 130);
+    fileLabel_ = new wxStaticText(this, kConvertFileLabel, "", wxPoint(10, 13), wxSize(kLabelWidth, 20),
+                                  wxST_NO_AUTORESIZE);
+    timeLabel_ = new wxStaticText(this, kConvertTimeLabel, timeText(message("Dialog", "Time Unknown")),
+                                  wxPoint(10, 33), wxSize(kLabelWidth, 20), wxST_NO_AUTORESIZE);
+    bar_ = new wxGauge(this, kConvertBar, total + 1, wxPoint(10, 60), wxSize(kLabelWidth, 20));
+    ok_ = new wxButton(this, kConvertOk, text(message("Dialog", "OK")), wxPoint(110, 95), wxSize(80, 25));
+    ok_->SetDefault();
+    ok_->Disable();
+    if (total <= 4) {
+      timeLabel_->Hide();
+      bar_->Move(10, 50);
+    }
+    CentreOnParent();
+
+    Bind(wxEVT_CLOSE_WINDOW, &ConversionProgress::onClose, this);
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); });
+    ok_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
+      if (finished_) EndModal(wxID_OK);
+    });
+  }
+
+  ~ConversionProgress() override { worker_.join(); }
+
+  /// Runs the conversion and waits until the user closes the dialog.
+  void run() {
+    charWidth_ = measureCharWidth();
+    maxChars_ = kLabelWidth / charWidth_;
+    resetBatchProgress();
+    worker_.start([] { conversionWorker(0); });
+    timer_.Start(kPollMs);
+    noteDialogShown(*this);
+    window_.Enable(false);
+    ShowModal();
+    timer_.Stop();
+    worker_.join();
+  }
+
+  bool stopped() const { return breakFlag_; }
+
+ private:
+  wxString timeText(const std::string& value) const {
+    return text(formatMessage(message("Dialog", "Time Remaining"), value));
+  }
+
+  std::string progressText(int processed) const {
+    return formatMessage(message("Msg", "Progress"), std::to_string(processed), std::to_string(total_));
+  }
+
+  int measureCharWidth() {
+    wxClientDC dc(this);
+    dc.SetFont(GetFont());
+    const int width = dc.GetTextExtent("abc123:\\-").x / 9;
+    return width > 0 ? width : 7;
+  }
+
+  void poll() {
+    if (finished_) return;
+    if (worker_.finished()) {
+      finish();
+    } else {
+      int processed = 0;
+      std::string current;
+      int64_t lastDuration = 0;
+      {
+        std::lock_guard<std::mutex> hold(progressLock);
+        processed = batchProgress.processed;
+        current = batchProgress.currentFile;
+        lastDuration = batchProgress.lastDuration;
+      }
+      if (processed > shown_) show(processed, current, lastDuration);
+    }
+    noteDialogTick(*this);
+  }
+
+  void show(int processed, const std::string& current, int64_t lastDuration) {
+    shown_ = processed;
+    SetTitle(text(message("Dialog", "Convert Progress") + " " + progressText(processed)));
+    std::string label = current;
+    const int characters = static_cast<int>(wxString::FromUTF8(current).length());
+    if (characters * charWidth_ > kLabelWidth) label = ShortenForDisplay(current, maxChars_);
+    fileLabel_->SetLabel(text(label));
+    if (total_ > 4 && lastDuration != 0) {
+      timeLabel_->SetLabel(timeText(FormatDuration(lastDuration * (total_ - processed + 1))));
+    }
+    bar_->SetValue(std::min(processed, total_ + 1));
+  }
+
+  void finish() {
+    worker_.join();
+    finished_ = true;
+    int processed = 0;
+    int done = 0;
+    {
+      std::lock_guard<std::mutex> hold(progressLock);
+      processed = batchProgress.processed;
+      done = batchProgress.doneCount;
+    }
+    if (breakFlag_) {
+      const std::string stopped = message("Msg", "Conversion is not complete");
+      window_.setStatus(stopped);
+      fileLabel_->SetLabel(text(stopped));
+      SetTitle(text(stopped + " " + progressText(processed)));
+    } else {
+      const std::string complete = message("Msg", "Conversion complete");
+      window_.setStatus(complete);
+      SetTitle(text(complete + " " + progressText(processed)));
+      fileLabel_->SetLabel(
+          text(formatMessage(message("Msg", "Files converted"), std::to_string(done), std::to_string(total_))));
+      timeLabel_->SetLabel(timeText("00:00:00"));
+      bar_->SetValue(total_ + 1);
+    }
+    ok_->Enable();
+    ok_->SetFocus();
+  }
+
+  void onClose(wxCloseEvent& event) {
+    if (finished_) {
+      EndModal(wxID_OK);
+      return;
+    }
+    if (event.CanVeto()) event.Veto();
+    // The worker waits before its next file while the question is open.
+    timer_.Stop();
+    setBackgroundPaused(true);
+    const bool stop = warningQuestion(this, message("Msg", "Ask break conversion"));
+    if (stop && !worker_.finished()) {
+      breakFlag_ = true;
+      batchProgress.running = false;
+    }
+    setBackgroundPaused(false);
+    timer_.Start(kPollMs);
+  }
+
+  MainWindow& window_;
+  const int total_;
+  wxTimer timer_;
+  WorkerThread worker_;
+  wxStaticText* fileLabel_ = nullptr;
+  wxStaticText* timeLabel_ = nullptr;
+  wxGauge* bar_ = nullptr;
+  wxButton* ok_ = nullptr;
+  int charWidth_ = 7;
+  int maxChars_ = kLabelWidth / 7;
+  int shown_ = 0;
+  bool finished_ = false;
+  bool breakFlag_ = false;
+};
+
+}  // namespace
+
+std::string ShortenForDisplay(const std::string& value, int maximum) {
+  const wxString wide = wxString::FromUTF8(value);
+  if (wide.empty() || static_cast<int>(wide.length()) <= maximum) return value;
+  const int k = std::max(0, (maximum - 3) / 2);
+  const wxString shortened = wide.Left(k) + "..." + wide.Right(k);
+  return std::string(shortened.utf8_str());
+}
+
+std::string FormatDuration(int64_t milliseconds) {
+  int64_t seconds = std::max<int64_t>(0, milliseconds) / 1000;
+  const int64_t days = seconds / 86400;
+  seconds %= 86400;
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d", static_cast<int>(seconds / 3600),
+                static_cast<int>(seconds / 60 % 60), static_cast<int>(seconds % 60));
+  return days >= 1 ? std::to_string(days) + "d:" + buffer : std::string(buffer);
+}
+
+void StartConversion(MainWindow& window) {
+  std::string folder = trimBlanks(window.outputFolderText());
+  job.outputFolder = folder;
+  const int formatIndex = window.outputFormatIndex();
+  const std::string format = formatIndex >= 0 && formatIndex < static_cast<int>(job.outputFormats.size())
+                                 ? job.outputFormats[formatIndex]
+                                 : job.outputFormats.front();
+
+  window.setStatus(message("General", "Preparing"));
+  const std::string stopped = message("Msg", "Conversion is not complete");
+  auto fail = [&](const std::string& status, const std::string& warning) {
+    if (!status.empty()) window.setStatus(status);
+    warningBox(window, warning);
+  };
+
+  if (inputEntries().empty()) return fail(stopped, message("Msg", "Empty input files"));
+  if (folder.empty()) return fail(stopped, message("Msg", "Empty output folder"));
+  if (folder.back() != '/') folder += '/';
+  job.outputFolder = folder;
+  if (fileSize(folder) != -2) {
+    return fail(stopped, formatMessage(message("Msg", "Invalid output folder"), folder));
+  }
+  if (settings.doResize && settings.width == 0) return fail(stopped, message("Msg", "Invalid width"));
+  if (settings.doResize && settings.height == 0) return fail(stopped, message("Msg", "Invalid height"));
+  bool fontCreated = false;
+  if (settings.watermarkType == 1) {
+    if (!createWatermarkFont()) {
+      return fail("", formatMessage(message("Msg", "Invalid watermark font"), settings.wmFont));
+    }
+    fontCreated = true;
+  }
+  if (settings.watermarkType == 2) {
+    if (settings.wmImage.empty()) return fail("", message("Msg", "Empty watermark image"));
+    if (fileSize(settings.wmImage) <= 0) {
+      return fail("", formatMessage(message("Msg", "Invalid watermark image"), settings.wmImage));
+    }
+  }
+
+  job.outputExtension = format;
+  settings.outputFormat = format;
+  prepareRunValues();
+
+  AddRecentOutputFolder(folder);
+  window.RefreshOutputFolderBox();
+  window.setOutputFolderText(folder);
+
+  window.setStatus(message("General", "Converting"));
+  {
+    ConversionProgress dialog(window, static_cast<int>(inputEntries().size()));
+    dialog.run();
+  }
+  if (fontCreated) releaseWatermarkFont();
+  window.Enable(true);
+  window.SetFocus();
+}
+
+}  // namespace trovabild

@@ -1,0 +1,412 @@
+#include "desktop/input_dialogs.h"
+
+#include <dirent.h>
+
+#include <wx/dirdlg.h>
+#include <wx/filedlg.h>
+#include <wx/gauge.h>
+#include <wx/timer.h>
+#include <wx/wx.h>
+
+#include <fstream>
+#include <map>
+#include <mutex>
+
+#include "app/messages.h"
+#include "batch/input_list.h"
+#include "batch/paths.h"
+#include "desktop/main_window.h"
+#include "desktop/preferences.h"
+#include "desktop/small_dialogs.h"
+#include "imaging/format_registry.h"
+#include "settings/settings.h"
+
+namespace trovabild {
+
+namespace {
+
+constexpr int kPollMs = 15;
+constexpr int kHoldMs = 700;
+constexpr int kPollTimer = 1;
+constexpr int kHoldTimer = 2;
+
+std::function<void(wxDialog&)> gObserver;
+
+wxString text(const std::string& utf8) { return wxString::FromUTF8(utf8); }
+std::string toUtf8(const wxString& value) { return std::string(value.utf8_str()); }
+
+enum class LongOperation { folderImport, listImport, exportList };
+
+// The small modal progress dialog of an import or an export: one bar, the
+// worker on its own thread, the break question on the close box.
+class OperationProgress : public wxDialog {
+ public:
+  OperationProgress(MainWindow& window, LongOperation operation, int range)
+      : wxDialog(&window, wxID_ANY,
+                 text(message("Dialog", operation == LongOperation::exportList ? "Export Progress" : "Import Progress")),
+                 wxDefaultPosition, wxDefaultSize, wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU),
+        window_(window),
+        operation_(operation),
+        range_(std::max(range, 1)),
+        poll_(this, kPollTimer),
+        hold_(this, kHoldTimer) {
+    SetName(operation == LongOperation::exportList   ? "exportProgress"
+            : operation == LongOperation::listImport ? "listImportProgress"
+                                                     : "folderImportProgress");
+    SetClientSize(300, 40);
+    const int barId = operation == LongOperation::exportList   ? kExportBar
+                      : operation == LongOperation::listImport ? kListImportBar
+                                                               : kFolderImportBar;
+    bar_ = new wxGauge(this, barId, range_, wxPoint(10, 10), wxSize(280, 20));
+    CentreOnParent();
+    Bind(wxEVT_CLOSE_WINDOW, &OperationProgress::onClose, this);
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { poll(); }, kPollTimer);
+    Bind(wxEVT_TIMER, [this](wxTimerEvent&) { EndModal(wxID_OK); }, kHoldTimer);
+  }
+
+  ~OperationProgress() override { worker_.join(); }
+
+  void run(std::function<void()> work) {
+    resetBatchProgress();
+    worker_.start(std::move(work));
+    poll_.Start(kPollMs);
+    noteDialogShown(*this);
+    window_.Enable(false);
+    ShowModal();
+    poll_.Stop();
+    hold_.Stop();
+    worker_.join();
+  }
+
+ private:
+  bool isExport() const { return operation_ == LongOperation::exportList; }
+
+  void poll() {
+    window_.takeQueuedRows();
+    if (ended_) return;
+    if (worker_.finished()) {
+      finish();
+    } else {
+      int processed = 0;
+      {
+        std::lock_guard<std::mutex> hold(progressLock);
+        processed = batchProgress.processed;
+      }
+      if (processed > shown_) {
+        shown_ = processed;
+        bar_->SetValue(std::min(processed, range_));
+      }
+    }
+    noteDialogTick(*this);
+  }
+
+  void finish() {
+    worker_.join();
+    ended_ = true;
+    poll_.Stop();
+    window_.takeQueuedRows();
+    int done = 0;
+    {
+      std::lock_guard<std::mutex> hold(progressLock);
+      done = batchProgress.doneCount;
+    }
+    if (breakFlag_) {
+      window_.setStatus(message("Msg", isExport() ? "Export is not complete" : "Import is not complete"));
+    } else {
+      window_.setStatus(formatMessage(message("Msg", isExport() ? "Export complete" : "Import complete"),
+                                      std::to_string(done)));
+      bar_->SetValue(range_);
+    }
+    // The full bar stays in sight for a moment.
+    hold_.StartOnce(kHoldMs);
+  }
+
+  void onClose(wxCloseEvent& event) {
+    if (ended_) {
+      // Closed during the final moment: end at once.
+      hold_.Stop();
+      EndModal(wxID_OK);
+      return;
+    }
+    if (event.CanVeto()) event.Veto();
+    poll_.Stop();
+    setBackgroundPaused(true);
+    const bool stop =
+        warningQuestion(this, message("Msg", isExport() ? "Ask break export" : "Ask break import"));
+    if (stop && !worker_.finished()) {
+      breakFlag_ = true;
+      batchProgress.running = false;
+    }
+    setBackgroundPaused(false);
+    poll_.Start(kPollMs);
+  }
+
+  MainWindow& window_;
+  const LongOperation operation_;
+  const int range_;
+  wxTimer poll_;
+  wxTimer hold_;
+  WorkerThread worker_;
+  wxGauge* bar_ = nullptr;
+  int shown_ = 0;
+  bool ended_ = false;
+  bool breakFlag_ = false;
+};
+
+void runOperation(MainWindow& window, LongOperation operation, int range, std::function<void()> work) {
+  {
+    OperationProgress dialog(window, operation, range);
+    dialog.run(std::move(work));
+  }
+  window.Enable(true);
+  window.SetFocus();
+}
+
+// Entries of a folder itself, without "." and "..".
+int countFolderEntries(const std::string& folder) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return 0;
+  int count = 0;
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") ++count;
+  }
+  closedir(dir);
+  return count;
+}
+
+// The list export's thread: the rows were taken from the window before it
+// started, since only the main thread may touch the window.
+void exportWorker(const std::string& path, const std::vector<std::string>& rows) {
+  int32_t written = 0;
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  if (file) {
+    file << "\xEF\xBB\xBF";
+    for (const std::string& row : rows) {
+      waitWhilePaused();
+      if (!batchProgress.running) break;
+      {
+        std::lock_guard<std::mutex> hold(progressLock);
+        ++batchProgress.processed;
+      }
+      file << row << "\r\n";
+      ++written;
+    }
+    file.close();
+  }
+  std::lock_guard<std::mutex> hold(progressLock);
+  batchProgress.doneCount += written;
+}
+
+std::string folderOf(const std::string& path) { return pathPart(path); }
+
+}  // namespace
+
+void WorkerThread::start(std::function<void()> work) {
+  join();
+  finished_ = false;
+  thread_ = std::thread([this, work = std::move(work)] {
+    work();
+    finished_ = true;
+  });
+}
+
+void WorkerThread::join() {
+  if (thread_.joinable()) thread_.join();
+}
+
+void setDialogObserver(std::function<void(wxDialog&)> observer) { gObserver = std::move(observer); }
+
+void noteDialogShown(wxDialog& dialog) {
+  if (!gObserver) return;
+  dialog.CallAfter([&dialog] {
+    if (gObserver) gObserver(dialog);
+  });
+}
+
+void noteDialogTick(wxDialog& dialog) {
+  if (gObserver) gObserver(dialog);
+}
+
+void warningBox(MainWindow& window, const std::string& value) {
+  showMessage(&window, text(value), text(message("Msg", "Warning")), wxOK | wxICON_WARNING);
+}
+
+bool warningQuestion(wxWindow* parent, const std::string& value) {
+  return showMessage(parent, text(value), text(message("Msg", "Warning")), wxYES_NO | wxICON_WARNING) == wxYES;
+}
+
+std::string inputFilesFilter() {
+  std::string all;
+  std::vector<std::string> order;
+  std::map<std::string, std::string> groups;
+  for (const std::string& extension : job.inputExtensions) {
+    const InputFormatInfo* info = findInputFormat(extension);
+    const std::string description = info ? info->description : extension;
+    const std::string pattern = "*." + extension;
+    all += pattern + ";";
+    auto found = groups.find(description);
+    if (found == groups.end()) {
+      order.push_back(description);
+      groups[description] = pattern;
+    } else {
+      found->second += ";" + pattern;
+    }
+  }
+  if (!all.empty()) all.pop_back();
+  std::string filter = message("Dialog", "All Supported Files") + "|" + all + "|";
+  for (const std::string& description : order) filter += description + "|" + groups[description] + "|";
+  return filter + message("Dialog", "All Files") + " (*.*)|*.*";
+}
+
+std::string listFilesFilter() {
+  return message("Dialog", "Text Files") + "|*.txt;*.lst|" + message("Dialog", "All Files") + " (*.*)|*.*";
+}
+
+int countLines(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) return 0;
+  int lines = 0;
+  bool open = false;  // characters seen since the last line end
+  char previous = 0;
+  for (char c; file.get(c); previous = c) {
+    if (c == '\n') {
+      if (previous != '\r') ++lines;
+      open = false;
+    } else if (c == '\r') {
+      ++lines;
+      open = false;
+    } else {
+      open = true;
+    }
+  }
+  return lines + (open ? 1 : 0);
+}
+
+std::string exportText(const std::vector<std::string>& rows) {
+  std::string result = "\xEF\xBB\xBF";
+  for (const std::string& row : rows) result += row + "\r\n";
+  return result;
+}
+
+void SelectInputFiles(MainWindow& window) {
+  wxFileDialog dialog(&window, text(message("Dialog", "Select Input Files")), text(folderOf(job.currentInput)),
+                      "", text(inputFilesFilter()), wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
+  dialog.SetFilterIndex(0);
+  if (dialog.ShowModal() != wxID_OK) {
+    window.SendSizeEvent(wxSEND_EVENT_POST);
+    return;
+  }
+  wxArrayString chosen;
+  dialog.GetPaths(chosen);
+  std::vector<std::string> paths;
+  for (const wxString& path : chosen) paths.push_back(toUtf8(path));
+  AddInputFiles(window, paths);
+}
+
+void AddInputFiles(MainWindow& window, const std::vector<std::string>& paths) {
+  for (size_t i = 0; i < paths.size(); ++i) {
+    addInputFile(paths[i]);
+    if (i + 1 < paths.size()) wxTheApp->Yield(true);
+  }
+  window.takeQueuedRows();
+  window.SendSizeEvent(wxSEND_EVENT_POST);
+}
+
+void SelectInputFolder(MainWindow& window) {
+  std::string start = job.inputPath;
+  if (start.empty() && !job.currentInput.empty()) start = folderOf(job.currentInput);
+  wxDirDialog dialog(&window, text(message("Dialog", "Select Input Folder")), text(start),
+                     wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+  if (dialog.ShowModal() != wxID_OK) return;
+  ImportChosenFolder(window, toUtf8(dialog.GetPath()));
+}
+
+void ImportChosenFolder(MainWindow& window, const std::string& chosen) {
+  if (chosen.empty() || fileSize(chosen) != -2) return;
+  {
+    std::lock_guard<std::mutex> hold(progressLock);
+    batchProgress.doneCount = 0;
+  }
+  std::string folder = chosen;
+  if (folder.back() != '/') folder += '/';
+  job.inputPath = folder;
+  ImportFolder(window);
+}
+
+void SelectOutputFolder(MainWindow& window) {
+  const std::string boxText = window.outputFolderText();
+  const std::string start = boxText.empty() ? job.outputFolder : folderOf(boxText);
+  wxDirDialog dialog(&window, text(message("Dialog", "Select Output Folder")), text(start),
+                     wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
+  if (dialog.ShowModal() == wxID_OK) {
+    ChooseOutputFolder(window, toUtf8(dialog.GetPath()));
+  } else {
+    window.SendSizeEvent(wxSEND_EVENT_POST);
+  }
+}
+
+void ChooseOutputFolder(MainWindow& window, const std::string& folder) {
+  if (!folder.empty() && fileSize(folder) == -2) {
+    AddRecentOutputFolder(folder);
+    job.outputFolder = folder;
+    window.RefreshOutputFolderBox();
+    window.setOutputFolderText(folder);
+  }
+  window.SendSizeEvent(wxSEND_EVENT_POST);
+}
+
+void ImportListFile(MainWindow& window) {
+  wxFileDialog dialog(&window, text(message("Dialog", "Import Input Files")), text(folderOf(job.currentInput)),
+                      "list.txt", text(listFilesFilter()), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
+  if (dialog.ShowModal() != wxID_OK) return;
+  ImportListFileFrom(window, toUtf8(dialog.GetPath()));
+}
+
+void ImportListFileFrom(MainWindow& window, const std::string& path) {
+  if (fileSize(path) <= 0) return;
+  {
+    std::lock_guard<std::mutex> hold(progressLock);
+    batchProgress.doneCount = 0;
+  }
+  job.currentInput = path;
+  runOperation(window, LongOperation::listImport, countLines(path) + 1, [] { listFileScanThread(); });
+}
+
+void ExportList(MainWindow& window) {
+  if (window.rows().empty()) {
+    warningBox(window, message("Msg", "Empty input files"));
+    return;
+  }
+  wxFileDialog dialog(&window, text(message("Dialog", "Export Input Files")), text(folderOf(job.currentInput)),
+                      "list.txt", text(listFilesFilter()), wxFD_SAVE);
+  if (dialog.ShowModal() != wxID_OK) return;
+  ExportListTo(window, toUtf8(dialog.GetPath()));
+}
+
+bool ExportListTo(MainWindow& window, const std::string& chosen) {
+  const std::vector<std::string> rows = window.rows();
+  if (rows.empty()) {
+    warningBox(window, message("Msg", "Empty input files"));
+    return false;
+  }
+  if (chosen.empty()) return false;
+  std::string path = chosen;
+  if (extensionPart(path).empty()) path += ".txt";
+  if (fileSize(path) > 0 && !warningQuestion(&window, message("Msg", "Ask overwrite file"))) return false;
+  {
+    std::lock_guard<std::mutex> hold(progressLock);
+    batchProgress.doneCount = 0;
+  }
+  job.currentInput = path;
+  runOperation(window, LongOperation::exportList, static_cast<int>(rows.size()),
+               [path, rows] { exportWorker(path, rows); });
+  return true;
+}
+
+void ImportFolder(MainWindow& window) {
+  const int range = countFolderEntries(job.inputPath);
+  runOperation(window, LongOperation::folderImport, range, [] { folderScanThread(); });
+}
+
+}  // namespace trovabild
