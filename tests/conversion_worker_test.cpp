@@ -176,6 +176,41 @@ TEST_F(ConversionWorker, StampsEveryWrittenFile) {
   EXPECT_GT(modificationTime(dir_ / "out/multi[3].jpg"), 1600000000);
 }
 
+// The console sink runs on the worker thread right after the worker has
+// published a file's progress, so it sees each file's published values.
+TEST_F(ConversionWorker, PublishesTheLastDurationAtTheStartOfEachFile) {
+  writeIcon("a.ico", {255, 0, 0, 255});
+  testing::writeText(dir_ / "in/b.ico", "not an icon at all");
+  writeIcon("c.ico", {0, 0, 255, 255});
+  scanFolderTree(job.inputPath);
+  job.runMode = "DEBUG";
+  std::vector<int64_t> published;
+  setConsoleSink([&published](std::string_view line) {
+    if (!line.starts_with("Processing: ")) return;
+    std::lock_guard<std::mutex> hold(progressLock);
+    published.push_back(batchProgress.lastDuration);
+  });
+  EXPECT_EQ(runWorker(), 2);
+  ASSERT_EQ(published.size(), 3u);
+  EXPECT_EQ(published[0], 0);
+  EXPECT_GE(published[1], 1000);  // never below one second
+  EXPECT_EQ(published[2], 0);     // after the failed file
+}
+
+TEST_F(ConversionWorker, AStopRequestFinishesTheCurrentFileFirst) {
+  for (const char* name : {"1.ico", "2.ico", "3.ico", "4.ico", "5.ico"}) writeIcon(name, {0, 128, 0, 255});
+  scanFolderTree(job.inputPath);
+  job.runMode = "DEBUG";
+  setConsoleSink([this](std::string_view line) {
+    if (line == "Processing: " + dir_ / "in/3.ico") batchProgress.running = false;
+  });
+  EXPECT_EQ(runWorker(), 3);
+  EXPECT_TRUE(testing::fileExists(dir_ / "out/3.jpg"));
+  EXPECT_FALSE(testing::fileExists(dir_ / "out/4.jpg"));
+  std::lock_guard<std::mutex> hold(progressLock);
+  EXPECT_EQ(batchProgress.processed, 3);
+}
+
 TEST_F(ConversionWorker, StopsBeforeTheNextFileWhenAskedDuringAPause) {
   writeIcon("a.ico", {255, 0, 0, 255});
   scanFolderTree(job.inputPath);
