@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 
 #include "settings/settings.h"
@@ -193,6 +194,19 @@ TEST_F(Themes, ShippedPackageIsListedAndComplete) {
     EXPECT_EQ(themeImage(ThemeSet::toolbarIcons, name).GetWidth(), 48) << name;
     EXPECT_TRUE(showsSomething(themeImage(ThemeSet::toolbarIcons, name))) << name;
   }
+}
+
+namespace builtin {
+#include "desktop/themes_builtin.inc"
+}
+
+TEST(ThemeImages, BuiltInImagesAreTheShippedPackage) {
+  // Both come from scripts/theme/make-theme; a package redrawn without the
+  // other would make the window's built-in and themed pictures differ.
+  std::ifstream in(std::string(TROVABILD_SOURCE_DIR) + "/gfx/handdrawn.zip", std::ios::binary);
+  const std::string shipped((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  ASSERT_EQ(shipped.size(), sizeof builtin::kBuiltinTheme);
+  EXPECT_TRUE(std::equal(shipped.begin(), shipped.end(), reinterpret_cast<const char*>(builtin::kBuiltinTheme)));
 }
 
 TEST_F(Themes, PackageImagesReplaceTheBuiltInOnes) {
