@@ -142,6 +142,31 @@ std::string normalHex(const std::string& text) {
   return hex;
 }
 
+std::function<std::string(const std::string&)> colourHook;
+std::function<std::pair<std::string, int>(const std::string&, int)> fontHook;
+
+// RRGGBB of the colour chosen, "" when cancelled.
+std::string chooseColour(wxWindow* parent, const std::string& current) {
+  if (colourHook) return normalHex(colourHook(current));
+  wxColourData data;
+  if (!current.empty()) data.SetColour(colourOf(current));
+  wxColourDialog chooser(parent, &data);
+  if (chooser.ShowModal() != wxID_OK) return "";
+  wxColour colour = chooser.GetColourData().GetColour();
+  return wxString::Format("%02X%02X%02X", colour.Red(), colour.Green(), colour.Blue()).utf8_string();
+}
+
+// Face and point size chosen; the face is "" when cancelled.
+std::pair<std::string, int> chooseFont(wxWindow* parent, const std::string& face, int size) {
+  if (fontHook) return fontHook(face, size);
+  wxFontData data;
+  data.SetInitialFont(wxFont(wxFontInfo(size).FaceName(wxString::FromUTF8(face))));
+  wxFontDialog chooser(parent, data);
+  if (chooser.ShowModal() != wxID_OK) return {"", 0};
+  wxFont chosen = chooser.GetFontData().GetChosenFont();
+  return {chosen.GetFaceName().utf8_string(), chosen.GetPointSize()};
+}
+
 struct FormatSubPage {
   wxWindow* panel;
   std::string format;
@@ -435,13 +460,9 @@ void PreferencesDialog::colourRow(wxWindow* page, int row, const char* labelKey,
                             std::string(name) + "Pick");
   pick->SetSize(kPickButtonX, rowY(row), kPickButtonSize, box->GetSize().y);
   pick->Bind(wxEVT_BUTTON, [this, box, hexes, add](wxCommandEvent&) {
-    wxColourData data;
     int selection = box->GetSelection();
-    if (selection != wxNOT_FOUND) data.SetColour(colourOf((*hexes)[selection]));
-    wxColourDialog chooser(this, &data);
-    if (chooser.ShowModal() != wxID_OK) return;
-    wxColour colour = chooser.GetColourData().GetColour();
-    std::string hex = wxString::Format("%02X%02X%02X", colour.Red(), colour.Green(), colour.Blue()).utf8_string();
+    std::string hex = chooseColour(this, selection == wxNOT_FOUND ? "" : (*hexes)[selection]);
+    if (hex.empty()) return;
     auto found = std::find(hexes->begin(), hexes->end(), hex);
     if (found == hexes->end()) {
       add(hex);
@@ -470,18 +491,13 @@ void PreferencesDialog::fontRow(wxWindow* page, int row, std::string& font, cons
                             std::string(name) + "Pick");
   pick->SetSize(kPickButtonX, rowY(row), kPickButtonSize, choice->GetSize().y);
   pick->Bind(wxEVT_BUTTON, [this, choice](wxCommandEvent&) {
-    wxFontData data;
     int size = fontSizeBox_ ? numberOf(fontSizeBox_->GetValue()) : settings.wmFontSize;
-    data.SetInitialFont(wxFont(wxFontInfo(size > 0 ? size : 14).FaceName(choice->GetStringSelection())));
-    wxFontDialog chooser(this, data);
-    if (chooser.ShowModal() != wxID_OK) return;
-    wxFont chosen = chooser.GetFontData().GetChosenFont();
-    wxString face = chosen.GetFaceName();
+    auto [face, chosenSize] = chooseFont(this, choice->GetStringSelection().utf8_string(), size > 0 ? size : 14);
     if (face.empty()) return;
-    int index = choice->FindString(face, true);
-    if (index == wxNOT_FOUND) index = choice->Append(face);
+    int index = choice->FindString(wxString::FromUTF8(face), true);
+    if (index == wxNOT_FOUND) index = choice->Append(wxString::FromUTF8(face));
     choice->SetSelection(index);
-    if (fontSizeBox_ && chosen.GetPointSize() > 0) fontSizeBox_->ChangeValue(wxString::Format("%d", chosen.GetPointSize()));
+    if (fontSizeBox_ && chosenSize > 0) fontSizeBox_->ChangeValue(wxString::Format("%d", chosenSize));
   });
   readers_.push_back([choice, &font] {
     if (choice->GetSelection() != wxNOT_FOUND) font = choice->GetStringSelection().utf8_string();
@@ -880,6 +896,12 @@ void PreferencesDialog::onDefaults(wxCommandEvent&) {
 }
 
 }  // namespace
+
+void setColourChooserHook(std::function<std::string(const std::string&)> hook) { colourHook = std::move(hook); }
+
+void setFontChooserHook(std::function<std::pair<std::string, int>(const std::string&, int)> hook) {
+  fontHook = std::move(hook);
+}
 
 std::string watermarkImageFilter() {
   const std::string all = message("Dialog", "All Supported Files");

@@ -1,7 +1,9 @@
 #pragma once
 // The nine-page preferences dialog.
 
+#include <functional>
 #include <string>
+#include <utility>
 
 class wxWindow;
 
@@ -33,6 +35,14 @@ struct PreferencesOutcome {
 /// caller's main window must refresh; Cancel, Escape and the close box
 /// change nothing.
 PreferencesOutcome ShowPreferencesDialog(wxWindow* parent, int page = kPageGeneral);
+
+/// Replaces the colour chooser behind the colour rows' "...": it gets the
+/// row's RRGGBB and returns the chosen one, or "" when cancelled. An empty
+/// function restores the toolkit's chooser.
+void setColourChooserHook(std::function<std::string(const std::string& current)> hook);
+/// Replaces the font chooser behind the font row's "...": it gets the face
+/// and size shown and returns the chosen ones (face "" when cancelled).
+void setFontChooserHook(std::function<std::pair<std::string, int>(const std::string& face, int size)> hook);
 
 /// The picture chooser's filter (wxFileDialog form): all supported files,
 /// PNG, BMP, JPEG, then all files.

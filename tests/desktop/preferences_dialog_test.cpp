@@ -435,6 +435,46 @@ TEST_F(PreferencesDialogTest, ShowsTheSubPageOfTheChosenWatermarkType) {
   });
 }
 
+TEST_F(PreferencesDialogTest, ColourAndFontChoosersAddOrSelect) {
+  std::vector<std::string> asked;
+  setColourChooserHook([&asked](const std::string& current) {
+    asked.push_back(current);
+    return std::vector<std::string>{"ff0000", "123456", "", "123456"}[asked.size() - 1];
+  });
+  setFontChooserHook([](const std::string& face, int size) {
+    EXPECT_EQ(face, "Arial");
+    EXPECT_EQ(size, 14);
+    return std::pair<std::string, int>{"DejaVu Serif", 22};
+  });
+  withDialog(kPageWatermark, [](wxDialog* dialog) {
+    auto* colours = find<wxBitmapComboBox>(dialog, "wmFontColor");
+    auto* pick = wxWindow::FindWindowByName("wmFontColorPick", dialog);
+    const unsigned listed = colours->GetCount();
+    click(pick);  // red is listed: selected, not added
+    EXPECT_EQ(colours->GetCount(), listed);
+    EXPECT_EQ(colours->GetStringSelection().utf8_string(), message("Preferences", "Red"));
+    click(pick);  // a new colour: added with its name and selected
+    EXPECT_EQ(colours->GetCount(), listed + 1);
+    EXPECT_EQ(colours->GetStringSelection().utf8_string(), message("Preferences", "Color") + " #123456");
+    click(pick);  // cancelled: nothing changes
+    click(pick);  // the same new colour again: selected, not added twice
+    EXPECT_EQ(colours->GetCount(), listed + 1);
+
+    click(wxWindow::FindWindowByName("wmFontPick", dialog));
+    EXPECT_EQ(find<wxChoice>(dialog, "wmFont")->GetStringSelection(), "DejaVu Serif");
+    EXPECT_EQ(find<wxTextCtrl>(dialog, "wmFontSize")->GetValue(), "22");
+    click(wxWindow::FindWindowById(wxID_OK, dialog));
+  });
+  setColourChooserHook({});
+  setFontChooserHook({});
+  EXPECT_EQ(asked, (std::vector<std::string>{"FFFFFF", "FF0000", "123456", "123456"}));
+  EXPECT_EQ(settings.wmFontColor, "123456");
+  EXPECT_EQ(settings.wmFont, "DejaVu Serif");
+  EXPECT_EQ(settings.wmFontSize, 22);
+  EXPECT_EQ(settings.wmFonts, "Arial,Tahoma,Verdana") << "the pick lists are never changed";
+  EXPECT_EQ(settings.wmFontColors, "000000,FFFFFF,FF0000,FF8000,FFFF00,008000,00FFFF,0000FF,8000FF");
+}
+
 class ThemeFolderTest : public PreferencesDialogTest {
  protected:
   void SetUp() override {
