@@ -14,6 +14,8 @@
 #include <wx/toolbar.h>
 #include <wx/wx.h>
 
+#include <dlfcn.h>
+
 #include <mutex>
 
 #include "app/messages.h"
@@ -45,6 +47,47 @@ MainWindow* gMainWindow = nullptr;
 // Rows found by a scanner thread, waiting for the main thread.
 std::mutex gQueueLock;
 std::vector<std::string> gQueuedRows;
+
+// GTK's default theme makes an entry or a tool button about 34 pixels high,
+// while the window's rows lie 25 pixels apart; the boxes and the two small
+// toolbars are therefore given a compact style of their own. The toolkit is
+// reached through the library the window toolkit has already loaded.
+constexpr const char* kCompactName = "trovabild-compact";
+constexpr const char* kCompactStyle =
+    "#trovabild-compact, #trovabild-compact entry, #trovabild-compact button, "
+    "#trovabild-compact toolbutton, #trovabild-compact cellview, #trovabild-compact box {"
+    " min-height: 0; padding-top: 1px; padding-bottom: 1px; margin-top: 0; margin-bottom: 0; }"
+    "#trovabild-compact button { padding-left: 3px; padding-right: 3px; min-width: 0; }";
+
+void makeCompact(const std::vector<wxWindow*>& controls) {
+  static void* gtk = dlopen("libgtk-3.so.0", RTLD_NOW | RTLD_NOLOAD);
+  if (!gtk) return;
+  using NewProvider = void* (*)();
+  using LoadData = int (*)(void*, const char*, long, void**);
+  using DefaultScreen = void* (*)();
+  using AddProvider = void (*)(void*, void*, unsigned);
+  using SetName = void (*)(void*, const char*);
+  static bool styleAdded = false;
+  if (!styleAdded) {
+    auto newProvider = reinterpret_cast<NewProvider>(dlsym(gtk, "gtk_css_provider_new"));
+    auto loadData = reinterpret_cast<LoadData>(dlsym(gtk, "gtk_css_provider_load_from_data"));
+    auto defaultScreen = reinterpret_cast<DefaultScreen>(dlsym(gtk, "gdk_screen_get_default"));
+    auto addProvider = reinterpret_cast<AddProvider>(dlsym(gtk, "gtk_style_context_add_provider_for_screen"));
+    if (!newProvider || !loadData || !defaultScreen || !addProvider) return;
+    void* screen = defaultScreen();
+    if (!screen) return;
+    void* provider = newProvider();
+    loadData(provider, kCompactStyle, -1, nullptr);
+    addProvider(screen, provider, 600);  // GTK_STYLE_PROVIDER_PRIORITY_APPLICATION
+    styleAdded = true;
+  }
+  auto setName = reinterpret_cast<SetName>(dlsym(gtk, "gtk_widget_set_name"));
+  if (!setName) return;
+  for (wxWindow* control : controls) {
+    if (control->GetHandle()) setName(control->GetHandle(), kCompactName);
+    control->InvalidateBestSize();
+  }
+}
 
 wxBitmap blankImage(int size) {
   wxImage image(size, size);
@@ -335,14 +378,18 @@ void MainWindow::buildControls() {
                              wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER);
   formatLabel_ = new wxStaticText(container_, controlId(6), messageText("General", "Output Format"),
                                   wxPoint(10, L + 55), wxSize(380, 20), wxST_NO_AUTORESIZE);
+  // A drop-down list; built as a box whose text cannot be typed, since GTK's
+  // own read-only box is too tall for the window's rows.
   formatBox_ = new wxBitmapComboBox(container_, controlId(7), "", wxPoint(10, L + 70), wxSize(380, 21), 0,
-                                    nullptr, wxCB_READONLY);
+                                    nullptr, wxCB_DROPDOWN);
+  formatBox_->SetEditable(false);
   formatBar_ = new wxToolBar(container_, wxID_ANY, wxPoint(396, L + 69), wxSize(24, 24),
                              wxTB_HORIZONTAL | wxTB_FLAT | wxTB_NODIVIDER);
   convertButton_ = new wxBitmapButton(container_, controlId(8), buttonImage("Convert"), wxPoint(400, 10),
                                       wxSize(100, 100));
   convertButton_->SetToolTip(messageText("General", "Convert"));
   buildSmallToolBars();
+  makeCompact({folderBox_, formatBox_, folderBar_, formatBar_});
 
   // Every event of the list (re)installs its shortcuts.
   auto listEvent = [this](wxListEvent& event) { onListEvent(event); };
@@ -509,14 +556,21 @@ void MainWindow::ApplyLayout() {
   list_->SetSize(10, 10, W - 130, free - 109);
   list_->SetColumnWidth(0, W - 160);
   folderLabel_->Move(10, free - 94);
-  folderBox_->SetSize(10, free - 79, W - 130, -1);
-  folderBar_->SetSize(W - 114, free - 80, 24, 24);
+  folderBox_->SetSize(10, free - 79, W - 130, folderBox_->GetBestSize().y);
+  const wxSize barSize = smallBarSize();
+  folderBar_->SetSize(W - 114, free - 80, barSize.x, barSize.y);
   formatLabel_->Move(10, free - 54);
-  formatBox_->SetSize(10, free - 39, W - 130, -1);
-  formatBar_->SetSize(W - 114, free - 40, 24, 24);
+  formatBox_->SetSize(10, free - 39, W - 130, formatBox_->GetBestSize().y);
+  formatBar_->SetSize(W - 114, free - 40, barSize.x, barSize.y);
   convertButton_->Move(W - 110, 10);
   Refresh();
   inLayout_ = false;
+}
+
+wxSize MainWindow::smallBarSize() const {
+  // 24 x 24, or what GTK needs to show the button rather than its overflow arrow.
+  const wxSize best = folderBar_->GetBestSize();
+  return wxSize(std::max(24, best.x), std::max(24, best.y));
 }
 
 void MainWindow::onSize(wxSizeEvent&) {

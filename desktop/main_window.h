@@ -126,6 +126,7 @@ class MainWindow : public wxFrame {
   void applyImages();
   void installListShortcuts();
   void updateMinimumSize();
+  wxSize smallBarSize() const;
   void onCommand(wxCommandEvent& event);
   void onSize(wxSizeEvent& event);
   void onClose(wxCloseEvent& event);

@@ -104,7 +104,34 @@ class ConversionTest : public WindowTest {
 TEST_F(ConversionTest, ConvertsLikeTheConsoleRun) {
   importIcons();
   window->setOutputFolderText(dir / "out");  // typed without the final "/"
-  observer = [&](wxDialog& dialog) { closeWhenDone(dialog); };
+  window->setInnerSize(560, 360);
+  saveScreenshot(window, "main-window");
+  // For the manual: the worker is let through one file at a time until the
+  // dialog shows an estimate, then the dialog is given some ticks to be drawn.
+  bool picture = takingScreenshots();
+  int ticksShown = 0;
+  if (picture) setBackgroundPaused(true);
+  auto processed = [] {
+    std::lock_guard<std::mutex> hold(progressLock);
+    return batchProgress.processed;
+  };
+  observer = [&](wxDialog& dialog) {
+    if (picture && label(dialog, kConvertTimeLabel).Contains(":0")) {
+      if (++ticksShown < 40) return;
+      saveScreenshot(&dialog, "conversion-progress");
+      picture = false;
+      setBackgroundPaused(false);
+    } else if (picture && processed() < 4) {
+      const int before = processed();
+      setBackgroundPaused(false);
+      while (processed() == before) std::this_thread::sleep_for(std::chrono::microseconds(50));
+      setBackgroundPaused(true);
+    } else if (picture) {
+      picture = false;
+      setBackgroundPaused(false);
+    }
+    closeWhenDone(dialog);
+  };
   ASSERT_TRUE(runToEnd());
   pumpEvents();
 

@@ -3,6 +3,9 @@
 // "open" action and the modal dialogs answered by the test.
 
 #include <gtest/gtest.h>
+#include <wx/dcmemory.h>
+#include <wx/dcscreen.h>
+#include <wx/evtloop.h>
 #include <wx/wx.h>
 
 #include <chrono>
@@ -10,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,6 +71,37 @@ inline bool pumpUntil(const std::function<bool()>& condition, int seconds = 30) 
     pumpEvents(1);
   }
   return true;
+}
+
+/// With TROVABILD_SCREENSHOT_DIR set, saves the window's area of the screen
+/// there as `name`.png (pictures for the manual); otherwise does nothing.
+inline void saveScreenshot(wxWindow* window, const std::string& name) {
+  const char* folder = std::getenv("TROVABILD_SCREENSHOT_DIR");
+  if (!folder || !*folder) return;
+  window->Raise();
+  window->Refresh();
+  // Dispatched directly: this may run inside a yield, where another yield
+  // would do nothing and the screen would show an old picture.
+  wxGUIEventLoop ownLoop;
+  wxEventLoopBase* loop = wxEventLoopBase::GetActive();
+  std::unique_ptr<wxEventLoopActivator> activate;
+  if (!loop) {
+    activate = std::make_unique<wxEventLoopActivator>(&ownLoop);
+    loop = &ownLoop;
+  }
+  for (int i = 0; i < 50; ++i) loop->DispatchTimeout(10);
+  wxRect area = window->GetScreenRect();
+  if (std::getenv("TROVABILD_SCREENSHOT_FULL")) area = wxRect(0, 0, 1280, 1024);
+  // The X server's picture of the screen, as a user would see it.
+  const std::string command = "import -window root -crop " + std::to_string(area.width) + "x" +
+                              std::to_string(area.height) + "+" + std::to_string(area.x) + "+" +
+                              std::to_string(area.y) + " +repage '" + folder + "/" + name + ".png'";
+  if (std::system(command.c_str()) != 0) ADD_FAILURE() << command;
+}
+
+inline bool takingScreenshots() {
+  const char* folder = std::getenv("TROVABILD_SCREENSHOT_DIR");
+  return folder && *folder;
 }
 
 struct MessageShown {
