@@ -8,6 +8,7 @@
 #include "batch/paths.h"
 #include "desktop/themes.h"
 #include "imaging/format_registry.h"
+#include "tests/desktop/icon_fixtures.h"
 #include "tests/desktop/window_fixture.h"
 
 namespace trovabild::testing {
@@ -339,6 +340,32 @@ TEST_F(MainWindowTest, ExitClosesTheWindow) {
   EXPECT_EQ(wxWindow::FindWindowByName("mainWindow"), nullptr);
   EXPECT_EQ(mainWindow(), nullptr);
   EXPECT_GT(fileSize(preferencesPath()), 0);
+}
+
+}  // namespace
+}  // namespace trovabild::testing
+
+namespace trovabild::testing {
+namespace {
+
+// Started without options and without a usable display, the program says so
+// in one line and fails, instead of crashing inside the toolkit.
+TEST(DesktopStart, WithoutADisplayOneLineAndFailure) {
+  const std::vector<std::string> environments[] = {
+      {"DISPLAY=", "WAYLAND_DISPLAY="},
+      {"DISPLAY=:4711", "WAYLAND_DISPLAY="},
+  };
+  for (const std::vector<std::string>& environment : environments) {
+    SCOPED_TRACE(environment[0]);
+    ScratchDir config;
+    std::vector<std::string> env = environment;
+    env.push_back("XDG_CONFIG_HOME=" + config.path());
+    const ConsoleRun run = runConsole({}, env);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.output, "");
+    EXPECT_EQ(run.error.rfind("trovabildcmd: cannot open the window: ", 0), 0u) << run.error;
+    EXPECT_EQ(std::count(run.error.begin(), run.error.end(), '\n'), 1) << run.error;
+  }
 }
 
 }  // namespace
