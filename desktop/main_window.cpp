@@ -295,16 +295,9 @@ MainWindow::MainWindow()
   setInnerSize(settings.windowWidth, settings.windowHeight);
   Move(settings.windowX, settings.windowY);
 
-  // The shortcuts that work everywhere; Copy, Delete and Select All come
-  // with the Edit menu and act only on a focused file list.
-  wxAcceleratorEntry keys[] = {
-      {wxACCEL_CTRL, 'N', commandId(kCmdNew)},
-      {wxACCEL_ALT, 'X', commandId(kCmdExit)},
-      {wxACCEL_NORMAL, WXK_F5, commandId(kCmdConvert)},
-      {wxACCEL_NORMAL, WXK_F1, commandId(kCmdManual)},
-  };
-  SetAcceleratorTable(wxAcceleratorTable(WXSIZEOF(keys), keys));
-
+  // The shortcuts (Ctrl+N, Alt+X, F5, F1, and Copy, Delete and Select All
+  // of the Edit menu) are the menu items' accelerators; a table of their
+  // own beside them could run a command twice.
   SetDropTarget(new FileDrop(this));
 
   Bind(wxEVT_MENU, &MainWindow::onCommand, this, commandId(0), commandId(30));
