@@ -395,17 +395,12 @@ void MainWindow::buildControls() {
   list_->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& event) { onListEvent(event); });
   list_->Bind(wxEVT_LEFT_DCLICK, &MainWindow::onListDoubleClick, this);
   list_->Bind(wxEVT_RIGHT_UP, &MainWindow::onListRightClick, this);
-  list_->Bind(wxEVT_LIST_ITEM_RIGHT_CLICK, [this](wxListEvent& event) {
-    installListShortcuts();
-    wxMouseEvent click(wxEVT_RIGHT_UP);
-    onListRightClick(click);
-    event.Skip(false);
-  });
   // The generic list view takes mouse and focus events in an inner window.
   for (wxWindow* child : list_->GetChildren()) {
     child->Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) { onListEvent(event); });
     child->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& event) { onListEvent(event); });
     child->Bind(wxEVT_LEFT_DCLICK, &MainWindow::onListDoubleClick, this);
+    child->Bind(wxEVT_RIGHT_UP, &MainWindow::onListRightClick, this);
   }
 
   folderBox_->Bind(wxEVT_TEXT, &MainWindow::onFolderBoxChanged, this);
