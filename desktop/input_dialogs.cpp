@@ -346,8 +346,11 @@ void SelectOutputFolder(MainWindow& window) {
   }
 }
 
-void ChooseOutputFolder(MainWindow& window, const std::string& folder) {
-  if (!folder.empty() && fileSize(folder) == -2) {
+void ChooseOutputFolder(MainWindow& window, const std::string& chosen) {
+  if (!chosen.empty() && fileSize(chosen) == -2) {
+    // Written as a conversion will use it, so the recent list does not
+    // hold the same folder twice, with and without the final "/".
+    const std::string folder = chosen.back() == '/' ? chosen : chosen + "/";
     AddRecentOutputFolder(folder);
     job.outputFolder = folder;
     window.RefreshOutputFolderBox();

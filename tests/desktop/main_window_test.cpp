@@ -299,17 +299,22 @@ TEST_F(MainWindowTest, OutputFolderBoxOffersRecentFolders) {
   ChooseOutputFolder(*window, dir / "missing");  // not a folder: nothing changes
   wxBitmapComboBox* box = window->outputFolderBox();
   ASSERT_EQ(box->GetCount(), 3u);
-  EXPECT_EQ(box->GetString(0), wxString::FromUTF8(dir / "three"));
-  EXPECT_EQ(box->GetString(2), wxString::FromUTF8(dir / "one"));
-  EXPECT_EQ(window->outputFolderText(), dir / "three");
-  EXPECT_EQ(job.outputFolder, dir / "three");
+  EXPECT_EQ(box->GetString(0), wxString::FromUTF8(dir / "three/"));
+  EXPECT_EQ(box->GetString(2), wxString::FromUTF8(dir / "one/"));
+  EXPECT_EQ(window->outputFolderText(), dir / "three/");
+  EXPECT_EQ(job.outputFolder, dir / "three/");
 
   // Picking an entry makes it the output folder.
   box->SetSelection(2);
   wxCommandEvent picked(wxEVT_COMBOBOX, box->GetId());
   picked.SetEventObject(box);
   box->GetEventHandler()->ProcessEvent(picked);
-  EXPECT_EQ(job.outputFolder, dir / "one");
+  EXPECT_EQ(job.outputFolder, dir / "one/");
+
+  // Choosing a listed folder again moves it to the head, not in twice.
+  ChooseOutputFolder(*window, dir / "one/");
+  ASSERT_EQ(box->GetCount(), 3u);
+  EXPECT_EQ(box->GetString(0), wxString::FromUTF8(dir / "one/"));
 
   // New empties the box's text but keeps the recent folders.
   postCommand(kCmdNew);
