@@ -223,7 +223,8 @@ bool BatchRun::checkColour() {
       return false;
     }
     debug("Gamma: ", twoDecimals(settings.gamma));
-    if (settings.gamma < 0.01f || settings.gamma > 9.99f) {
+    // Written so that NaN ("--gamma=nan") is refused too.
+    if (!(settings.gamma >= 0.01f && settings.gamma <= 9.99f)) {
       printLine("Error: Invalid gamma value");
       return false;
     }

@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "app/seams.h"
+#include "batch/paths.h"
 #include "settings/settings.h"
 
 namespace trovabild {
@@ -50,24 +51,6 @@ size_t decodeUtf8(const std::string& text, size_t i, uint32_t& code) {
   return length;
 }
 
-void encodeUtf8(std::string& out, uint32_t code) {
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-}
-
 uint32_t mapCase(uint32_t code, bool upper) {
   if (code < 0x80) {
     if (upper && code >= 'a' && code <= 'z') return code - 'a' + 'A';
@@ -93,7 +76,7 @@ std::string convertCase(const std::string& text, bool upper, size_t from = 0) {
     if (length == 0) {
       out += text[i++];
     } else {
-      encodeUtf8(out, character >= from ? mapCase(code, upper) : code);
+      appendUtf8(out, character >= from ? mapCase(code, upper) : code);
       i += length;
     }
     ++character;

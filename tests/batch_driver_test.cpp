@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <vector>
@@ -149,6 +150,7 @@ const CheckCase kCheckCases[] = {
      "Error: Invalid contrast value"},
     {"gamma 0.009", [] { settings.doColorCorrection = 1; settings.gamma = 0.009f; }, "Error: Invalid gamma value"},
     {"gamma 10", [] { settings.doColorCorrection = 1; settings.gamma = 10.0f; }, "Error: Invalid gamma value"},
+    {"gamma NaN", [] { settings.doColorCorrection = 1; settings.gamma = std::nanf(""); }, "Error: Invalid gamma value"},
     {"gamma 0.01", [] { settings.doColorCorrection = 1; settings.gamma = 0.01f; }, ""},
     {"gamma 9.99", [] { settings.doColorCorrection = 1; settings.gamma = 9.99f; }, ""},
     {"gamma off", [] { settings.gamma = 0.0f; }, ""},

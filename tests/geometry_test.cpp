@@ -10,7 +10,9 @@
 namespace trovabild {
 namespace {
 
+using testing::atDepth;
 using testing::pixel;
+using testing::samePixels;
 using testing::Rgba;
 using testing::solidImage;
 
@@ -34,28 +36,6 @@ Image patternImage(int width, int height, int bpp) {
     }
   }
   return image;
-}
-
-/// The same picture at another depth (1, 4, 8, 16, 24, 32 or 48 bits).
-Image atDepth(const Image& source, int bpp) {
-  switch (bpp) {
-    case 1: return Image(FreeImage_Threshold(source.get(), 128));
-    case 4: return Image(FreeImage_ConvertTo4Bits(source.get()));
-    case 8: return Image(FreeImage_ConvertTo8Bits(source.get()));
-    case 16: return Image(FreeImage_ConvertTo16Bits565(source.get()));
-    case 24: return Image(FreeImage_ConvertTo24Bits(source.get()));
-    case 32: return Image(FreeImage_ConvertTo32Bits(source.get()));
-    case 48: return Image(FreeImage_ConvertToRGB16(source.get()));
-    default: return Image();
-  }
-}
-
-bool samePixels(const Image& a, const Image& b) {
-  if (a.width() != b.width() || a.height() != b.height()) return false;
-  for (int y = 0; y < a.height(); ++y)
-    for (int x = 0; x < a.width(); ++x)
-      if (!(pixel(a, x, y) == pixel(b, x, y))) return false;
-  return true;
 }
 
 /// Transparency laid onto white, as the conversion does after resizing.

@@ -20,26 +20,14 @@
 #include "desktop/small_dialogs.h"
 #include "desktop/themes.h"
 #include "settings/settings.h"
+#include "tests/support/temp_dir.h"
 
 namespace trovabild {
 namespace {
 
 namespace fs = std::filesystem;
 
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "trovabild-prefdlg-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    path_ += "/";
-  }
-  ~Folder() { fs::remove_all(path_); }
-  std::string operator/(const std::string& name) const { return path_ + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using Folder = testing::TempDir;
 
 template <class T>
 T* find(wxWindow* dialog, const std::string& name) {

@@ -8,27 +8,14 @@
 #include <sstream>
 
 #include "settings/settings.h"
+#include "tests/support/temp_dir.h"
 
 namespace trovabild {
 namespace {
 
 namespace fs = std::filesystem;
 
-/// A temporary folder removed with its contents.
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "trovabild-prefs-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    path_ += "/";
-  }
-  ~Folder() { fs::remove_all(path_); }
-  std::string operator/(const std::string& name) const { return path_ + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using Folder = testing::TempDir;
 
 void writeFile(const std::string& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;

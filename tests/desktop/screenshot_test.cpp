@@ -20,26 +20,14 @@
 #include "desktop/small_dialogs.h"
 #include "desktop/themes.h"
 #include "settings/settings.h"
+#include "tests/support/temp_dir.h"
 
 namespace trovabild {
 namespace {
 
 namespace fs = std::filesystem;
 
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "trovabild-shot-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    path_ += "/";
-  }
-  ~Folder() { fs::remove_all(path_); }
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + name; }
-
- private:
-  std::string path_;
-};
+using Folder = testing::TempDir;
 
 wxImage load(const std::string& path) {
   wxImage::AddHandler(new wxJPEGHandler);

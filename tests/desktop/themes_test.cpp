@@ -14,26 +14,14 @@
 #include <map>
 
 #include "settings/settings.h"
+#include "tests/support/temp_dir.h"
 
 namespace trovabild {
 namespace {
 
 namespace fs = std::filesystem;
 
-class Folder {
- public:
-  Folder() {
-    std::string pattern = (fs::temp_directory_path() / "trovabild-themes-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
-    path_ += "/";
-  }
-  ~Folder() { fs::remove_all(path_); }
-  std::string operator/(const std::string& name) const { return path_ + name; }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
+using Folder = testing::TempDir;
 
 /// A PNG of one colour.
 std::string png(int width, int height, unsigned char r, unsigned char g, unsigned char b) {

@@ -63,6 +63,27 @@ Image quadrantImage(int size) {
   return image;
 }
 
+Image atDepth(const Image& source, int bpp) {
+  switch (bpp) {
+    case 1: return Image(FreeImage_Threshold(source.get(), 128));
+    case 4: return Image(FreeImage_ConvertTo4Bits(source.get()));
+    case 8: return Image(FreeImage_ConvertTo8Bits(source.get()));
+    case 16: return Image(FreeImage_ConvertTo16Bits565(source.get()));
+    case 24: return Image(FreeImage_ConvertTo24Bits(source.get()));
+    case 32: return Image(FreeImage_ConvertTo32Bits(source.get()));
+    case 48: return Image(FreeImage_ConvertToRGB16(source.get()));
+    default: return Image();
+  }
+}
+
+bool samePixels(const Image& a, const Image& b) {
+  if (a.width() != b.width() || a.height() != b.height()) return false;
+  for (int y = 0; y < a.height(); ++y)
+    for (int x = 0; x < a.width(); ++x)
+      if (!(pixel(a, x, y) == pixel(b, x, y))) return false;
+  return true;
+}
+
 bool writeIco(const std::string& path, const std::vector<const Image*>& frames) {
   if (frames.empty()) return false;
   FIMULTIBITMAP* multi = FreeImage_OpenMultiBitmap(FIF_ICO, path.c_str(), TRUE, FALSE, TRUE, 0);

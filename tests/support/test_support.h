@@ -9,23 +9,9 @@
 #include <vector>
 
 #include "imaging/image.h"
+#include "tests/support/temp_dir.h"
 
 namespace trovabild::testing {
-
-/// A fresh folder under the system's temporary folder, removed with its
-/// contents when the object goes away. path() ends in "/".
-class TempDir {
- public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::string& path() const { return path_; }
-  std::string operator/(const std::string& name) const { return path_ + name; }
-
- private:
-  std::string path_;
-};
 
 struct Rgba {
   uint8_t r = 0, g = 0, b = 0, a = 255;
@@ -37,6 +23,11 @@ Image solidImage(int width, int height, int bpp, Rgba colour);
 /// A 32-bit image whose four quadrants are red, green, blue and transparent
 /// (top-left, top-right, bottom-left, bottom-right).
 Image quadrantImage(int size);
+/// The same picture converted to another depth (1, 4, 8, 16, 24, 32 or 48
+/// bits); no image for any other depth.
+Image atDepth(const Image& source, int bpp);
+/// Same size and the same pixel everywhere.
+bool samePixels(const Image& a, const Image& b);
 /// Writes the frames as one .ico file; false when FreeImage refuses.
 bool writeIco(const std::string& path, const std::vector<const Image*>& frames);
 /// Writes raw bytes to a file.
