@@ -73,11 +73,9 @@ std::vector<std::string> parameterList() {
 }  // namespace
 
 std::string versionText(int version) {
-  // Built by appending: GCC 12 at -O3 misreads std::string::insert here.
-  const std::string digits = std::to_string(version);
-  std::string text = digits.substr(0, 1);
-  if (digits.size() > 1) text += "." + digits.substr(1, 1);
-  if (digits.size() > 2) text += "." + digits.substr(2);
+  std::string text = std::to_string(version);
+  if (text.size() > 1) text.insert(1, ".");
+  if (text.size() > 3) text.insert(3, ".");
   if (text.size() > 3 && text.back() == '0') text.resize(3);
   return text;
 }
