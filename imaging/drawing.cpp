@@ -31,6 +31,9 @@ extern "C" const char* __lsan_default_suppressions() {
 }
 #endif
 
+// Last: it turns the library calls below into calls through the loaded table.
+#include "imaging/drawing_libraries.h"
+
 namespace trovabild {
 
 namespace {
