@@ -8,6 +8,8 @@
 #include <mutex>
 #include <vector>
 
+#include "app/text.h"
+
 namespace trovabild {
 
 namespace {
@@ -374,18 +376,12 @@ struct LoadedTable {
   std::vector<MessageGroup> groups;
 };
 
-std::string upperCase(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return result;
-}
-
 LoadedTable buildTable() {
   constexpr size_t kStrings = sizeof kBuiltInTable / sizeof kBuiltInTable[0];
   // First pass: count groups and entries up to the end marker.
   size_t groupCount = 0, entryCount = 0;
   for (size_t i = 0; i + 1 < kStrings; i += 2) {
-    const std::string key = upperCase(kBuiltInTable[i]);
+    const std::string key = upperAscii(kBuiltInTable[i]);
     if (key == "_END_") break;
     if (key == "_GROUP_")
       ++groupCount;
@@ -399,12 +395,12 @@ LoadedTable buildTable() {
   size_t g = 0;
   int32_t n = 0;
   for (size_t i = 0; i + 1 < kStrings; i += 2) {
-    const std::string key = upperCase(kBuiltInTable[i]);
+    const std::string key = upperAscii(kBuiltInTable[i]);
     if (key == "_END_") break;
     if (key == "_GROUP_") {
       table.groups[g].lastIndex = n;
       ++g;
-      table.groups[g].name = upperCase(kBuiltInTable[i + 1]);
+      table.groups[g].name = upperAscii(kBuiltInTable[i + 1]);
       table.groups[g].firstIndex = n + 1;
       table.groups[g].firstByChar.fill(0);
     } else {
@@ -452,7 +448,7 @@ const LoadedTable& table() {
 // Replaces every occurrence of `placeholder` (any letter case) by `value`;
 // the inserted value is not searched again.
 void replaceIgnoringCase(std::string& text, std::string_view placeholder, std::string_view value) {
-  const std::string upperPlaceholder = upperCase(placeholder);
+  const std::string upperPlaceholder = upperAscii(placeholder);
   size_t from = 0;
   while (from + placeholder.size() <= text.size()) {
     size_t found = std::string::npos;
@@ -477,8 +473,8 @@ void loadMessageTable() { table(); }
 
 std::string message(std::string_view group, std::string_view key) {
   const LoadedTable& loadedTable = table();
-  const std::string upperGroup = upperCase(group);
-  const std::string upperKey = upperCase(key);
+  const std::string upperGroup = upperAscii(group);
+  const std::string upperKey = upperAscii(key);
   std::string result = kMissing;
 
   size_t g = cachedGroup.load(std::memory_order_relaxed);

@@ -8,6 +8,7 @@
 
 #include "app/console.h"
 #include "app/messages.h"
+#include "app/text.h"
 #include "batch/conversion_worker.h"
 #include "batch/input_list.h"
 #include "batch/paths.h"
@@ -90,12 +91,6 @@ const OutputFormatRow* findOutputFormatRow(const std::string& extension) {
   for (const OutputFormatRow& row : outputFormatRows())
     if (extension == row.extension) return &row;
   return nullptr;
-}
-
-std::string upperAscii(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
 }
 
 // The steps of one batch run; `debug` and `quiet` decide which lines show.

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "app/console.h"
+#include "app/text.h"
 #include "batch/paths.h"
 #include "settings/settings.h"
 
@@ -147,12 +148,6 @@ std::vector<std::string> splitListLines(const std::string& text) {
   }
   if (!line.empty()) lines.push_back(std::move(line));
   return lines;
-}
-
-std::string trimBlanks(const std::string& text) {
-  const size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return {};
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 std::string workingFolder() {
@@ -322,7 +317,7 @@ void listFileScanThread() {
     for (const std::string& rawLine : splitListLines(decodeListFile(bytes))) {
       waitWhilePaused();
       if (!batchProgress.running) break;
-      std::string line = trimBlanks(rawLine);
+      std::string line(trimSpaces(rawLine));
       if (line.empty()) continue;
       const int64_t size = fileSize(line);
       if (size == -1) continue;

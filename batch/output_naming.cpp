@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "app/seams.h"
+#include "app/text.h"
 #include "batch/paths.h"
 #include "settings/settings.h"
 

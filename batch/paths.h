@@ -18,10 +18,4 @@ std::string pathPart(const std::string& path);
 /// follows it.
 std::string extensionPart(const std::string& path);
 
-/// ASCII lower-casing, for extensions and keywords.
-std::string lowerAscii(std::string text);
-
-/// Appends one Unicode code point to `out` as UTF-8.
-void appendUtf8(std::string& out, uint32_t code);
-
 }  // namespace trovabild

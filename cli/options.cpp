@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 
+#include "app/text.h"
 #include "settings/profile.h"
 #include "settings/vocabulary.h"
 
@@ -153,24 +154,6 @@ std::vector<OptionSpec> buildTable() {
   };
 }
 
-std::string upperCase(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return result;
-}
-
-std::string_view trimSpaces(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  return text;
-}
-
-std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  return text;
-}
-
 std::string stripQuotes(std::string_view text) {
   while (!text.empty() && text.front() == '"') text.remove_prefix(1);
   while (!text.empty() && text.back() == '"') text.remove_suffix(1);
@@ -244,7 +227,7 @@ int32_t readIntegerValue(std::string_view text) {
 }
 
 double readDecimalValue(std::string_view text) {
-  const std::string upper = upperCase(trimBlanks(text));
+  const std::string upper = upperAscii(trimBlanks(text));
   if (upper == "+INFINITY") return std::numeric_limits<double>::infinity();
   if (upper == "-INFINITY") return -std::numeric_limits<double>::infinity();
   if (upper == "NAN") return std::numeric_limits<double>::quiet_NaN();
@@ -264,8 +247,8 @@ double readDecimalValue(std::string_view text) {
 std::string optionName(std::string_view parameter) {
   const std::string_view trimmed = trimSpaces(parameter);
   if (!startsWith(trimmed, "-")) return "";
-  if (startsWith(trimmed, "--")) return upperCase(trimmed.substr(0, trimmed.find('=')));
-  return upperCase(trimmed);
+  if (startsWith(trimmed, "--")) return upperAscii(trimmed.substr(0, trimmed.find('=')));
+  return upperAscii(trimmed);
 }
 
 std::string optionValue(std::string_view parameter) {

@@ -9,6 +9,7 @@
 #include <mutex>
 
 #include "app/messages.h"
+#include "app/text.h"
 #include "batch/batch_driver.h"
 #include "batch/conversion_worker.h"
 #include "batch/input_list.h"
@@ -31,12 +32,6 @@ constexpr int kPollMs = 15;
 constexpr int kLabelWidth = 280;
 
 wxString text(const std::string& utf8) { return wxString::FromUTF8(utf8); }
-
-std::string trimBlanks(const std::string& value) {
-  const size_t first = value.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return value.substr(first, value.find_last_not_of(' ') - first + 1);
-}
 
 // The modal progress dialog of a conversion; it starts the worker itself
 // and polls its progress.
@@ -219,7 +214,7 @@ std::string FormatDuration(int64_t milliseconds) {
 }
 
 void StartConversion(MainWindow& window) {
-  std::string folder = trimBlanks(window.outputFolderText());
+  std::string folder(trimSpaces(window.outputFolderText()));
   job.outputFolder = folder;
   const int formatIndex = window.outputFormatIndex();
   const std::string format = formatIndex >= 0 && formatIndex < static_cast<int>(job.outputFormats.size())

@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "app/messages.h"
+#include "app/text.h"
 #include "desktop/preferences.h"
 #include "desktop/small_dialogs.h"
 #include "desktop/themes.h"
@@ -103,12 +104,6 @@ std::vector<std::string> splitList(const std::string& text, char separator) {
   return items;
 }
 
-std::string upper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
-
 struct NamedColour {
   const char* hex;
   const char* key;
@@ -137,7 +132,7 @@ wxBitmap swatch(const std::string& hex) {
 
 // A stored colour in upper case with six digits, or "" when it is not one.
 std::string normalHex(const std::string& text) {
-  std::string hex = upper(text);
+  std::string hex = upperAscii(text);
   if (hex.size() != 6 || hex.find_first_not_of("0123456789ABCDEF") != std::string::npos) return "";
   return hex;
 }
@@ -601,7 +596,7 @@ void PreferencesDialog::buildInput() {
   wxArrayString names;
   for (const std::string& format : job.inputFormats) {
     const InputFormatInfo* info = findInputFormat(format);
-    names.Add(wxString::FromUTF8(upper(format) + (info ? " (" + info->description + ")" : "")));
+    names.Add(wxString::FromUTF8(upperAscii(format) + (info ? " (" + info->description + ")" : "")));
   }
   wxChoice* choice = textChoiceRow(page, 0, "Input Format", names, job.inputFormats, settings.inputFormat, "inputFormat");
   for (const std::string& format : job.inputFormats) {
@@ -647,7 +642,7 @@ void PreferencesDialog::buildOutput() {
   wxArrayString names;
   for (const std::string& format : job.outputFormats) {
     const OutputFormatInfo* info = findOutputFormat(format);
-    names.Add(wxString::FromUTF8(upper(format) + (info ? " (" + info->description + ")" : "")));
+    names.Add(wxString::FromUTF8(upperAscii(format) + (info ? " (" + info->description + ")" : "")));
   }
   wxChoice* choice =
       textChoiceRow(page, 0, "Output Format", names, job.outputFormats, settings.outputFormat, "outputFormat");

@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 
+#include "app/text.h"
 #include "settings/settings.h"
 
 namespace trovabild {
@@ -34,12 +35,6 @@ std::vector<ThemeInfo> gThemes;
 std::string gThemesFolderOverride;
 std::array<std::map<std::string, wxImage>, 3> gImages;
 bool gImagesReady = false;
-
-std::string lowerCase(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
 
 size_t findNoCase(const std::string& text, const std::string& what, size_t from) {
   if (from > text.size()) return std::string::npos;
@@ -121,7 +116,7 @@ bool readEntry(archive* reader, std::string& data, size_t limit) {
   }
 }
 
-bool isThemeCfg(const std::string& name) { return lowerCase(name) == "theme.cfg"; }
+bool isThemeCfg(const std::string& name) { return lowerAscii(name) == "theme.cfg"; }
 
 /// Reads a package. With `cfgOnly`, only the first `cfgLimit` bytes of
 /// theme.cfg are taken.
@@ -149,7 +144,7 @@ Package readPackage(archive* reader, bool cfgOnly, size_t cfgLimit) {
       total += text.size();
       continue;
     }
-    if (cfgOnly || lowerCase(name).find(".png") == std::string::npos) continue;
+    if (cfgOnly || lowerAscii(name).find(".png") == std::string::npos) continue;
     std::string data;
     if (!readEntry(reader, data, static_cast<size_t>(kMaxEntryBytes)) || data.empty()) continue;
     total += data.size();
@@ -189,9 +184,9 @@ const std::string* findFile(const Package& package, const std::string& name) {
   const auto exact = package.files.find(name);
   if (exact != package.files.end()) return &exact->second;
   // Packages made on systems that ignore letter case.
-  const std::string lower = lowerCase(name);
+  const std::string lower = lowerAscii(name);
   for (const auto& [entry, data] : package.files)
-    if (lowerCase(entry) == lower) return &data;
+    if (lowerAscii(entry) == lower) return &data;
   return nullptr;
 }
 
@@ -204,7 +199,7 @@ void applyPackage(const Package& package, ThemeSet set) {
   auto& images = gImages[static_cast<size_t>(set)];
   for (const std::string& name : themeImageNames(set)) {
     std::string file = ThemeValue(package.cfg, group, name);
-    if (lowerCase(file).find(".png") == std::string::npos) file += "_" + std::to_string(selector) + ".png";
+    if (lowerAscii(file).find(".png") == std::string::npos) file += "_" + std::to_string(selector) + ".png";
     const std::string* data = findFile(package, file);
     wxImage image;
     if (!data || !decodePng(*data, image)) continue;
@@ -262,7 +257,7 @@ void ScanThemes() {
   std::vector<std::string> names;
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
-    if (name.size() > 4 && lowerCase(name.substr(name.size() - 4)) == ".zip" && isRegularFile(folder + name))
+    if (name.size() > 4 && lowerAscii(name.substr(name.size() - 4)) == ".zip" && isRegularFile(folder + name))
       names.push_back(name);
   }
   closedir(dir);

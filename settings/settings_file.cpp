@@ -7,25 +7,13 @@
 #include <limits>
 #include <sstream>
 
+#include "app/text.h"
+
 namespace trovabild {
 
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trimBlanks(std::string_view text) {
-  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool sameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
-      return false;
-  return true;
-}
 
 bool validUtf8(std::string_view text) {
   size_t i = 0;
@@ -169,7 +157,7 @@ bool SettingsFileReader::selectGroup(std::string_view name) {
   current_ = nullptr;
   nextLine_ = 0;
   for (const Group& group : groups_)
-    if (sameName(group.name, trimBlanks(name))) {
+    if (equalIgnoringAsciiCase(group.name, trimBlanks(name))) {
       current_ = &group;
       return true;
     }
@@ -179,7 +167,7 @@ bool SettingsFileReader::selectGroup(std::string_view name) {
 const SettingsFileReader::Line* SettingsFileReader::findKey(std::string_view key) const {
   if (current_ == nullptr) return nullptr;
   for (const Line& line : current_->lines)
-    if (sameName(line.key, key)) return &line;
+    if (equalIgnoringAsciiCase(line.key, key)) return &line;
   return nullptr;
 }
 

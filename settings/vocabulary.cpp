@@ -3,6 +3,8 @@
 #include <cctype>
 #include <span>
 
+#include "app/text.h"
+
 namespace trovabild {
 
 namespace {
@@ -64,17 +66,11 @@ constexpr const char* kTiffFamily[] = {"NONE",    "CCITTFAX3",    "CCITTFAX4", "
 constexpr Family kFamilies[] = {
     {{"BMP", "TGA"}, kRleFamily}, {{"EXR", ""}, kExrFamily}, {{"PNG", ""}, kPngFamily}, {{"TIFF", ""}, kTiffFamily}};
 
-std::string upperCase(std::string_view text) {
-  std::string result(text);
-  for (char& c : result) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return result;
-}
-
 }  // namespace
 
 int keywordCode(int kind, std::string_view word) {
   if (kind < 0 || kind >= kKindCount || kind == kFrameTypeWords || kind == kWatermarkTypeWords) return 0;
-  const std::string upper = upperCase(word);
+  const std::string upper = upperAscii(word);
   for (const Keyword& entry : kLists[kind])
     if (upper == entry.word) return entry.code;
   return 0;
@@ -83,7 +79,7 @@ int keywordCode(int kind, std::string_view word) {
 std::string keywordWord(int kind, int code, std::string_view format) {
   if (kind < 0 || kind >= kKindCount) return "";
   if (kind == kCompressionWords) {
-    const std::string upperFormat = upperCase(format);
+    const std::string upperFormat = upperAscii(format);
     for (const Family& family : kFamilies)
       if (upperFormat == family.formats[0] || (*family.formats[1] && upperFormat == family.formats[1]))
         return code >= 0 && static_cast<size_t>(code) < family.words.size() ? family.words[static_cast<size_t>(code)]
