@@ -89,7 +89,6 @@ int conversionWorker(int) {
     const int64_t start = monotonicMilliseconds();
     std::vector<std::string> written;
     const bool success = convertCurrentFile(written);
-    if (success && written.empty() && !job.outputFile.empty()) written.push_back(job.outputFile);
     // Every file that was written is reported and stamped, even when a later
     // image of the same icon failed.
     for (const std::string& path : written) {
