@@ -104,6 +104,18 @@ std::vector<std::string> splitList(const std::string& text, char separator) {
   return items;
 }
 
+// "ICO (Windows Icon)": the rows of a format drop-down, each format with the
+// description the registry gives it.
+template <class Find>
+wxArrayString formatNames(const std::vector<std::string>& formats, Find find) {
+  wxArrayString names;
+  for (const std::string& format : formats) {
+    const auto* info = find(format);
+    names.Add(wxString::FromUTF8(upperAscii(format) + (info ? " (" + info->description + ")" : "")));
+  }
+  return names;
+}
+
 struct NamedColour {
   const char* hex;
   const char* key;
@@ -214,6 +226,9 @@ class PreferencesDialog : public wxDialog {
 
   void selectPage(int index);
   void showFormatSubPage(const std::vector<FormatSubPage>& pages, const std::string& format);
+  /// Shows the sub-page of the format chosen in `choice`, now and on every change.
+  void followFormatChoice(wxChoice* choice, const std::vector<FormatSubPage>& pages,
+                          const std::vector<std::string>& formats);
   void showWatermarkSubPage(int type);
   void onOk(wxCommandEvent&);
   void onDefaults(wxCommandEvent&);
@@ -593,11 +608,7 @@ void PreferencesDialog::buildInterface() {
 
 void PreferencesDialog::buildInput() {
   wxWindow* page = addPage("Input", 6);
-  wxArrayString names;
-  for (const std::string& format : job.inputFormats) {
-    const InputFormatInfo* info = findInputFormat(format);
-    names.Add(wxString::FromUTF8(upperAscii(format) + (info ? " (" + info->description + ")" : "")));
-  }
+  const wxArrayString names = formatNames(job.inputFormats, findInputFormat);
   wxChoice* choice = textChoiceRow(page, 0, "Input Format", names, job.inputFormats, settings.inputFormat, "inputFormat");
   for (const std::string& format : job.inputFormats) {
     int rows = format == "raw" ? 5 : 1;
@@ -605,12 +616,7 @@ void PreferencesDialog::buildInput() {
     buildInputFormat(area, format);
     inputSubPages_.push_back({area, format});
   }
-  auto show = [this, choice] {
-    int selection = choice->GetSelection();
-    showFormatSubPage(inputSubPages_, selection >= 0 ? job.inputFormats[selection] : "");
-  };
-  choice->Bind(wxEVT_CHOICE, [show](wxCommandEvent&) { show(); });
-  show();
+  followFormatChoice(choice, inputSubPages_, job.inputFormats);
 }
 
 void PreferencesDialog::buildInputFormat(wxWindow* page, const std::string& format) {
@@ -639,11 +645,7 @@ void PreferencesDialog::buildInputFormat(wxWindow* page, const std::string& form
 
 void PreferencesDialog::buildOutput() {
   wxWindow* page = addPage("Output", 6);
-  wxArrayString names;
-  for (const std::string& format : job.outputFormats) {
-    const OutputFormatInfo* info = findOutputFormat(format);
-    names.Add(wxString::FromUTF8(upperAscii(format) + (info ? " (" + info->description + ")" : "")));
-  }
+  const wxArrayString names = formatNames(job.outputFormats, findOutputFormat);
   wxChoice* choice =
       textChoiceRow(page, 0, "Output Format", names, job.outputFormats, settings.outputFormat, "outputFormat");
   for (const std::string& format : job.outputFormats) {
@@ -651,12 +653,7 @@ void PreferencesDialog::buildOutput() {
     buildOutputFormat(area, format);
     outputSubPages_.push_back({area, format});
   }
-  auto show = [this, choice] {
-    int selection = choice->GetSelection();
-    showFormatSubPage(outputSubPages_, selection >= 0 ? job.outputFormats[selection] : "");
-  };
-  choice->Bind(wxEVT_CHOICE, [show](wxCommandEvent&) { show(); });
-  show();
+  followFormatChoice(choice, outputSubPages_, job.outputFormats);
 }
 
 IntField depthField(const std::string& format) {
@@ -718,6 +715,16 @@ void PreferencesDialog::buildOutputFormat(wxWindow* page, const std::string& for
 
 void PreferencesDialog::showFormatSubPage(const std::vector<FormatSubPage>& pages, const std::string& format) {
   for (const FormatSubPage& sub : pages) sub.panel->Show(sub.format == format);
+}
+
+void PreferencesDialog::followFormatChoice(wxChoice* choice, const std::vector<FormatSubPage>& pages,
+                                           const std::vector<std::string>& formats) {
+  auto show = [this, choice, &pages, &formats] {
+    const int selection = choice->GetSelection();
+    showFormatSubPage(pages, selection >= 0 ? formats[static_cast<size_t>(selection)] : "");
+  };
+  choice->Bind(wxEVT_CHOICE, [show](wxCommandEvent&) { show(); });
+  show();
 }
 
 void PreferencesDialog::buildTransform() {
