@@ -22,7 +22,6 @@ namespace trovabild {
 
 namespace {
 
-
 std::string word(int kind, int code) { return lowerAscii(keywordWord(kind, code, job.outputExtension)); }
 std::string number(int64_t value) { return std::to_string(value); }
 
@@ -333,6 +332,11 @@ ExitStatus BatchRun::run() {
 }
 
 }  // namespace
+
+int32_t Settings::*depthSettingOf(std::string_view extension) {
+  const OutputFormatRow* row = findOutputFormatRow(std::string(extension));
+  return row != nullptr ? row->depth : nullptr;
+}
 
 void prepareRunValues() {
   const OutputFormatInfo* format = findOutputFormat(job.outputExtension);

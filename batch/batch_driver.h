@@ -1,7 +1,11 @@
 #pragma once
 // The console batch: validation, expansion, conversion and summary.
 
+#include <cstdint>
+#include <string_view>
+
 #include "app/exit_status.h"
+#include "settings/settings.h"
 
 namespace trovabild {
 
@@ -13,5 +17,9 @@ ExitStatus runBatch(bool quiet);
 /// Sets job.outputFif, job.targetBpp, job.saveFlags and job.autoBpp from
 /// job.outputExtension and the settings.
 void prepareRunValues();
+
+/// The Settings field holding the output depth of a format ("jpg" gives
+/// &Settings::jpgBpp); nullptr for an extension the program cannot write.
+int32_t Settings::*depthSettingOf(std::string_view extension);
 
 }  // namespace trovabild

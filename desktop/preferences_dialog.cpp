@@ -15,13 +15,13 @@
 #include <cmath>
 #include <ctime>
 #include <functional>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "app/messages.h"
 #include "app/text.h"
+#include "batch/batch_driver.h"
 #include "desktop/preferences.h"
 #include "desktop/small_dialogs.h"
 #include "desktop/themes.h"
@@ -657,19 +657,9 @@ void PreferencesDialog::buildOutput() {
 }
 
 IntField depthField(const std::string& format) {
-  static const std::map<std::string, int32_t Settings::*> fields = {
-      {"bmp", &Settings::bmpBpp}, {"dds", &Settings::ddsBpp}, {"exr", &Settings::exrBpp},
-      {"gif", &Settings::gifBpp}, {"hdr", &Settings::hdrBpp}, {"ico", &Settings::icoBpp},
-      {"j2k", &Settings::j2kBpp}, {"jng", &Settings::jngBpp}, {"jp2", &Settings::jp2Bpp},
-      {"jpg", &Settings::jpgBpp}, {"jxr", &Settings::jxrBpp}, {"pbm", &Settings::pbmBpp},
-      {"pcx", &Settings::pcxBpp}, {"pfm", &Settings::pfmBpp}, {"pgm", &Settings::pgmBpp},
-      {"png", &Settings::pngBpp}, {"ppm", &Settings::ppmBpp}, {"psd", &Settings::psdBpp},
-      {"tga", &Settings::tgaBpp}, {"tiff", &Settings::tiffBpp}, {"wbmp", &Settings::wbmpBpp},
-      {"webp", &Settings::webpBpp}, {"xpm", &Settings::xpmBpp},
-  };
-  auto found = fields.find(format);
-  if (found == fields.end()) return {[] { return 0; }, [](int) {}};
-  return field(settings.*(found->second));
+  int32_t Settings::*depth = depthSettingOf(format);
+  if (depth == nullptr) return {[] { return 0; }, [](int) {}};
+  return field(settings.*depth);
 }
 
 void PreferencesDialog::buildOutputFormat(wxWindow* page, const std::string& format) {
