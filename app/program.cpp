@@ -11,13 +11,14 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/console.h"
+#include "base/console.h"
 #include "app/desktop_loader.h"
-#include "app/messages.h"
+#include "base/messages.h"
 #include "batch/batch_driver.h"
 #include "cli/options.h"
 #include "cli/usage.h"
 #include "imaging/format_registry.h"
+#include "batch/input_list.h"
 #include "settings/settings.h"
 
 namespace trovabild {
@@ -72,31 +73,10 @@ std::vector<std::string> parameterList() {
 
 }  // namespace
 
-std::string versionText(int version) {
-  std::string text = std::to_string(version);
-  if (text.size() > 1) text.insert(1, ".");
-  if (text.size() > 3) text.insert(3, ".");
-  if (text.size() > 3 && text.back() == '0') text.resize(3);
-  return text;
-}
-
-std::string titleText() { return std::string(kDisplayName) + " " + versionText(kVersion); }
-
 int parameterCount() { return argumentCount > 0 ? argumentCount - 1 : 0; }
 
 const char* parameter(int index) {
   return index >= 0 && index < parameterCount() ? arguments[index + 1] : "";
-}
-
-std::string executableStem() {
-  char buffer[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  std::string path = length > 0 ? std::string(buffer, static_cast<size_t>(length))
-                                : (argumentCount > 0 && arguments[0] != nullptr ? arguments[0] : "trovabildcmd");
-  path = path.substr(path.rfind('/') + 1);
-  const size_t dot = path.rfind('.');
-  if (dot != std::string::npos && dot > 0) path.resize(dot);
-  return path;
 }
 
 bool runCommandLine() {
@@ -163,6 +143,7 @@ void endProgram(ExitStatus status) {
 int programMain(int argc, char** argv) {
   argumentCount = argc;
   arguments = argv;
+  setStartName(argc > 0 ? argv[0] : nullptr);
   // Another instance (window or console) is running: end at once, silently.
   // A lock that cannot be made at all does not stop the program.
   if (takeInstanceLock() == LockResult::heldElsewhere) endProgram(ExitStatus::failed);

@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/console.h"
-#include "app/messages.h"
-#include "app/text.h"
+#include "base/console.h"
+#include "base/messages.h"
+#include "base/text.h"
 #include "batch/conversion_worker.h"
 #include "batch/input_list.h"
 #include "batch/paths.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/exit_status.h"
+#include "base/exit_status.h"
 #include "settings/settings.h"
 
 namespace trovabild {

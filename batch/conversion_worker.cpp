@@ -7,8 +7,8 @@
 #include <ctime>
 #include <vector>
 
-#include "app/console.h"
-#include "app/seams.h"
+#include "base/console.h"
+#include "base/seams.h"
 #include "batch/input_list.h"
 #include "batch/paths.h"
 #include "imaging/conversion.h"

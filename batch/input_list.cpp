@@ -13,9 +13,10 @@
 #include <unordered_map>
 #include <utility>
 
-#include "app/console.h"
-#include "app/text.h"
+#include "base/console.h"
+#include "base/text.h"
 #include "batch/paths.h"
+#include "imaging/format_registry.h"
 #include "settings/settings.h"
 
 namespace trovabild {
@@ -210,6 +211,13 @@ void removeInputFile(const std::string& path) {
 void clearInputList() {
   entries.clear();
   entryIndex.clear();
+}
+
+void resetJob() {
+  resetJobFields();
+  clearInputList();
+  for (const std::string& format : job.inputFormats)
+    for (const std::string& extension : inputExtensionsOf(format)) job.inputExtensions.push_back(extension);
 }
 
 void setInputAddedHook(std::function<void(const std::string& path)> hook) { inputAddedHook = std::move(hook); }

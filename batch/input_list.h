@@ -36,6 +36,10 @@ void removeInputFile(const std::string& path);
 /// Deletes every entry of the input list.
 void clearInputList();
 
+/// Job fields with an initial value (resetJobFields), the input list emptied,
+/// job.inputExtensions computed from the format registry.
+void resetJob();
+
 /// Called by addInputFile for every new entry while job.cliMode is 0, so the
 /// desktop window can show it. It may run on a scanner thread.
 void setInputAddedHook(std::function<void(const std::string& path)> hook);

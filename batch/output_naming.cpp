@@ -7,8 +7,8 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/seams.h"
-#include "app/text.h"
+#include "base/seams.h"
+#include "base/text.h"
 #include "batch/paths.h"
 #include "settings/settings.h"
 

@@ -5,8 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#include "app/text.h"
-#include "settings/profile.h"
+#include "base/text.h"
+#include "cli/profile.h"
 #include "settings/vocabulary.h"
 
 namespace trovabild {

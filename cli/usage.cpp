@@ -2,10 +2,10 @@
 
 #include <string>
 
-#include "app/console.h"
-#include "app/messages.h"
-#include "app/program.h"
-#include "app/seams.h"
+#include "base/console.h"
+#include "base/messages.h"
+#include "base/product.h"
+#include "base/seams.h"
 #include "settings/settings.h"
 
 namespace trovabild {

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <mutex>
 
-#include "app/messages.h"
-#include "app/text.h"
+#include "base/messages.h"
+#include "base/text.h"
 #include "batch/batch_driver.h"
 #include "batch/conversion_worker.h"
 #include "batch/input_list.h"

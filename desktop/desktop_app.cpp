@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "desktop/main_window.h"
 #include "desktop/preferences.h"
 #include "desktop/screenshot.h"

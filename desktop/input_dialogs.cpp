@@ -12,7 +12,7 @@
 #include <map>
 #include <mutex>
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "batch/input_list.h"
 #include "batch/paths.h"
 #include "desktop/main_window.h"

@@ -18,8 +18,8 @@
 
 #include <mutex>
 
-#include "app/messages.h"
-#include "app/program.h"
+#include "base/messages.h"
+#include "base/product.h"
 #include "batch/input_list.h"
 #include "batch/paths.h"
 #include "desktop/conversion_dialog.h"

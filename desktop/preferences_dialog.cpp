@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
-#include "app/text.h"
+#include "base/messages.h"
+#include "base/text.h"
 #include "batch/batch_driver.h"
 #include "desktop/preferences.h"
 #include "desktop/small_dialogs.h"

@@ -14,8 +14,9 @@
 
 #include <cmath>
 
-#include "app/messages.h"
-#include "app/seams.h"
+#include "base/messages.h"
+#include "base/product.h"
+#include "base/seams.h"
 #include "desktop/main_window.h"
 #include "desktop/themes.h"
 #include "imaging/format_registry.h"

@@ -9,16 +9,11 @@
 #include <wx/statbmp.h>
 #include <wx/wx.h>
 
-#include "app/messages.h"
-#include "app/program.h"
+#include "base/messages.h"
+#include "base/product.h"
 #include "settings/settings.h"
 
 namespace trovabild {
-
-const char* const kMakerSite = "https://www.pixmundo.net/";
-const char* const kSupportEmail = "support@pixmundo.net";
-const char* const kConverterFinderBase = "https://www.pixmundo.net/find/";
-const char* const kUninstallPage = "https://www.pixmundo.net/uninstall/trovabild/";
 
 namespace {
 

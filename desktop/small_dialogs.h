@@ -11,12 +11,6 @@ class wxString;
 
 namespace trovabild {
 
-/// The maker's endpoints.
-extern const char* const kMakerSite;           ///< the maker's web site
-extern const char* const kSupportEmail;        ///< support e-mail address
-extern const char* const kConverterFinderBase;  ///< ends in "/find/"
-extern const char* const kUninstallPage;
-
 /// Shows a message box (wxMessageBox styles, e.g. wxYES_NO | wxICON_QUESTION)
 /// and returns its answer (wxYES, wxNO, wxOK, wxCANCEL). Goes through the
 /// hook when one is set.

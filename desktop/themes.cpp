@@ -17,7 +17,7 @@
 #include <map>
 #include <memory>
 
-#include "app/text.h"
+#include "base/text.h"
 #include "settings/settings.h"
 
 namespace trovabild {

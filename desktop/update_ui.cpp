@@ -2,7 +2,8 @@
 
 #include <wx/wx.h>
 
-#include "app/messages.h"
+#include "base/messages.h"
+#include "base/product.h"
 #include "desktop/small_dialogs.h"
 #include "online/update_check.h"
 #include "settings/settings.h"

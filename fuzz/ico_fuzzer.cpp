@@ -20,6 +20,7 @@
 #include "imaging/conversion.h"
 #include "imaging/format_registry.h"
 #include "imaging/output_depth.h"
+#include "batch/input_list.h"
 #include "settings/settings.h"
 
 namespace {

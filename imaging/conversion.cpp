@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/seams.h"
+#include "base/seams.h"
 #include "batch/output_naming.h"
 #include "imaging/colour.h"
 #include "imaging/frame.h"

@@ -1,6 +1,6 @@
 #include "online/update_check.h"
 
-#include "app/program.h"
+#include "base/product.h"
 
 #include <netdb.h>
 #include <poll.h>
@@ -18,8 +18,6 @@
 namespace trovabild {
 
 static_assert(kBuildNumber == kVersion, "the update check compares with the program's own version");
-
-const char* const kUpdateDataUrl = "http://www.pixmundo.net/files/trovabild.dat";
 
 namespace {
 

@@ -4,17 +4,13 @@
 
 #include <climits>
 
-#include "app/seams.h"
-#include "batch/input_list.h"
-#include "imaging/format_registry.h"
+#include "base/product.h"
+#include "base/seams.h"
 
 namespace trovabild {
 
 Settings settings;
 Job job;
-
-const char* const kCopyright = "Copyright \xC2\xA9 2026 Pixmundo. All rights reserved.";
-const char* const kWebAddress = "https://www.pixmundo.net/trovabild/";
 
 int32_t localNow() {
   const std::time_t now = currentTime();
@@ -42,7 +38,7 @@ static std::string executableFolder() {
   return path.substr(0, path.rfind('/') + 1);
 }
 
-void resetJob() {
+void resetJobFields() {
   const std::string runMode = job.runMode;
   const int32_t imageWidth = job.imageWidth;
   const int32_t imageHeight = job.imageHeight;
@@ -57,9 +53,6 @@ void resetJob() {
   job.programFolder = executableFolder();
   job.randomNumber = randomInt(1, 99999);
   job.counter = 1;
-  clearInputList();
-  for (const std::string& format : job.inputFormats)
-    for (const std::string& extension : inputExtensionsOf(format)) job.inputExtensions.push_back(extension);
 }
 
 }  // namespace trovabild

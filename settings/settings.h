@@ -192,18 +192,14 @@ struct Job {
 extern Settings settings;
 extern Job job;
 
-/// The product's copyright line, the default watermark text and banner line.
-extern const char* const kCopyright;
-/// The maker's web address shown in the banner and the window.
-extern const char* const kWebAddress;
-
 /// Every Settings field to its default; the flavours differ only in
 /// keepAspectRatio (false for the command line).
 void resetSettings(bool commandLineFlavour);
 
-/// Job fields with an initial value, the input list emptied, inputExtensions
-/// computed from the format registry.
-void resetJob();
+/// Job fields with an initial value; runMode, the image size and the format
+/// lists are kept, inputExtensions is left empty. resetJob (batch/input_list.h)
+/// also empties the input list and fills inputExtensions.
+void resetJobFields();
 
 /// The current date and time as seconds since 1970-01-01 counted in local time.
 int32_t localNow();

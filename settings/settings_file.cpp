@@ -7,7 +7,7 @@
 #include <limits>
 #include <sstream>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace trovabild {
 

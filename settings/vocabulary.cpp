@@ -3,7 +3,7 @@
 #include <cctype>
 #include <span>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace trovabild {
 

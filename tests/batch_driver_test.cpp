@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
-#include "app/seams.h"
+#include "base/messages.h"
+#include "base/seams.h"
 #include "batch/input_list.h"
 #include "imaging/format_registry.h"
 #include "settings/settings.h"

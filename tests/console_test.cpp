@@ -9,8 +9,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "app/console.h"
-#include "app/seams.h"
+#include "base/console.h"
+#include "base/seams.h"
 
 namespace trovabild {
 

@@ -2,10 +2,11 @@
 
 #include <filesystem>
 
-#include "app/seams.h"
+#include "base/seams.h"
 #include "imaging/conversion.h"
 #include "imaging/format_registry.h"
 #include "imaging/output_depth.h"
+#include "batch/input_list.h"
 #include "settings/settings.h"
 #include "tests/support/ico_bytes.h"
 #include "tests/support/test_support.h"

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/messages.h"
-#include "app/seams.h"
+#include "base/messages.h"
+#include "base/seams.h"
 #include "batch/batch_driver.h"
 #include "batch/input_list.h"
 #include "batch/paths.h"

@@ -7,6 +7,7 @@
 #include "imaging/format_registry.h"
 #include "imaging/ico_guard.h"
 #include "imaging/output_depth.h"
+#include "batch/input_list.h"
 #include "settings/settings.h"
 #include "tests/support/ico_bytes.h"
 #include "tests/support/test_support.h"

@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/seams.h"
+#include "base/seams.h"
 #include "batch/paths.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/messages.h"
+#include "base/messages.h"
 
 namespace trovabild {
 

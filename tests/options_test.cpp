@@ -5,6 +5,7 @@
 #include <set>
 
 #include "cli/options.h"
+#include "batch/input_list.h"
 #include "settings/settings.h"
 #include "support/test_support.h"
 

@@ -5,6 +5,7 @@
 
 #include "imaging/format_registry.h"
 #include "imaging/output_depth.h"
+#include "batch/input_list.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 

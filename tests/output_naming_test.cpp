@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <ctime>
 
-#include "app/seams.h"
+#include "base/seams.h"
 #include "settings/settings.h"
 
 namespace trovabild {

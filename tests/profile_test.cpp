@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "settings/profile.h"
+#include "cli/profile.h"
 #include "settings/settings.h"
 #include "support/test_support.h"
 

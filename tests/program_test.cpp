@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
+#include "base/product.h"
 #include "support/test_support.h"
 
 namespace trovabild {

@@ -2,7 +2,9 @@
 
 #include <cstdlib>
 
-#include "app/seams.h"
+#include "base/product.h"
+#include "base/seams.h"
+#include "batch/input_list.h"
 #include "settings/settings.h"
 
 namespace trovabild {

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/product.h"
+
 namespace trovabild {
 namespace {
 

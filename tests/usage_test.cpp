@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/seams.h"
+#include "base/seams.h"
 #include "cli/usage.h"
 #include "settings/settings.h"
 

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <set>
 
+#include "batch/input_list.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 

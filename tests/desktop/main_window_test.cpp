@@ -5,6 +5,7 @@
 #include <wx/listctrl.h>
 #include <wx/toolbar.h>
 
+#include "base/product.h"
 #include "batch/paths.h"
 #include "desktop/themes.h"
 #include "imaging/format_registry.h"

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "cli/options.h"
 #include "desktop/preferences.h"
 #include "desktop/small_dialogs.h"

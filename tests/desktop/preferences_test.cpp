@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/product.h"
 #include "settings/settings.h"
 #include "tests/support/temp_dir.h"
 

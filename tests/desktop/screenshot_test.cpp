@@ -15,10 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "desktop/preferences_dialog.h"
 #include "desktop/small_dialogs.h"
 #include "desktop/themes.h"
+#include "batch/input_list.h"
 #include "settings/settings.h"
 #include "tests/support/temp_dir.h"
 

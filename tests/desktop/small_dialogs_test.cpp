@@ -16,8 +16,9 @@
 #include <thread>
 #include <vector>
 
-#include "app/messages.h"
-#include "app/seams.h"
+#include "base/messages.h"
+#include "base/product.h"
+#include "base/seams.h"
 #include "desktop/update_ui.h"
 #include "settings/settings.h"
 

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/messages.h"
+#include "base/messages.h"
 #include "batch/input_list.h"
 #include "desktop/input_dialogs.h"
 #include "desktop/main_window.h"

@@ -1,4 +1,4 @@
-#include "app/console.h"
+#include "base/console.h"
 
 #include <poll.h>
 #include <termios.h>
@@ -10,9 +10,8 @@
 #include <iterator>
 #include <mutex>
 
-#include "app/program.h"
-#include "app/seams.h"
-#include "settings/settings.h"
+#include "base/product.h"
+#include "base/seams.h"
 
 namespace trovabild {
 

@@ -1,4 +1,4 @@
-#include "settings/profile.h"
+#include "cli/profile.h"
 
 #include <cctype>
 

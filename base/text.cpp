@@ -1,4 +1,4 @@
-#include "app/text.h"
+#include "base/text.h"
 
 namespace trovabild {
 

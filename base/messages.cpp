@@ -1,4 +1,4 @@
-#include "app/messages.h"
+#include "base/messages.h"
 
 #include <algorithm>
 #include <array>
@@ -8,7 +8,7 @@
 #include <mutex>
 #include <vector>
 
-#include "app/text.h"
+#include "base/text.h"
 
 namespace trovabild {
 
