@@ -9,11 +9,8 @@
 
 #include "base/console.h"
 #include "base/seams.h"
-#include "batch/input_list.h"
+#include "batch/file_conversion.h"
 #include "batch/paths.h"
-#include "imaging/conversion.h"
-#include "imaging/format_detection.h"
-#include "settings/settings.h"
 
 namespace trovabild {
 
@@ -41,19 +38,19 @@ void setModificationTime(const std::string& path, const timespec& when) {
 
 }  // namespace
 
-void applyFileTimestamp(const std::string& path, const std::string& input) {
-  if (settings.fileTimestamp == 1) {
+void applyFileTimestamp(const std::string& path, const std::string& input, int fileTimestamp,
+                        int32_t customTimestamp) {
+  if (fileTimestamp == 1) {
     struct stat info {};
     if (stat(input.c_str(), &info) == 0) setModificationTime(path, info.st_mtim);
-  } else if (settings.fileTimestamp == 2) {
-    setModificationTime(path, timespec{instantOfLocalSeconds(settings.customTimestamp), 0});
+  } else if (fileTimestamp == 2) {
+    setModificationTime(path, timespec{instantOfLocalSeconds(customTimestamp), 0});
   }
 }
 
-void ensureOutputSubfolders() {
-  if (fileSize(job.outputFolder + job.currentSubfolder) == -2) return;
-  std::string folder = job.outputFolder;
-  const std::string& subfolder = job.currentSubfolder;
+void ensureOutputSubfolders(const std::string& outputFolder, const std::string& subfolder) {
+  if (fileSize(outputFolder + subfolder) == -2) return;
+  std::string folder = outputFolder;
   size_t start = 0;
   for (size_t slash = subfolder.find('/'); slash != std::string::npos; slash = subfolder.find('/', start)) {
     folder += subfolder.substr(start, slash - start + 1);
@@ -62,52 +59,46 @@ void ensureOutputSubfolders() {
   }
 }
 
-int conversionWorker(int) {
-  const bool verbose = job.cliMode && job.runMode == "DEBUG";
+int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
+                         BatchProgress& progress) {
   int32_t index = 0;
   int32_t converted = 0;
   int64_t duration = 0;
-  // The list is not changed while the worker runs, so indices stay valid.
-  const std::vector<InputEntry>& entries = inputEntries();
-  for (size_t i = 0; i < entries.size(); ++i) {
+  for (const InputEntry& entry : entries) {
     waitWhilePaused();
-    if (!batchProgress.running) break;
+    if (!progress.running) break;
     ++index;
-    job.currentInput = entries[i].path;
-    job.currentSubfolder = entries[i].subfolder;
     {
       std::lock_guard<std::mutex> hold(progressLock);
-      batchProgress.processed = index;
-      batchProgress.currentFile = job.currentInput;
-      batchProgress.lastDuration = duration;
+      progress.processed = index;
+      progress.currentFile = entry.path;
+      progress.lastDuration = duration;
     }
-    if (settings.keepSubfolders) ensureOutputSubfolders();
-    if (verbose) {
-      printLine("Processing: " + job.currentInput);
-      printLine("File Format: " + detectFormat(job.currentInput));
-    }
+    if (plan.keepSubfolders) ensureOutputSubfolders(plan.outputFolder, entry.subfolder);
     const int64_t start = monotonicMilliseconds();
+    const FileConversion conversion = convertFile(plan, FileValues{entry.path, entry.subfolder, counters});
+    for (const std::string& line : conversion.lines) printLine(line);
     std::vector<std::string> written;
-    const bool success = convertCurrentFile(written);
+    const bool success = writeOutputs(conversion, written);
     // Every file that was written is reported and stamped, even when a later
     // image of the same icon failed.
     for (const std::string& path : written) {
-      if (verbose) printLine("[OK] Saving As: " + path);
-      applyFileTimestamp(path, job.currentInput);
+      if (plan.verbose) printLine("[OK] Saving As: " + path);
+      applyFileTimestamp(path, entry.path, plan.fileTimestamp, plan.customTimestamp);
     }
     if (success) {
       ++converted;
       duration = std::max<int64_t>(monotonicMilliseconds() - start, 1000);
-      job.randomNumber = randomInt(1, 99999);
-      ++job.counter;
+      counters.randomNumber = randomInt(1, 99999);
+      ++counters.counter;
     } else {
       duration = 0;
-      if (verbose) printLine("[ERROR] Unable to convert the file!");
+      if (plan.verbose) printLine("[ERROR] Unable to convert the file!");
     }
   }
   std::lock_guard<std::mutex> hold(progressLock);
-  batchProgress.doneCount = converted;
-  return 0;
+  progress.doneCount = converted;
+  return converted;
 }
 
 }  // namespace trovabild

@@ -1,25 +1,33 @@
 #pragma once
 // The thread that converts every entry of the input list, one at a time.
 
+#include <cstdint>
 #include <string>
+#include <vector>
+
+#include "batch/input_list.h"
+#include "batch/run_plan.h"
 
 namespace trovabild {
 
-/// Thread procedure. Expects the input list filled, job.outputFolder
-/// normalised, the output format's run values prepared, the watermark font
-/// created when needed and batchProgress reset. Converts the entries in list
-/// order until the list ends or batchProgress.running is cleared (checked
-/// between files), then leaves the number converted in
-/// batchProgress.doneCount. The argument is ignored; returns 0.
-int conversionWorker(int unused = 0);
+/// Converts `entries` in order with the plan until the list ends or
+/// progress.running is cleared (checked between files). Publishes the file
+/// being converted in `progress`, leaves the number converted in
+/// progress.doneCount and returns it. `counters` give the %rnd% and %n%
+/// values of the first file and are advanced after each converted file.
+/// Nothing else is read or written outside its arguments, but the console
+/// lines of a verbose plan.
+int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
+                         BatchProgress& progress);
 
-/// Creates job.outputFolder + job.currentSubfolder level by level; errors are
-/// ignored (the save then fails).
-void ensureOutputSubfolders();
+/// Creates `outputFolder` + `subfolder` level by level; errors are ignored
+/// (the save then fails).
+void ensureOutputSubfolders(const std::string& outputFolder, const std::string& subfolder);
 
-/// Sets the modification time of `path` as settings.fileTimestamp asks:
-/// 1 that of `input`, 2 settings.customTimestamp (local-time seconds), 0
-/// nothing. Failures are ignored.
-void applyFileTimestamp(const std::string& path, const std::string& input);
+/// Sets the modification time of `path` as `fileTimestamp` asks: 1 that of
+/// `input`, 2 `customTimestamp` (local-time seconds), 0 nothing. Failures
+/// are ignored.
+void applyFileTimestamp(const std::string& path, const std::string& input, int fileTimestamp,
+                        int32_t customTimestamp);
 
 }  // namespace trovabild

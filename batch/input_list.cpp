@@ -251,13 +251,8 @@ std::string relativeSubfolder(const std::string& path, const std::string& base) 
   return folder.substr(base.size());
 }
 
-std::optional<std::string> normalizeFolder(const std::string& path, std::string_view incorrectMessage,
-                                           std::string_view invalidMessage) {
-  std::string folder = path;
-  if (folder.starts_with("..")) {
-    printLine(incorrectMessage);
-    return std::nullopt;
-  }
+FolderCheck checkFolder(std::string& folder) {
+  if (folder.starts_with("..")) return FolderCheck::incorrect;
   if (!folder.starts_with("/")) {
     if (folder == ".")
       folder.clear();
@@ -266,9 +261,21 @@ std::optional<std::string> normalizeFolder(const std::string& path, std::string_
     folder = workingFolder() + folder;
   }
   if (folder.back() != '/') folder += '/';
-  if (fileSize(folder) != -2) {
-    printLine(invalidMessage);
-    return std::nullopt;
+  if (fileSize(folder) != -2) return FolderCheck::invalid;
+  return FolderCheck::ok;
+}
+
+std::optional<std::string> normalizeFolder(const std::string& path, std::string_view incorrectMessage,
+                                           std::string_view invalidMessage) {
+  std::string folder = path;
+  switch (checkFolder(folder)) {
+    case FolderCheck::incorrect:
+      printLine(incorrectMessage);
+      return std::nullopt;
+    case FolderCheck::invalid:
+      printLine(invalidMessage);
+      return std::nullopt;
+    case FolderCheck::ok: break;
   }
   return folder;
 }

@@ -72,6 +72,12 @@ void waitWhilePaused();
 /// `base` removed from the start, or "" when it does not start with `base`.
 std::string relativeSubfolder(const std::string& path, const std::string& base);
 
+/// How a folder path fares under the folder rule below.
+enum class FolderCheck { ok, incorrect, invalid };
+/// The folder rule without printing: `folder` is normalised in place
+/// (absolute against the working directory, with a trailing "/").
+FolderCheck checkFolder(std::string& folder);
+
 /// Normalises a folder path: refused with `incorrectMessage` when it begins
 /// with "..", made absolute against the working directory, given a trailing
 /// "/", refused with `invalidMessage` when it is not an existing folder. The

@@ -10,7 +10,7 @@
 #include "base/seams.h"
 #include "base/text.h"
 #include "batch/paths.h"
-#include "settings/settings.h"
+#include "batch/run_plan.h"
 
 namespace trovabild {
 
@@ -94,8 +94,7 @@ std::string titleText(const std::string& text) {
   return upperText(text.substr(0, length)) + lowerText(text.substr(length));
 }
 
-std::string baseName() {
-  const std::string& input = job.currentInput;
+std::string baseName(const std::string& input) {
   const size_t slash = input.rfind('/');
   return stripExtension(slash == std::string::npos ? input : input.substr(slash + 1));
 }
@@ -119,25 +118,25 @@ std::tm localClock() {
   return local;
 }
 
-std::string tokenValue(std::string_view token) {
-  if (token == "%filename%") return baseName();
-  if (token == "%filename[u]%") return upperText(baseName());
-  if (token == "%filename[l]%") return lowerText(baseName());
-  if (token == "%filename[t]%") return titleText(baseName());
-  if (token == "%ext%") return job.outputExtension;
-  if (token == "%ext[u]%") return upperText(job.outputExtension);
-  if (token == "%ext[t]%") return titleText(job.outputExtension);
+std::string tokenValue(std::string_view token, const NameValues& values) {
+  if (token == "%filename%") return baseName(values.input);
+  if (token == "%filename[u]%") return upperText(baseName(values.input));
+  if (token == "%filename[l]%") return lowerText(baseName(values.input));
+  if (token == "%filename[t]%") return titleText(baseName(values.input));
+  if (token == "%ext%") return values.extension;
+  if (token == "%ext[u]%") return upperText(values.extension);
+  if (token == "%ext[t]%") return titleText(values.extension);
   if (token == "%yyyy%") return std::to_string(localClock().tm_year + 1900);
   if (token == "%mm%") return twoDigits(localClock().tm_mon + 1);
   if (token == "%dd%") return twoDigits(localClock().tm_mday);
   if (token == "%hh%") return twoDigits(localClock().tm_hour);
   if (token == "%ii%") return twoDigits(localClock().tm_min);
   if (token == "%ss%") return twoDigits(localClock().tm_sec);
-  if (token == "%bpp%") return std::to_string(job.targetBpp);
-  if (token == "%width%") return std::to_string(job.imageWidth);
-  if (token == "%height%") return std::to_string(job.imageHeight);
-  if (token == "%rnd%") return padded(job.randomNumber);
-  if (token == "%n%") return padded(job.counter);
+  if (token == "%bpp%") return std::to_string(values.targetBpp);
+  if (token == "%width%") return std::to_string(values.width);
+  if (token == "%height%") return std::to_string(values.height);
+  if (token == "%rnd%") return padded(values.randomNumber);
+  if (token == "%n%") return padded(values.counter);
   return std::string(token);
 }
 
@@ -160,10 +159,10 @@ size_t findIgnoringCase(const std::string& text, std::string_view token, size_t 
 std::string upperText(const std::string& text) { return convertCase(text, true); }
 std::string lowerText(const std::string& text) { return convertCase(text, false); }
 
-std::string expandNameTokens(const std::string& text, std::string_view token) {
+std::string expandNameTokens(const std::string& text, std::string_view token, const NameValues& values) {
   size_t found = findIgnoringCase(text, token, 0);
   if (found == std::string::npos) return text;
-  const std::string value = tokenValue(token);
+  const std::string value = tokenValue(token, values);
   std::string result;
   size_t from = 0;
   while (found != std::string::npos) {
@@ -176,26 +175,26 @@ std::string expandNameTokens(const std::string& text, std::string_view token) {
   return result;
 }
 
-std::string buildOutputName() {
-  std::string name = lowerText(settings.filenameMask);
+std::string buildOutputName(const std::string& mask, const NameValues& values) {
+  std::string name = lowerText(mask);
   if (name.empty()) name = kDefaultFilenameMask;
   for (std::string_view token : kNameTokens)
-    if (name.find(token) != std::string::npos) name = expandNameTokens(name, token);
+    if (name.find(token) != std::string::npos) name = expandNameTokens(name, token, values);
   return name;
 }
 
-std::string buildOutputPath() {
-  std::string path = job.outputFolder;
-  if (settings.keepSubfolders) path += job.currentSubfolder;
-  return path + buildOutputName();
+std::string buildOutputPath(const RunPlan& plan, const std::string& subfolder, const NameValues& values) {
+  std::string path = plan.outputFolder;
+  if (plan.keepSubfolders) path += subfolder;
+  return path + buildOutputName(plan.filenameMask, values);
 }
 
-std::string expandWatermarkTokens() {
-  std::string text = settings.wmText;
+std::string expandWatermarkTokens(const std::string& watermarkText, const NameValues& values) {
+  std::string text = watermarkText;
   if (std::count(text.begin(), text.end(), '%') < 2) return text;
   const std::string lowered = lowerText(text);
   for (std::string_view token : kNameTokens)
-    if (lowered.find(token) != std::string::npos) text = expandNameTokens(text, token);
+    if (lowered.find(token) != std::string::npos) text = expandNameTokens(text, token, values);
   return text;
 }
 

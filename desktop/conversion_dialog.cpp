@@ -10,21 +10,15 @@
 
 #include "base/messages.h"
 #include "base/text.h"
-#include "batch/batch_driver.h"
 #include "batch/conversion_worker.h"
 #include "batch/input_list.h"
-#include "batch/paths.h"
+#include "batch/run_plan.h"
 #include "desktop/input_dialogs.h"
 #include "desktop/main_window.h"
 #include "desktop/preferences.h"
 #include "settings/settings.h"
 
 namespace trovabild {
-
-// The watermark font of the batch (imaging/watermark.h, which cannot be
-// included beside the toolkit's headers).
-bool createWatermarkFont();
-void releaseWatermarkFont();
 
 namespace {
 
@@ -37,10 +31,12 @@ wxString text(const std::string& utf8) { return wxString::FromUTF8(utf8); }
 // and polls its progress.
 class ConversionProgress : public wxDialog {
  public:
-  ConversionProgress(MainWindow& window, int total)
+  ConversionProgress(MainWindow& window, const RunPlan& plan, NamingCounters& counters, int total)
       : wxDialog(&window, wxID_ANY, text(message("Dialog", "Convert Progress")), wxDefaultPosition, wxDefaultSize,
                  wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU),
         window_(window),
+        plan_(plan),
+        counters_(counters),
         total_(total),
         timer_(this) {
     SetName("conversionProgress");
@@ -73,7 +69,7 @@ class ConversionProgress : public wxDialog {
     charWidth_ = measureCharWidth();
     maxChars_ = kLabelWidth / charWidth_;
     resetBatchProgress();
-    worker_.start([] { conversionWorker(0); });
+    worker_.start([this] { conversionWorker(plan_, inputEntries(), counters_, batchProgress); });
     timer_.Start(kPollMs);
     noteDialogShown(*this);
     window_.Enable(false);
@@ -179,6 +175,8 @@ class ConversionProgress : public wxDialog {
   }
 
   MainWindow& window_;
+  const RunPlan& plan_;
+  NamingCounters& counters_;
   const int total_;
   wxTimer timer_;
   WorkerThread worker_;
@@ -213,58 +211,76 @@ std::string FormatDuration(int64_t milliseconds) {
   return days >= 1 ? std::to_string(days) + "d:" + buffer : std::string(buffer);
 }
 
+namespace {
+
+// The warning a failed check shows; the checks of the file list, the folder
+// and the size also put "Conversion stopped" in the status bar.
+std::string warningFor(const RunPreparation& prepared, bool& stopsConversion) {
+  stopsConversion = true;
+  switch (prepared.failed) {
+    case RunCheck::emptyInputList: return message("Msg", "Empty input files");
+    case RunCheck::emptyOutputFolder: return message("Msg", "Empty output folder");
+    case RunCheck::invalidOutputFolder: return formatMessage(message("Msg", "Invalid output folder"), prepared.subject);
+    case RunCheck::invalidWidth: return message("Msg", "Invalid width");
+    case RunCheck::invalidHeight: return message("Msg", "Invalid height");
+    default: break;
+  }
+  stopsConversion = false;
+  switch (prepared.failed) {
+    case RunCheck::invalidWatermarkFont:
+      return formatMessage(message("Msg", "Invalid watermark font"), prepared.subject);
+    case RunCheck::emptyWatermarkImage: return message("Msg", "Empty watermark image");
+    case RunCheck::invalidWatermarkImage:
+      return formatMessage(message("Msg", "Invalid watermark image"), prepared.subject);
+    default: return "";  // the window asks for none of the console's own checks
+  }
+}
+
+}  // namespace
+
 void StartConversion(MainWindow& window) {
-  std::string folder(trimSpaces(window.outputFolderText()));
-  job.outputFolder = folder;
+  const std::string folder(trimSpaces(window.outputFolderText()));
   const int formatIndex = window.outputFormatIndex();
   const std::string format = formatIndex >= 0 && formatIndex < static_cast<int>(job.outputFormats.size())
                                  ? job.outputFormats[formatIndex]
                                  : job.outputFormats.front();
-
   window.setStatus(message("General", "Preparing"));
-  const std::string stopped = message("Msg", "Conversion is not complete");
-  auto fail = [&](const std::string& status, const std::string& warning) {
-    if (!status.empty()) window.setStatus(status);
-    warningBox(window, warning);
-  };
 
-  if (inputEntries().empty()) return fail(stopped, message("Msg", "Empty input files"));
-  if (folder.empty()) return fail(stopped, message("Msg", "Empty output folder"));
-  if (folder.back() != '/') folder += '/';
-  job.outputFolder = folder;
-  if (fileSize(folder) != -2) {
-    return fail(stopped, formatMessage(message("Msg", "Invalid output folder"), folder));
-  }
-  if (settings.doResize && settings.width == 0) return fail(stopped, message("Msg", "Invalid width"));
-  if (settings.doResize && settings.height == 0) return fail(stopped, message("Msg", "Invalid height"));
-  bool fontCreated = false;
-  if (settings.watermarkType == 1) {
-    if (!createWatermarkFont()) {
-      return fail("", formatMessage(message("Msg", "Invalid watermark font"), settings.wmFont));
-    }
-    fontCreated = true;
-  }
-  if (settings.watermarkType == 2) {
-    if (settings.wmImage.empty()) return fail("", message("Msg", "Empty watermark image"));
-    if (fileSize(settings.wmImage) <= 0) {
-      return fail("", formatMessage(message("Msg", "Invalid watermark image"), settings.wmImage));
-    }
+  RunRequest request;
+  request.face = RunFace::window;
+  request.outputFolder = folder;
+  request.outputExtension = format;
+  request.outputFormats = job.outputFormats;
+  request.inputCount = inputEntries().size();
+  const RunPreparation prepared = prepareRun(settings, request);
+  // The box's folder is the job's, with its final "/" once the list and the
+  // box have passed their checks.
+  const bool folderChecked =
+      prepared.failed != RunCheck::emptyInputList && prepared.failed != RunCheck::emptyOutputFolder;
+  job.outputFolder = folderChecked && !folder.empty() && folder.back() != '/' ? folder + "/" : folder;
+  if (!prepared) {
+    bool stopsConversion = false;
+    const std::string warning = warningFor(prepared, stopsConversion);
+    if (stopsConversion) window.setStatus(message("Msg", "Conversion is not complete"));
+    warningBox(window, warning);
+    return;
   }
 
   job.outputExtension = format;
   settings.outputFormat = format;
-  prepareRunValues();
-
-  AddRecentOutputFolder(folder);
+  AddRecentOutputFolder(prepared.plan.outputFolder);
   window.RefreshOutputFolderBox();
-  window.setOutputFolderText(folder);
+  window.setOutputFolderText(prepared.plan.outputFolder);
 
   window.setStatus(message("General", "Converting"));
+  NamingCounters counters{job.randomNumber, job.counter};
   {
-    ConversionProgress dialog(window, static_cast<int>(inputEntries().size()));
+    ConversionProgress dialog(window, prepared.plan, counters, static_cast<int>(inputEntries().size()));
     dialog.run();
   }
-  if (fontCreated) releaseWatermarkFont();
+  // A second run goes on with the numbering.
+  job.randomNumber = counters.randomNumber;
+  job.counter = counters.counter;
   window.Enable(true);
   window.SetFocus();
 }

@@ -21,7 +21,7 @@
 
 #include "base/messages.h"
 #include "base/text.h"
-#include "batch/batch_driver.h"
+#include "batch/run_plan.h"
 #include "desktop/preferences.h"
 #include "desktop/small_dialogs.h"
 #include "desktop/themes.h"

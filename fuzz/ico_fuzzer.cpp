@@ -17,10 +17,9 @@
 #include <string>
 #include <vector>
 
-#include "imaging/conversion.h"
-#include "imaging/format_registry.h"
-#include "imaging/output_depth.h"
+#include "batch/file_conversion.h"
 #include "batch/input_list.h"
+#include "imaging/format_registry.h"
 #include "settings/settings.h"
 
 namespace {
@@ -161,16 +160,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // The input's length picks the output format, so every depth path is reached.
   static const char* const kFormats[] = {"jpg", "png", "bmp", "gif"};
   const std::string extension = kFormats[size % 4];
-  job.outputExtension = extension;
-  job.outputFif = findOutputFormat(extension)->fif;
-  job.autoBpp = 1;
-  job.targetBpp = 0;
-  job.saveFlags = saveFlagsFor(extension);
-  settings.icoFrameLoading = 0;
+  RunPlan plan;
+  plan.outputFolder = outputFolder;
+  plan.filenameMask = "out.%ext%";
+  plan.pipeline = pipelineOptions(settings);
+  plan.pipeline.icoFrameLoading = 0;
+  plan.pipeline.output = outputOptionsFor(settings, extension);
 
   std::vector<std::string> written;
-  const std::string name = outputFolder + "out." + extension;
-  const bool saved = convertIconData(std::span<const uint8_t>(data, size), [&] { return name; }, written);
+  const FileConversion conversion =
+      convertIconData(std::span<const uint8_t>(data, size), plan, FileValues{outputFolder + "in.ico", "", {}});
+  const bool saved = writeOutputs(conversion, written);
   if (saved && written.empty()) std::abort();
   checkOutputFolder(written);
   for (const std::string& path : written) unlink(path.c_str());

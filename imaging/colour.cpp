@@ -1,6 +1,6 @@
 #include "imaging/colour.h"
 
-#include "settings/settings.h"
+#include "imaging/step_options.h"
 
 namespace trovabild {
 
@@ -31,37 +31,37 @@ Image to24BitsOutside(Image image, int low) {
 
 }  // namespace
 
-Image adjustColors(Image image) {
-  if (!settings.doColorCorrection || !image) return image;
+Image adjustColors(Image image, const ColourOptions& colour) {
+  if (!colour.correct || !image) return image;
   // The adjustment only knows 8, 24 and 32 bits; a 16-bit image would
   // otherwise pass through unadjusted.
   if (!isBitmap(image) || (image.bpp() != 8 && image.bpp() != 24 && image.bpp() != 32))
     image = to24Bits(image);
   if (!image) return image;
-  FreeImage_AdjustColors(image.get(), settings.brightness, settings.contrast,
-                         static_cast<double>(settings.gamma), settings.invert != 0);
+  FreeImage_AdjustColors(image.get(), colour.brightness, colour.contrast,
+                         static_cast<double>(colour.gamma), colour.invert != 0);
   return image;
 }
 
-Image makeGreyscale(Image image) {
-  if (!settings.doGreyscale || !image) return image;
+Image makeGreyscale(Image image, const ColourOptions& colour) {
+  if (!colour.greyscale || !image) return image;
   image = to24BitsOutside(std::move(image), 1);
   if (!image) return image;
   return Image(FreeImage_ConvertToGreyscale(image.get()));
 }
 
-Image applyThreshold(Image image) {
-  if (!settings.doThreshold || !image) return image;
+Image applyThreshold(Image image, const ColourOptions& colour) {
+  if (!colour.threshold || !image) return image;
   image = to24BitsOutside(std::move(image), 4);
   if (!image) return image;
-  return Image(FreeImage_Threshold(image.get(), static_cast<BYTE>(settings.threshold)));
+  return Image(FreeImage_Threshold(image.get(), static_cast<BYTE>(colour.thresholdLevel)));
 }
 
-Image applyDither(Image image) {
-  if (!settings.doDither || !image) return image;
+Image applyDither(Image image, const ColourOptions& colour) {
+  if (!colour.dither || !image) return image;
   image = to24BitsOutside(std::move(image), 4);
   if (!image) return image;
-  return Image(FreeImage_Dither(image.get(), ditherFor(settings.ditherAlgorithm)));
+  return Image(FreeImage_Dither(image.get(), ditherFor(colour.ditherAlgorithm)));
 }
 
 }  // namespace trovabild

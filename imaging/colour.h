@@ -6,9 +6,11 @@
 
 namespace trovabild {
 
-Image adjustColors(Image image);
-Image makeGreyscale(Image image);
-Image applyThreshold(Image image);
-Image applyDither(Image image);
+struct ColourOptions;
+
+Image adjustColors(Image image, const ColourOptions& colour);
+Image makeGreyscale(Image image, const ColourOptions& colour);
+Image applyThreshold(Image image, const ColourOptions& colour);
+Image applyDither(Image image, const ColourOptions& colour);
 
 }  // namespace trovabild

@@ -4,14 +4,6 @@
 #include <cstring>
 
 #include "base/seams.h"
-#include "batch/output_naming.h"
-#include "imaging/colour.h"
-#include "imaging/frame.h"
-#include "imaging/geometry.h"
-#include "imaging/ico_guard.h"
-#include "imaging/output_depth.h"
-#include "imaging/watermark.h"
-#include "settings/settings.h"
 
 namespace trovabild {
 
@@ -153,58 +145,12 @@ std::string numberedPath(const std::string& outputFile, const std::string& exten
   return path;
 }
 
-bool convertIconData(std::span<const uint8_t> data, const OutputNamer& nameOutput,
-                     std::vector<std::string>& written) {
-  written.clear();
-  const std::optional<std::vector<IconFrameInfo>> frames = inspectIcon(data);
-  if (!frames) return false;
-  const int count = static_cast<int>(frames->size());
-  const FrameRange range = selectFrames(settings.icoFrameLoading, count);
-  const bool numbered = (settings.icoFrameLoading < kFirst || settings.icoFrameLoading > kRandom) && count > 1;
+bool selectsAllFrames(int icoFrameLoading) { return icoFrameLoading < kFirst || icoFrameLoading > kRandom; }
 
-  bool result = false;
-  for (int k = range.first; k < range.end; ++k) {
-    const IconFrameInfo& info = (*frames)[static_cast<size_t>(k)];
-    if (!info.valid) continue;  // never handed to the decoder
-    Image image = FrameStream(data, info).load();
-    if (!image || image.width() == 0 || image.height() == 0) continue;
-    if (info.alphaUnused) alphaFromMask(image, data, info);
-    // The depth stored in the file: loading with the mask as alpha makes a
-    // bitmap frame 32 bits.
-    job.sourceBpp = info.png ? image.bpp() : info.bpp;
-
-    image = rotateImage(std::move(image));
-    int width = image.width(), height = image.height();
-    image = resizeImage(std::move(image), width, height);
-    width = image.width();
-    height = image.height();
-    image = flattenTransparency(std::move(image));
-    image = flipImage(std::move(image));
-    image = adjustColors(std::move(image));
-    image = makeGreyscale(std::move(image));
-    image = applyThreshold(std::move(image));
-    image = applyDither(std::move(image));
-
-    job.imageWidth = width;
-    job.imageHeight = height;
-    if (job.autoBpp) job.targetBpp = automaticDepth(image);
-    image = drawFrame(std::move(image), width, height);
-    image = applyWatermark(std::move(image), width, height);
-    image = convertToOutputDepth(std::move(image));
-
-    job.outputFile = nameOutput();
-    const std::string path = numbered ? numberedPath(job.outputFile, job.outputExtension, k + 1) : job.outputFile;
-    result = saveImage(image, job.outputFif, path, job.saveFlags);
-    if (result) written.push_back(path);
-  }
-  return result;
-}
-
-bool convertCurrentFile(std::vector<std::string>& written) {
-  written.clear();
-  const std::optional<std::vector<uint8_t>> data = readWholeFile(job.currentInput, kMaxIconFileSize);
-  if (!data) return false;
-  return convertIconData(*data, buildOutputPath, written);
+Image decodeIconFrame(std::span<const uint8_t> file, const IconFrameInfo& frame) {
+  Image image = FrameStream(file, frame).load();
+  if (image && frame.alphaUnused) alphaFromMask(image, file, frame);
+  return image;
 }
 
 }  // namespace trovabild

@@ -1,29 +1,19 @@
 #pragma once
-// Converts one input file: open the icon, choose its frames, run each through
-// the pipeline, name and save it.
+// The icon side of a conversion: which frames to take, decoding one frame,
+// flattening transparency, and numbering the outputs of a multi-image icon.
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
-#include <vector>
 
+#include "imaging/ico_guard.h"
 #include "imaging/image.h"
 
 namespace trovabild {
 
-/// Converts job.currentInput; true when the last attempted save succeeded.
-/// `written` receives the path of every file actually written, in order.
-bool convertCurrentFile(std::vector<std::string>& written);
-
-/// Gives the output path of the frame about to be saved (the batch uses
-/// buildOutputPath).
-using OutputNamer = std::function<std::string()>;
-
-/// The same conversion for an icon file already read into memory; the file is
-/// never read again. Frames are numbered into the names as for a file.
-bool convertIconData(std::span<const uint8_t> data, const OutputNamer& nameOutput,
-                     std::vector<std::string>& written);
+/// Decodes one frame that inspectIcon found valid; its mask becomes alpha.
+/// Empty when FreeImage cannot read it.
+Image decodeIconFrame(std::span<const uint8_t> file, const IconFrameInfo& frame);
 
 /// The frames [first, end) that `icoFrameLoading` selects out of `count`.
 struct FrameRange {
@@ -31,6 +21,8 @@ struct FrameRange {
   int end = 0;
 };
 FrameRange selectFrames(int icoFrameLoading, int count);
+/// True for ALL and for codes outside the list, which behave as ALL.
+bool selectsAllFrames(int icoFrameLoading);
 
 /// Composites a transparent image over opaque white (24 bits); other images
 /// are handed on unchanged.

@@ -4,32 +4,29 @@
 
 #include "imaging/drawing.h"
 #include "imaging/geometry.h"
-#include "settings/settings.h"
+#include "imaging/step_options.h"
 
 namespace trovabild {
 
 namespace {
 
-Colour opaque(const std::string& text) {
-  const Rgb rgb = parseColor(text);
-  return {rgb.red, rgb.green, rgb.blue, 255};
-}
+Colour opaque(const Rgb& rgb) { return {rgb.red, rgb.green, rgb.blue, 255}; }
 
 // The border as a transparent W x H layer: four corner boxes under four
 // trapezoids that meet on the boxes' diagonals.
-Canvas borderLayer(int width, int height) {
+Canvas borderLayer(const FrameOptions& frame, int width, int height) {
   Canvas layer(width, height);
   if (!layer) return layer;
   VectorDrawing drawing(layer);
   if (!drawing) return layer;
 
   const double w = width, h = height;
-  const double l = settings.solidLeft, r = settings.solidRight;
-  const double t = settings.solidTop, b = settings.solidBottom;
-  const Colour left = opaque(settings.solidLeftColor);
-  const Colour right = opaque(settings.solidRightColor);
-  const Colour top = opaque(settings.solidTopColor);
-  const Colour bottom = opaque(settings.solidBottomColor);
+  const double l = frame.left, r = frame.right;
+  const double t = frame.top, b = frame.bottom;
+  const Colour left = opaque(frame.leftColour);
+  const Colour right = opaque(frame.rightColour);
+  const Colour top = opaque(frame.topColour);
+  const Colour bottom = opaque(frame.bottomColour);
 
   struct Shape {
     std::array<PointF, 4> points;
@@ -51,15 +48,15 @@ Canvas borderLayer(int width, int height) {
 
 }  // namespace
 
-Image drawFrame(Image image, int width, int height) {
-  if (settings.frameType == 0 || !image) return image;
+Image drawFrame(Image image, const FrameOptions& frame, int width, int height) {
+  if (frame.type == 0 || !image) return image;
   if (image.bpp() != 24) image = Image(FreeImage_ConvertTo24Bits(image.get()));
-  if (settings.frameType != 1 || !image) return image;
+  if (frame.type != 1 || !image) return image;
 
-  const Canvas layer = borderLayer(width, height);
+  const Canvas layer = borderLayer(frame, width, height);
   Canvas overlay(width, height);
   if (!layer || !overlay) return image;
-  overlay.drawCanvas(layer, 0, 0, settings.solidOpacity);
+  overlay.drawCanvas(layer, 0, 0, frame.opacity);
 
   const Image border = toFreeImage(overlay);
   if (!border) return image;

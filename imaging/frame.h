@@ -5,7 +5,9 @@
 
 namespace trovabild {
 
+struct FrameOptions;
+
 /// `width` and `height` are the image's size after resizing.
-Image drawFrame(Image image, int width, int height);
+Image drawFrame(Image image, const FrameOptions& frame, int width, int height);
 
 }  // namespace trovabild

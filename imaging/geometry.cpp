@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "settings/settings.h"
+#include "imaging/step_options.h"
 
 namespace trovabild {
 
@@ -132,23 +132,23 @@ Rgb parseColor(std::string_view colour) {
   return {readHexPair(c[0], c[1]), readHexPair(c[2], c[3]), readHexPair(c[4], c[5])};
 }
 
-Image rotateImage(Image image) {
-  if (!settings.doRotation || settings.rotation < 1 || settings.rotation > 359 || !image) return image;
+Image rotateImage(Image image, const RotationOptions& rotation) {
+  if (!rotation.on || rotation.angle < 1 || rotation.angle > 359 || !image) return image;
   if (FreeImage_GetImageType(image.get()) != FIT_BITMAP || image.bpp() <= 16 || image.bpp() > 32)
     image = Image(FreeImage_ConvertTo24Bits(image.get()));
   if (!image) return image;
 
-  const double angle = settings.rotation;
-  const Rgb colour = parseColor(settings.rotationBackColor);
+  const double angle = rotation.angle;
+  const Rgb colour = rotation.background;
   RGBQUAD background{};
   background.rgbRed = colour.red;
   background.rgbGreen = colour.green;
   background.rgbBlue = colour.blue;
   background.rgbReserved = 0;
 
-  if (settings.rotationType == kSimpleRotation) {
+  if (rotation.type == kSimpleRotation) {
     // Quarter turns move whole pixels; nothing is mixed.
-    if (!hasAlphaChannel(image) || settings.rotation % 90 == 0)
+    if (!hasAlphaChannel(image) || rotation.angle % 90 == 0)
       return Image(FreeImage_Rotate(image.get(), angle, &background));
     // The uncovered corners are transparent, so their colour is weighted
     // out; they take the background colour afterwards.
@@ -157,7 +157,7 @@ Image rotateImage(Image image) {
       return FreeImage_Rotate(bitmap, angle, &clear);
     });
   }
-  if (settings.rotationType == kAdvancedRotation) {
+  if (rotation.type == kAdvancedRotation) {
     const double xOrigin = image.width() / 2.0, yOrigin = image.height() / 2.0;
     const auto rotate = [&](FIBITMAP* bitmap) {
       return FreeImage_RotateEx(bitmap, angle, 0, 0, xOrigin, yOrigin, FALSE);
@@ -168,16 +168,16 @@ Image rotateImage(Image image) {
   return image;
 }
 
-Image resizeImage(Image image, int width, int height) {
-  if (!settings.doResize || !image || width <= 0 || height <= 0) return image;
-  const int64_t targetWidth = targetSize(settings.width, settings.widthUnit, width);
-  const int64_t targetHeight = targetSize(settings.height, settings.heightUnit, height);
+Image resizeImage(Image image, const ResizeOptions& resize, int width, int height) {
+  if (!resize.on || !image || width <= 0 || height <= 0) return image;
+  const int64_t targetWidth = targetSize(resize.width, resize.widthUnit, width);
+  const int64_t targetHeight = targetSize(resize.height, resize.heightUnit, height);
   if (targetWidth <= 0 || targetHeight <= 0) return image;
   if (targetWidth == width && targetHeight == height) return image;
-  if (settings.resizeType == kLargeImagesOnly && width < targetWidth && height < targetHeight) return image;
+  if (resize.type == kLargeImagesOnly && width < targetWidth && height < targetHeight) return image;
 
   int64_t newWidth = targetWidth, newHeight = targetHeight;
-  if (settings.keepAspectRatio) {
+  if (resize.keepAspectRatio) {
     if (width >= height) {
       const float ratio = static_cast<float>(width) / static_cast<float>(height);
       newHeight = roundSingle(static_cast<float>(targetWidth) / ratio);
@@ -193,7 +193,7 @@ Image resizeImage(Image image, int width, int height) {
   // Even a filter at scale one blurs: the same size hands the image on as it is.
   if (newWidth == image.width() && newHeight == image.height()) return image;
 
-  const FREE_IMAGE_FILTER filter = filterFor(settings.resizeAlgorithm);
+  const FREE_IMAGE_FILTER filter = filterFor(resize.algorithm);
   const auto rescale = [&](FIBITMAP* bitmap) {
     return FreeImage_Rescale(bitmap, static_cast<int>(newWidth), static_cast<int>(newHeight), filter);
   };
@@ -202,10 +202,10 @@ Image resizeImage(Image image, int width, int height) {
   return Image(rescale(image.get()));
 }
 
-Image flipImage(Image image) {
+Image flipImage(Image image, const FlipOptions& flip) {
   if (!image) return image;
-  if (settings.flipHorizontal) FreeImage_FlipHorizontal(image.get());
-  if (settings.flipVertical) FreeImage_FlipVertical(image.get());
+  if (flip.horizontal) FreeImage_FlipHorizontal(image.get());
+  if (flip.vertical) FreeImage_FlipVertical(image.get());
   return image;
 }
 

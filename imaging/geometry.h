@@ -16,9 +16,13 @@ struct Rgb {
 /// Reads six hexadecimal digits RRGGBB.
 Rgb parseColor(std::string_view colour);
 
-Image rotateImage(Image image);
+struct RotationOptions;
+struct ResizeOptions;
+struct FlipOptions;
+
+Image rotateImage(Image image, const RotationOptions& rotation);
 /// `width` and `height` are the image's current size, measured by the caller.
-Image resizeImage(Image image, int width, int height);
-Image flipImage(Image image);
+Image resizeImage(Image image, const ResizeOptions& resize, int width, int height);
+Image flipImage(Image image, const FlipOptions& flip);
 
 }  // namespace trovabild

@@ -42,7 +42,7 @@ std::string uniqueSuffix() {
 
 }  // namespace
 
-int saveFlagsFor(std::string_view extension) {
+int saveFlagsFor(std::string_view extension, const Settings& settings) {
   if (extension == "bmp") return pick({BMP_DEFAULT, BMP_SAVE_RLE}, settings.bmpCompression);
   if (extension == "exr")
     return pick({EXR_NONE, EXR_ZIP, EXR_PIZ, EXR_PXR24, EXR_B44}, settings.exrCompression);
@@ -71,20 +71,18 @@ int saveFlagsFor(std::string_view extension) {
   return 0;  // the format's default; for pbm, pgm and ppm that is the raw encoding
 }
 
-int automaticDepth(const Image& image) {
-  const std::string& extension = job.outputExtension;
-  int target = chooseDepth(extension, job.sourceBpp);
+int automaticDepth(const Image& image, std::string_view extension, int sourceBpp) {
+  int target = chooseDepth(extension, sourceBpp);
   // A palette frame is usually true colour by now (its mask became alpha and
   // it was flattened); its small source depth must not make it grey.
   if (image.bpp() > 8 && losesColour(extension, target)) target = chooseDepth(extension, 24);
   return target;
 }
 
-Image convertToOutputDepth(Image image) {
+Image convertToOutputDepth(Image image, std::string_view extension, int targetBpp) {
   if (!image) return image;
-  if (job.autoBpp) job.targetBpp = automaticDepth(image);
   const int bpp = image.bpp();
-  const int target = job.targetBpp;
+  const int target = targetBpp;
   if (bpp == target) return image;
   FIBITMAP* source = image.get();
   switch (target) {
@@ -97,11 +95,11 @@ Image convertToOutputDepth(Image image) {
         image = Image(FreeImage_ConvertTo24Bits(source));
         if (!image) return image;
       }
-      if (job.outputExtension == "ico" || job.outputExtension == "tga")
+      if (extension == "ico" || extension == "tga")
         return Image(FreeImage_ConvertTo16Bits555(image.get()));
       return Image(FreeImage_ConvertTo16Bits565(image.get()));
     case 8:
-      if (greyEightBits(job.outputExtension)) return Image(FreeImage_ConvertTo8Bits(source));
+      if (greyEightBits(extension)) return Image(FreeImage_ConvertTo8Bits(source));
       if (bpp != 24) {
         image = Image(FreeImage_ConvertTo24Bits(source));
         if (!image) return image;
@@ -113,26 +111,51 @@ Image convertToOutputDepth(Image image) {
   }
 }
 
-bool saveImage(const Image& image, int fif, const std::string& path, int flags) {
-  if (!image || path.empty() || path.back() == '/') return false;
+std::optional<std::vector<uint8_t>> encodeImage(const Image& image, int fif, int flags) {
+  if (!image) return std::nullopt;
+  FIMEMORY* memory = FreeImage_OpenMemory();
+  if (memory == nullptr) return std::nullopt;
+  std::optional<std::vector<uint8_t>> bytes;
+  if (FreeImage_SaveToMemory(static_cast<FREE_IMAGE_FORMAT>(fif), image.get(), memory, flags)) {
+    BYTE* data = nullptr;
+    DWORD size = 0;
+    if (FreeImage_AcquireMemory(memory, &data, &size)) bytes.emplace(data, data + size);
+  }
+  FreeImage_CloseMemory(memory);
+  return bytes;
+}
+
+bool writeFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes) {
+  if (path.empty() || path.back() == '/') return false;
   const size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
   // A short hidden name in the same folder: the rename then stays on one file
   // system and the name fits whatever the target's length.
   std::string temporary;
+  int fd = -1;
   for (int attempt = 0;; ++attempt) {
     temporary = folder + ".trovabild-" + uniqueSuffix() + ".tmp";
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      close(fd);
-      break;
-    }
+    fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) break;
     if (errno != EEXIST || attempt >= 100) return false;
   }
-  bool saved = FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(fif), image.get(), temporary.c_str(), flags) != 0;
+  bool saved = true;
+  for (size_t done = 0; saved && done < bytes.size();) {
+    const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) saved = false;
+    else done += static_cast<size_t>(written);
+  }
+  if (close(fd) != 0) saved = false;
   if (saved) saved = std::rename(temporary.c_str(), path.c_str()) == 0;
   if (!saved) unlink(temporary.c_str());
   return saved;
+}
+
+bool saveImage(const Image& image, int fif, const std::string& path, int flags) {
+  if (!image || path.empty() || path.back() == '/') return false;
+  const std::optional<std::vector<uint8_t>> bytes = encodeImage(image, fif, flags);
+  return bytes && writeFileReplacing(path, *bytes);
 }
 
 }  // namespace trovabild

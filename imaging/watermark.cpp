@@ -5,21 +5,15 @@
 #include <cmath>
 #include <cstdint>
 
-#include "batch/output_naming.h"
 #include "imaging/drawing.h"
 #include "imaging/geometry.h"
-#include "settings/settings.h"
+#include "imaging/step_options.h"
 
 namespace trovabild {
 
 namespace {
 
-// Made before the worker starts and released after it has ended; the
-// worker only reads it.
-Font watermarkFont;
-
-Colour colourOf(const std::string& text, int alpha) {
-  const Rgb rgb = parseColor(text);
+Colour colourOf(const Rgb& rgb, int alpha) {
   return {rgb.red, rgb.green, rgb.blue, static_cast<uint8_t>(std::clamp(alpha, 0, 255))};
 }
 
@@ -40,19 +34,16 @@ bool matchesAt(const std::string& text, size_t at, std::string_view word) {
 
 }  // namespace
 
-bool createWatermarkFont() {
-  releaseWatermarkFont();
-  const bool bold = settings.wmFontStyle == 1 || settings.wmFontStyle == 3;
-  const bool italic = settings.wmFontStyle == 2 || settings.wmFontStyle == 3;
-  int pixels = fontPixelHeight(settings.wmFontSize);
+std::shared_ptr<const Font> createWatermarkFont(std::string_view family, int sizePoints, int style, int effect) {
+  const bool bold = style == 1 || style == 3;
+  const bool italic = style == 2 || style == 3;
+  int pixels = fontPixelHeight(sizePoints);
   // A size of 0 asks for the default size, a negative one for its magnitude.
   if (pixels == 0) pixels = fontPixelHeight(12);
-  watermarkFont = Font::create(settings.wmFont, std::abs(pixels), bold, italic,
-                               settings.wmFontEffect == 1, settings.wmFontEffect == 2);
-  return static_cast<bool>(watermarkFont);
+  Font font = Font::create(family, std::abs(pixels), bold, italic, effect == 1, effect == 2);
+  if (!font) return nullptr;
+  return std::make_shared<const Font>(std::move(font));
 }
-
-void releaseWatermarkFont() { watermarkFont = Font(); }
 
 std::vector<std::string> splitWatermarkLines(const std::string& text) {
   static constexpr std::string_view kSeparator = "%eol%";
@@ -126,9 +117,9 @@ TextBox layoutTextBox(const std::vector<int>& lineWidths, const std::vector<int>
   return box;
 }
 
-Image renderTextOverlay() {
-  if (!watermarkFont) return {};
-  const std::string text = expandWatermarkTokens();
+Image renderTextOverlay(const TextWatermarkOptions& options, const std::string& text) {
+  if (!options.font || !*options.font) return {};
+  const Font& watermarkFont = *options.font;
   const std::vector<std::string> lines = splitWatermarkLines(text);
 
   std::vector<int> widths;
@@ -138,17 +129,16 @@ Image renderTextOverlay() {
     widths.push_back(size.width);
     heights.push_back(size.height);
   }
-  const int padding = settings.wmTextPadding;
-  const int alignment = settings.wmTextAlignment;
-  const TextBox box =
-      layoutTextBox(widths, heights, padding, settings.wmFontLeading, alignment);
+  const int padding = options.padding;
+  const int alignment = options.alignment;
+  const TextBox box = layoutTextBox(widths, heights, padding, options.leading, alignment);
   Canvas textCanvas(box.width, box.height);
   if (!textCanvas) return {};
   const bool multiLine = lines.size() > 1;
 
-  if (!settings.wmTextAntialiasing) {
-    const Colour textColour = colourOf(settings.wmFontColor, settings.wmTextOpacity);
-    const Colour backColour = colourOf(settings.wmBackColor, settings.wmBackOpacity);
+  if (!options.antialiasing) {
+    const Colour textColour = colourOf(options.colour, options.opacity);
+    const Colour backColour = colourOf(options.backColour, options.backOpacity);
     textCanvas.fill(backColour);
     for (size_t i = 0; i < lines.size(); ++i)
       textCanvas.drawPlainText(watermarkFont, box.lineX[i], box.lineY[i], lines[i], textColour,
@@ -156,8 +146,8 @@ Image renderTextOverlay() {
     return toFreeImage(textCanvas);
   }
 
-  const Colour textColour = colourOf(settings.wmFontColor, 255);
-  const Colour backColour = colourOf(settings.wmBackColor, 255);
+  const Colour textColour = colourOf(options.colour, 255);
+  const Colour backColour = colourOf(options.backColour, 255);
   Canvas background(box.width, box.height);
   Canvas overlay(box.width, box.height);
   if (!background || !overlay) return {};
@@ -177,30 +167,29 @@ Image renderTextOverlay() {
       drawing.drawText(watermarkFont, x, box.lineY[i], lines[i], textColour);
     }
   }
-  overlay.drawCanvas(background, 0, 0, settings.wmBackOpacity);
-  overlay.drawCanvas(textCanvas, 0, 0, settings.wmTextOpacity);
+  overlay.drawCanvas(background, 0, 0, options.backOpacity);
+  overlay.drawCanvas(textCanvas, 0, 0, options.opacity);
   return toFreeImage(overlay);
 }
 
-Image renderImageOverlay() {
-  const Picture picture = loadPicture(settings.wmImage);
+Image renderImageOverlay(const ImageWatermarkOptions& options) {
+  const Picture picture = loadPicture(options.path);
   if (!picture) return {};
   Canvas canvas(picture.width, picture.height);
   if (!canvas) return {};
   if (picture.bpp != 32) canvas.fill({0, 0, 0, 255});
-  canvas.drawPictureReplacing(picture, 0, 0, settings.wmImageOpacity,
-                              settings.wmImageGreyscale ? greyFilter : nullptr);
+  canvas.drawPictureReplacing(picture, 0, 0, options.opacity, options.greyscale ? greyFilter : nullptr);
   return toFreeImage(canvas);
 }
 
-Image placeOverlay(Image image, Image overlay, int width, int height, OverlayKind kind) {
+Image placeOverlay(Image image, Image overlay, int width, int height, const OverlayPlacement& placement,
+                   const FrameOptions& frame) {
   if (!image || !overlay) return image;
-  const bool text = kind == OverlayKind::text;
-  const int rotation = text ? settings.wmTextRotation : settings.wmImageRotation;
-  const int boundary = text ? settings.wmTextBoundary : settings.wmImageBoundary;
-  const int position = text ? settings.wmTextPosition : settings.wmImagePosition;
-  const int dx = text ? settings.wmTextXOffset : settings.wmImageXOffset;
-  const int dy = text ? settings.wmTextYOffset : settings.wmImageYOffset;
+  const int rotation = placement.rotation;
+  const int boundary = placement.boundary;
+  const int position = placement.position;
+  const int dx = placement.xOffset;
+  const int dy = placement.yOffset;
 
   if (rotation >= 1 && rotation <= 359) {
     overlay = Image(FreeImage_Rotate(overlay.get(), rotation, nullptr));
@@ -208,11 +197,11 @@ Image placeOverlay(Image image, Image overlay, int width, int height, OverlayKin
   }
 
   int64_t aw = width, ah = height, ox = 0, oy = 0;
-  if (boundary == 1 && settings.frameType != 0) {
-    aw = int64_t{width} - settings.solidLeft - settings.solidRight;
-    ah = int64_t{height} - settings.solidTop - settings.solidBottom;
-    ox = settings.solidLeft;
-    oy = settings.solidTop;
+  if (boundary == 1 && frame.type != 0) {
+    aw = int64_t{width} - frame.left - frame.right;
+    ah = int64_t{height} - frame.top - frame.bottom;
+    ox = frame.left;
+    oy = frame.top;
   }
 
   int64_t ow = overlay.width(), oh = overlay.height();
@@ -261,20 +250,27 @@ Image placeOverlay(Image image, Image overlay, int width, int height, OverlayKin
   return marked;
 }
 
-Image applyWatermark(Image image, int width, int height) {
-  if (settings.watermarkType == 0 || !image) return image;
+Image prepareForWatermark(Image image, const WatermarkOptions& watermark) {
+  if (watermark.type == 0 || !image) return image;
   if (image.bpp() != 24) image = Image(FreeImage_ConvertTo24Bits(image.get()));
-  if (!image) return image;
-  Image overlay;
-  OverlayKind kind = OverlayKind::text;
-  if (settings.watermarkType == 1) {
-    overlay = renderTextOverlay();
-  } else if (settings.watermarkType == 2) {
-    overlay = renderImageOverlay();
-    kind = OverlayKind::image;
+  return image;
+}
+
+Image applyWatermark(Image image, const WatermarkOptions& watermark, const std::string& text, int width,
+                     int height, const FrameOptions& frame) {
+  image = prepareForWatermark(std::move(image), watermark);
+  if (watermark.type == 0 || !image) return image;
+  if (watermark.type == 1) {
+    Image overlay = renderTextOverlay(watermark.text, text);
+    if (!overlay) return image;
+    return placeOverlay(std::move(image), std::move(overlay), width, height, watermark.text.placement, frame);
   }
-  if (!overlay) return image;
-  return placeOverlay(std::move(image), std::move(overlay), width, height, kind);
+  if (watermark.type == 2) {
+    Image overlay = renderImageOverlay(watermark.image);
+    if (!overlay) return image;
+    return placeOverlay(std::move(image), std::move(overlay), width, height, watermark.image.placement, frame);
+  }
+  return image;
 }
 
 }  // namespace trovabild

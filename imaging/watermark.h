@@ -1,34 +1,48 @@
 #pragma once
 // Text and image watermarks and their placement.
 
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "imaging/image.h"
 
 namespace trovabild {
 
-/// Creates the batch's watermark font from the settings; false when the
-/// family cannot be provided (the batch then stops).
-bool createWatermarkFont();
-/// Releases the font made by createWatermarkFont; safe to call without one.
-void releaseWatermarkFont();
+class Font;
+struct FrameOptions;
+struct ImageWatermarkOptions;
+struct OverlayPlacement;
+struct TextWatermarkOptions;
+struct WatermarkOptions;
 
-/// `width` and `height` are the image's size after resizing.
-Image applyWatermark(Image image, int width, int height);
+/// The batch's watermark font: the family at `sizePoints` with the style
+/// (0 regular, 1 bold, 2 italic, 3 both) and effect (1 underline, 2 strike
+/// out) codes. Null when the family cannot be provided (the batch then stops).
+std::shared_ptr<const Font> createWatermarkFont(std::string_view family, int sizePoints, int style, int effect);
+
+/// The first half of the watermark step: with a watermark on, the image
+/// becomes 24 bits, the depth the watermark leaves it in. Off: untouched.
+Image prepareForWatermark(Image image, const WatermarkOptions& watermark);
+/// Draws the watermark. `text` is the text watermark's text with its tokens
+/// already expanded; `width` and `height` are the image's size after
+/// resizing; `frame` is the frame drawn before (for the FRAME boundary).
+Image applyWatermark(Image image, const WatermarkOptions& watermark, const std::string& text, int width,
+                     int height, const FrameOptions& frame);
 
 /// The text watermark as a 32-bit overlay; empty when there is no font or
 /// nothing to draw.
-Image renderTextOverlay();
+Image renderTextOverlay(const TextWatermarkOptions& options, const std::string& text);
 /// The image watermark as a 32-bit overlay; empty when the file cannot be read.
-Image renderImageOverlay();
+Image renderImageOverlay(const ImageWatermarkOptions& options);
 
-/// Which watermark's boundary, position, offsets and rotation to use.
-enum class OverlayKind { text, image };
 /// Rotates, crops, anchors and composites the overlay over the 24-bit
-/// image. An overlay that does not fit (nothing left after the crop, or a
-/// position outside the image) leaves the image without a watermark.
-Image placeOverlay(Image image, Image overlay, int width, int height, OverlayKind kind);
+/// image; `frame` gives the area inside the frame for the FRAME boundary.
+/// An overlay that does not fit (nothing left after the crop, or a position
+/// outside the image) leaves the image without a watermark.
+Image placeOverlay(Image image, Image overlay, int width, int height, const OverlayPlacement& placement,
+                   const FrameOptions& frame);
 
 /// The lines of a watermark text: split at "%eol%" in any letter case,
 /// empty pieces included. A text without it is one line.

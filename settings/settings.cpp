@@ -20,15 +20,18 @@ int32_t localNow() {
   return static_cast<int32_t>(timegm(&local));
 }
 
-void resetSettings(bool commandLineFlavour) {
-  settings = Settings{};
-  settings.updateDate = localNow();
-  settings.customTimestamp = localNow();
-  settings.inputFormat = job.inputFormats.empty() ? "" : job.inputFormats.front();
-  settings.outputFormat = job.outputFormats.empty() ? "" : job.outputFormats.front();
-  settings.keepAspectRatio = commandLineFlavour ? 0 : 1;
-  settings.wmText = kCopyright;
+Settings defaultSettings(bool commandLineFlavour) {
+  Settings defaults;
+  defaults.updateDate = localNow();
+  defaults.customTimestamp = localNow();
+  defaults.inputFormat = job.inputFormats.empty() ? "" : job.inputFormats.front();
+  defaults.outputFormat = job.outputFormats.empty() ? "" : job.outputFormats.front();
+  defaults.keepAspectRatio = commandLineFlavour ? 0 : 1;
+  defaults.wmText = kCopyright;
+  return defaults;
 }
+
+void resetSettings(bool commandLineFlavour) { settings = defaultSettings(commandLineFlavour); }
 
 static std::string executableFolder() {
   char buffer[PATH_MAX];

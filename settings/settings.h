@@ -192,8 +192,10 @@ struct Job {
 extern Settings settings;
 extern Job job;
 
-/// Every Settings field to its default; the flavours differ only in
+/// Every Settings field at its default; the flavours differ only in
 /// keepAspectRatio (false for the command line).
+Settings defaultSettings(bool commandLineFlavour);
+/// settings = defaultSettings(commandLineFlavour).
 void resetSettings(bool commandLineFlavour);
 
 /// Job fields with an initial value; runMode, the image size and the format

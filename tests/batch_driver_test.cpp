@@ -13,6 +13,7 @@
 #include "base/messages.h"
 #include "base/seams.h"
 #include "batch/input_list.h"
+#include "batch/run_plan.h"
 #include "imaging/format_registry.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
@@ -213,17 +214,67 @@ TEST_F(BatchDriver, QuietRunsStillReportThatNothingWasFound) {
                                               "No input file(s) found. Please, add valid file(s) and try again!"}));
 }
 
-TEST_F(BatchDriver, PrepareRunValuesFollowsTheDepthSetting) {
-  job.outputExtension = "jpg";
-  settings.jpgBpp = 0;
-  prepareRunValues();
-  EXPECT_EQ(job.outputFif, 2);
-  EXPECT_EQ(job.targetBpp, 0);
-  EXPECT_TRUE(job.autoBpp);
-  settings.jpgBpp = 8;
-  prepareRunValues();
-  EXPECT_EQ(job.targetBpp, 8);
-  EXPECT_FALSE(job.autoBpp);
+TEST_F(BatchDriver, ThePlanFollowsTheDepthSetting) {
+  Settings config = defaultSettings(true);
+  RunRequest request;
+  request.outputFolder = dir_ / "out";
+  request.outputFormats = {"jpg"};
+  RunPreparation prepared = prepareRun(config, request);
+  ASSERT_TRUE(prepared);
+  EXPECT_EQ(prepared.plan.outputFolder, dir_ / "out/");
+  EXPECT_EQ(prepared.plan.pipeline.output.extension, "jpg");
+  EXPECT_EQ(prepared.plan.pipeline.output.fif, 2);
+  EXPECT_EQ(prepared.plan.pipeline.output.saveFlags, 95 | 0x10000);
+  EXPECT_TRUE(prepared.plan.pipeline.output.automaticDepth());
+  config.jpgBpp = 8;
+  prepared = prepareRun(config, request);
+  ASSERT_TRUE(prepared);
+  EXPECT_EQ(prepared.plan.pipeline.output.depth, 8);
+}
+
+// The window's checks, in their order; each row breaks one more thing, so
+// the first failing check is the one reported.
+TEST_F(BatchDriver, TheWindowsChecksReportTheFirstFailure) {
+  testing::writeText(dir_ / "empty.png", "");
+  struct Case {
+    const char* name;
+    std::function<void(Settings&, RunRequest&)> change;
+    RunCheck failed;
+    std::string subject;
+  };
+  const Case kCases[] = {
+      {"passes", [](Settings&, RunRequest&) {}, RunCheck::passed, ""},
+      {"console values are not the window's", [](Settings& s, RunRequest&) { s.jpgQuality = 0; s.brightness = 500; },
+       RunCheck::passed, ""},
+      {"missing image", [this](Settings& s, RunRequest&) { s.watermarkType = 2; s.wmImage = dir_ / "none.png"; },
+       RunCheck::invalidWatermarkImage, dir_ / "none.png"},
+      {"empty image path", [](Settings& s, RunRequest&) { s.wmImage.clear(); }, RunCheck::emptyWatermarkImage, ""},
+      {"font", [](Settings& s, RunRequest&) { s.watermarkType = 1; s.wmFont = "Quorvath Sans Imaginary"; },
+       RunCheck::invalidWatermarkFont, "Quorvath Sans Imaginary"},
+      {"height", [](Settings& s, RunRequest&) { s.doResize = 1; s.width = 800; }, RunCheck::invalidHeight, ""},
+      {"width", [](Settings& s, RunRequest&) { s.width = 0; }, RunCheck::invalidWidth, ""},
+      {"folder", [this](Settings&, RunRequest& r) { r.outputFolder = dir_ / "empty.png"; },
+       RunCheck::invalidOutputFolder, dir_ / "empty.png/"},
+      {"empty folder", [](Settings&, RunRequest& r) { r.outputFolder.clear(); }, RunCheck::emptyOutputFolder, ""},
+      {"empty list", [](Settings&, RunRequest& r) { r.inputCount = 0; }, RunCheck::emptyInputList, ""},
+  };
+  Settings config = defaultSettings(false);
+  RunRequest request;
+  request.face = RunFace::window;
+  request.outputFolder = dir_ / "out";
+  request.outputExtension = "jpg";
+  request.outputFormats = {"jpg"};
+  request.inputCount = 3;
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    c.change(config, request);
+    const RunPreparation prepared = prepareRun(config, request);
+    EXPECT_EQ(prepared.failed, c.failed);
+    EXPECT_EQ(prepared.subject, c.subject);
+    if (prepared) {
+      EXPECT_EQ(prepared.plan.outputFolder, dir_ / "out/");
+    }
+  }
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "imaging/step_options.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 
@@ -15,9 +16,13 @@ using testing::Rgba;
 using testing::solidImage;
 
 class Colour : public ::testing::Test {
- protected:
-  void SetUp() override { resetSettings(true); }
-  void TearDown() override { resetSettings(true); }
+ public:
+  Image adjust(Image image) const { return adjustColors(std::move(image), colourOptions(config)); }
+  Image greyscale(Image image) const { return makeGreyscale(std::move(image), colourOptions(config)); }
+  Image threshold(Image image) const { return applyThreshold(std::move(image), colourOptions(config)); }
+  Image dither(Image image) const { return applyDither(std::move(image), colourOptions(config)); }
+
+  Settings config = defaultSettings(true);
 };
 
 /// Four columns: red, a mid grey, dark blue and light yellow, 8 x 4 pixels.
@@ -36,13 +41,14 @@ Image colourChart() {
   return image;
 }
 
-using Step = Image (*)(Image);
+using Step = Image (Colour::*)(Image) const;
 struct NamedStep {
   const char* name;
   Step step;
 };
 constexpr NamedStep kSteps[] = {
-    {"adjust", adjustColors}, {"greyscale", makeGreyscale}, {"threshold", applyThreshold}, {"dither", applyDither}};
+    {"adjust", &Colour::adjust}, {"greyscale", &Colour::greyscale}, {"threshold", &Colour::threshold},
+    {"dither", &Colour::dither}};
 
 TEST_F(Colour, StepsThatAreOffHandTheImageOnUntouched) {
   for (const auto& s : kSteps)
@@ -51,16 +57,16 @@ TEST_F(Colour, StepsThatAreOffHandTheImageOnUntouched) {
       Image image = atDepth(colourChart(), bpp);
       ASSERT_TRUE(image);
       FIBITMAP* before = image.get();
-      image = s.step(std::move(image));
+      image = (this->*s.step)(std::move(image));
       EXPECT_EQ(image.get(), before);
     }
 }
 
 TEST_F(Colour, StepsPassNoImageOn) {
-  settings.doColorCorrection = settings.doGreyscale = settings.doThreshold = settings.doDither = 1;
+  config.doColorCorrection = config.doGreyscale = config.doThreshold = config.doDither = 1;
   for (const auto& s : kSteps) {
     SCOPED_TRACE(s.name);
-    EXPECT_FALSE(s.step(Image()));
+    EXPECT_FALSE((this->*s.step)(Image()));
   }
 }
 
@@ -78,11 +84,11 @@ constexpr DepthCase kDepthCases[] = {
 };
 
 TEST_F(Colour, DepthHandedOn) {
-  settings.doColorCorrection = settings.doGreyscale = settings.doThreshold = settings.doDither = 1;
-  settings.threshold = 128;
+  config.doColorCorrection = config.doGreyscale = config.doThreshold = config.doDither = 1;
+  config.threshold = 128;
   for (const auto& c : kDepthCases) {
     SCOPED_TRACE(::testing::Message() << kSteps[c.step].name << " from " << c.source);
-    const Image result = kSteps[c.step].step(atDepth(colourChart(), c.source));
+    const Image result = (this->*kSteps[c.step].step)(atDepth(colourChart(), c.source));
     ASSERT_TRUE(result);
     EXPECT_EQ(result.bpp(), c.expected);
     EXPECT_EQ(FreeImage_GetImageType(result.get()), FIT_BITMAP);
@@ -90,11 +96,11 @@ TEST_F(Colour, DepthHandedOn) {
 }
 
 TEST_F(Colour, NeutralAdjustmentKeepsThePixels) {
-  settings.doColorCorrection = 1;
+  config.doColorCorrection = 1;
   for (const int bpp : {4, 8, 24, 32}) {
     SCOPED_TRACE(bpp);
     const Image source = atDepth(colourChart(), bpp);
-    const Image adjusted = adjustColors(Image(FreeImage_Clone(source.get())));
+    const Image adjusted = adjust(Image(FreeImage_Clone(source.get())));
     EXPECT_TRUE(samePixels(adjusted, source));
   }
 }
@@ -116,14 +122,14 @@ const AdjustCase kAdjustCases[] = {
 };
 
 TEST_F(Colour, AdjustmentChangesColoursAndKeepsThemColour) {
-  settings.doColorCorrection = 1;
+  config.doColorCorrection = 1;
   for (const auto& c : kAdjustCases) {
     SCOPED_TRACE(c.what);
-    settings.brightness = c.brightness;
-    settings.contrast = c.contrast;
-    settings.gamma = c.gamma;
-    settings.invert = c.invert;
-    const Image adjusted = adjustColors(colourChart());
+    config.brightness = c.brightness;
+    config.contrast = c.contrast;
+    config.gamma = c.gamma;
+    config.invert = c.invert;
+    const Image adjusted = adjust(colourChart());
     const Rgba p = pixel(adjusted, c.x, 1);
     EXPECT_NEAR(p.r, c.expected.r, 1);
     EXPECT_NEAR(p.g, c.expected.g, 1);
@@ -132,25 +138,25 @@ TEST_F(Colour, AdjustmentChangesColoursAndKeepsThemColour) {
 }
 
 TEST_F(Colour, GammaAboveOneLightensTheMidTones) {
-  settings.doColorCorrection = 1;
-  settings.gamma = 2.0f;
-  const Image adjusted = adjustColors(colourChart());
+  config.doColorCorrection = 1;
+  config.gamma = 2.0f;
+  const Image adjusted = adjust(colourChart());
   EXPECT_GT(pixel(adjusted, 2, 0).r, 160);
   EXPECT_EQ(pixel(adjusted, 2, 0).r, pixel(adjusted, 2, 0).b);
 }
 
 TEST_F(Colour, SixteenBitImagesAreAdjustedToo) {
-  settings.doColorCorrection = 1;
-  settings.invert = 1;
-  const Image adjusted = adjustColors(atDepth(colourChart(), 16));
+  config.doColorCorrection = 1;
+  config.invert = 1;
+  const Image adjusted = adjust(atDepth(colourChart(), 16));
   ASSERT_EQ(adjusted.bpp(), 24);
   EXPECT_LT(pixel(adjusted, 0, 0).r, 70);  // red inverted
   EXPECT_GT(pixel(adjusted, 0, 0).g, 200);
 }
 
 TEST_F(Colour, GreyscaleMakesGreyLevels) {
-  settings.doGreyscale = 1;
-  const Image grey = makeGreyscale(colourChart());
+  config.doGreyscale = 1;
+  const Image grey = greyscale(colourChart());
   ASSERT_EQ(grey.bpp(), 8);
   EXPECT_EQ(FreeImage_GetColorType(grey.get()), FIC_MINISBLACK);
   for (int x = 0; x < 8; ++x) {
@@ -164,7 +170,7 @@ TEST_F(Colour, GreyscaleMakesGreyLevels) {
 }
 
 TEST_F(Colour, ThresholdSplitsAtTheLevel) {
-  settings.doThreshold = 1;
+  config.doThreshold = 1;
   struct Case { int level; Rgba red, grey, blue, yellow; };
   const Rgba black{0, 0, 0, 255}, white{255, 255, 255, 255};
   const Case cases[] = {
@@ -175,8 +181,8 @@ TEST_F(Colour, ThresholdSplitsAtTheLevel) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.level);
-    settings.threshold = c.level;
-    const Image result = applyThreshold(colourChart());
+    config.threshold = c.level;
+    const Image result = threshold(colourChart());
     ASSERT_EQ(result.bpp(), 1);
     EXPECT_EQ(pixel(result, 0, 0), c.red);
     EXPECT_EQ(pixel(result, 2, 0), c.grey);
@@ -186,10 +192,10 @@ TEST_F(Colour, ThresholdSplitsAtTheLevel) {
 }
 
 TEST_F(Colour, ThresholdOfAOneBitImageThresholdsItAgain) {
-  settings.doThreshold = 1;
-  settings.threshold = 128;
-  const Image once = applyThreshold(colourChart());
-  const Image twice = applyThreshold(Image(FreeImage_Clone(once.get())));
+  config.doThreshold = 1;
+  config.threshold = 128;
+  const Image once = threshold(colourChart());
+  const Image twice = threshold(Image(FreeImage_Clone(once.get())));
   ASSERT_EQ(twice.bpp(), 1);
   EXPECT_TRUE(samePixels(once, twice));
 }
@@ -205,12 +211,12 @@ TEST_F(Colour, DitherUsesTheChosenMethod) {
       RGBQUAD q{v, v, v, 0};
       FreeImage_SetPixelColor(ramp.get(), x, y, &q);
     }
-  settings.doDither = 1;
+  config.doDither = 1;
   for (int code = 0; code <= 7; ++code) {
     SCOPED_TRACE(code);
     const FREE_IMAGE_DITHER expected = code == 7 ? FID_FS : kMethods[code];
-    settings.ditherAlgorithm = static_cast<int8_t>(code == 7 ? 99 : code);
-    const Image dithered = applyDither(Image(FreeImage_Clone(ramp.get())));
+    config.ditherAlgorithm = static_cast<int8_t>(code == 7 ? 99 : code);
+    const Image dithered = dither(Image(FreeImage_Clone(ramp.get())));
     ASSERT_EQ(dithered.bpp(), 1);
     const Image reference(FreeImage_Dither(ramp.get(), expected));
     EXPECT_TRUE(samePixels(dithered, reference));
@@ -233,25 +239,25 @@ TEST_F(Colour, DitherUsesTheChosenMethod) {
 
 TEST_F(Colour, TheStepsRunInTurn) {
   // Greyscale, then dithering with BAYER16.
-  settings.doGreyscale = 1;
-  settings.doDither = 1;
-  settings.ditherAlgorithm = 3;
+  config.doGreyscale = 1;
+  config.doDither = 1;
+  config.ditherAlgorithm = 3;
   const Image chart = colourChart();
-  Image image = applyDither(applyThreshold(makeGreyscale(adjustColors(Image(FreeImage_Clone(chart.get()))))));
+  Image image = dither(threshold(greyscale(adjust(Image(FreeImage_Clone(chart.get()))))));
   const Image grey(FreeImage_ConvertToGreyscale(chart.get()));
   const Image expected(FreeImage_Dither(grey.get(), FID_BAYER16x16));
   ASSERT_EQ(image.bpp(), 1);
   EXPECT_TRUE(samePixels(image, expected));
 
   // Threshold, then dithering of the 1-bit result: black and white stay so.
-  settings.doGreyscale = 0;
-  settings.doThreshold = 1;
-  settings.threshold = 128;
-  settings.ditherAlgorithm = 0;
-  image = applyDither(applyThreshold(Image(FreeImage_Clone(chart.get()))));
+  config.doGreyscale = 0;
+  config.doThreshold = 1;
+  config.threshold = 128;
+  config.ditherAlgorithm = 0;
+  image = dither(threshold(Image(FreeImage_Clone(chart.get()))));
   ASSERT_EQ(image.bpp(), 1);
-  settings.doDither = 0;
-  EXPECT_TRUE(samePixels(image, applyThreshold(Image(FreeImage_Clone(chart.get())))));
+  config.doDither = 0;
+  EXPECT_TRUE(samePixels(image, threshold(Image(FreeImage_Clone(chart.get())))));
 }
 
 }  // namespace

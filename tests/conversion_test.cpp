@@ -3,10 +3,9 @@
 #include <filesystem>
 
 #include "base/seams.h"
+#include "batch/file_conversion.h"
 #include "imaging/conversion.h"
-#include "imaging/format_registry.h"
-#include "imaging/output_depth.h"
-#include "batch/input_list.h"
+#include "imaging/watermark.h"
 #include "settings/settings.h"
 #include "tests/support/ico_bytes.h"
 #include "tests/support/test_support.h"
@@ -35,29 +34,27 @@ std::string show(Rgba c) {
 class Conversion : public ::testing::Test {
  protected:
   void SetUp() override {
-    resetSettings(true);
-    resetJob();
+    plan.pipeline = pipelineOptions(config);
+    plan.outputFolder = dir.path();
+    plan.filenameMask = "icon.%ext%";
     output("png", 0);
   }
-  void TearDown() override {
-    setRandomSource({});
-    resetSettings(true);
-    resetJob();
-  }
+  void TearDown() override { setRandomSource({}); }
 
   void output(const std::string& ext, int depth) {
-    job.outputExtension = ext;
-    job.outputFif = findOutputFormat(ext)->fif;
-    job.autoBpp = depth == 0;
-    job.targetBpp = depth;
-    job.saveFlags = saveFlagsFor(ext);
+    config.pngBpp = config.jpgBpp = depth;
+    plan.pipeline.output = outputOptionsFor(config, ext);
   }
 
-  /// Converts the icon bytes, naming every output dir/icon.<ext>.
+  /// Converts the icon bytes (named dir/icon.<ext> by default) and writes the
+  /// outputs; true when the last one was written.
   bool convert(const Bytes& icon, std::vector<std::string>& written) {
-    return convertIconData(icon, [this] { return dir / ("icon." + job.outputExtension); }, written);
+    written.clear();
+    return writeOutputs(convertIconData(icon, plan, FileValues{dir / "icon.ico", "", {}}), written);
   }
 
+  Settings config = defaultSettings(true);
+  RunPlan plan;
   testing::TempDir dir;
 };
 
@@ -84,7 +81,7 @@ TEST_F(Conversion, SelectsFramesAndNumbersTheirFiles) {
   });
   for (const auto& c : kCases) {
     SCOPED_TRACE("mode " + std::to_string(c.mode) + ", " + std::to_string(c.count) + " frames");
-    settings.icoFrameLoading = c.mode;
+    plan.pipeline.icoFrameLoading = c.mode;
     std::vector<std::string> written;
     ASSERT_TRUE(convert(colouredIcon(c.count), written));
     std::vector<std::string> expected;
@@ -96,20 +93,19 @@ TEST_F(Conversion, SelectsFramesAndNumbersTheirFiles) {
       EXPECT_EQ(testing::pixel(out, 4, 4), rgba(kFrameColours[c.frames[i]])) << written[i];
       std::filesystem::remove(written[i]);
     }
-    EXPECT_EQ(job.outputFile, dir / "icon.png") << "the job keeps the name without a number";
   }
   EXPECT_EQ(drawnLow, 1);
   EXPECT_EQ(drawnHigh, 5);
 }
 
 TEST_F(Conversion, RecordsTheFrameAsLoaded) {
-  settings.icoFrameLoading = 1;
+  plan.pipeline.icoFrameLoading = 1;
+  plan.filenameMask = "%bpp%_%width%x%height%.%ext%";
   const Bytes icon = testing::icoFile({testing::bitmapFrame(12, 10, 4, {0x000000, 0xFF0000}, [](int, int) { return 1u; })});
   std::vector<std::string> written;
   ASSERT_TRUE(convert(icon, written));
-  EXPECT_EQ(job.sourceBpp, 4);
-  EXPECT_EQ(job.imageWidth, 12);
-  EXPECT_EQ(job.imageHeight, 10);
+  // A 4-bit frame keeps its depth, which the name reports with the size.
+  EXPECT_EQ(written, std::vector<std::string>{dir / "4_12x10.png"});
 }
 
 // Transparent areas come out white whichever way the frame stores them: an
@@ -191,36 +187,77 @@ TEST_F(Conversion, DepthFollowsEachFrameInAutomaticMode) {
       testing::bitmapFrame(8, 8, 32, {}, [](int x, int) { return x < 4 ? 0xFF10E010u : 0x80000000u; }),
   });
   output("png", 0);
+  plan.filenameMask = "icon_%bpp%.%ext%";
   std::vector<std::string> written;
   ASSERT_TRUE(convert(icon, written));
-  ASSERT_EQ(written.size(), 2u);
+  // Each name gives the depth of its own frame.
+  EXPECT_EQ(written, (std::vector<std::string>{dir / "icon_4[1].png", dir / "icon_32[2].png"}));
   EXPECT_EQ(testing::loadImage(written[0]).bpp(), 4);
-  EXPECT_EQ(job.targetBpp, 32);  // FreeImage writes an opaque 32-bit image as RGB
 }
 
 TEST_F(Conversion, LastSaveDecidesTheResult) {
   // An output name that cannot be written fails every save.
   std::vector<std::string> written;
-  EXPECT_FALSE(convertIconData(colouredIcon(2), [this] { return dir / "missing/icon.png"; }, written));
+  plan.outputFolder = dir / "missing/";
+  EXPECT_FALSE(convert(colouredIcon(2), written));
   EXPECT_TRUE(written.empty());
-  EXPECT_FALSE(convertIconData(colouredIcon(2), [] { return std::string(); }, written));
+  plan.outputFolder = dir.path();
+  plan.filenameMask = "folder/";
+  EXPECT_FALSE(convert(colouredIcon(2), written));
 }
 
 TEST_F(Conversion, ConvertsTheCurrentFileIntoTheOutputFolder) {
   testing::writeBytes(dir / "photo.ico", colouredIcon(2));
-  job.currentInput = dir / "photo.ico";
-  job.outputFolder = dir / "out/";
+  plan.outputFolder = dir / "out/";
+  plan.filenameMask = "";
   std::filesystem::create_directory(dir / "out");
   output("jpg", 0);
   std::vector<std::string> written;
-  ASSERT_TRUE(convertCurrentFile(written));
+  ASSERT_TRUE(writeOutputs(convertFile(plan, FileValues{dir / "photo.ico", "", {}}), written));
   EXPECT_EQ(written, (std::vector<std::string>{dir / "out/photo[1].jpg", dir / "out/photo[2].jpg"}));
-  EXPECT_EQ(job.outputFile, dir / "out/photo.jpg");
   for (const auto& path : written) EXPECT_EQ(testing::loadImage(path).width(), 8);
 
-  job.currentInput = dir / "absent.ico";
-  EXPECT_FALSE(convertCurrentFile(written));
+  written.clear();
+  EXPECT_FALSE(writeOutputs(convertFile(plan, FileValues{dir / "absent.ico", "", {}}), written));
   EXPECT_TRUE(written.empty());
+}
+
+// The watermark's %bpp%, the name's %bpp% and the saved depth are one value,
+// worked out from the image as it is saved: a frame or a watermark makes a
+// small palette or grey frame true colour on the way.
+TEST_F(Conversion, OneTargetDepthForTheWatermarkTheNameAndTheFile) {
+  const std::vector<uint32_t> palette = {0x000000, 0x2040C0, 0xFFFFFF};
+  struct Case { const char* name; Bytes frame; bool greyscale; bool frameOn; };
+  const Case kCases[] = {
+      {"4-bit opaque icon with a frame", testing::bitmapFrame(32, 32, 4, palette, [](int, int) { return 1u; }), false,
+       true},
+      {"8-bit icon made grey, with a watermark only",
+       testing::bitmapFrame(32, 32, 8, palette, [](int x, int) { return x < 16 ? 1u : 2u; }), true, false},
+  };
+  output("jpg", 0);
+  plan.filenameMask = "%filename%_%bpp%.%ext%";
+  plan.pipeline.watermark.type = 1;
+  plan.pipeline.watermark.text.font = createWatermarkFont("Arial", 8, 0, 0);
+  ASSERT_TRUE(plan.pipeline.watermark.text.font);
+  plan.pipeline.watermark.text.backOpacity = 255;
+  plan.pipeline.watermark.text.placement = {0, 0, 0, 0, 0};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    plan.pipeline.colour.greyscale = c.greyscale;
+    plan.pipeline.frame.type = c.frameOn ? 1 : 0;
+    plan.pipeline.frame.left = plan.pipeline.frame.right = 3;
+    plan.pipeline.frame.leftColour = plan.pipeline.frame.rightColour = {255, 0, 0};
+    const Bytes icon = testing::icoFile({c.frame});
+    std::vector<std::string> written;
+    plan.pipeline.watermark.text.text = "%bpp%";
+    ASSERT_TRUE(writeOutputs(convertIconData(icon, plan, FileValues{dir / "token.ico", "", {}}), written));
+    plan.pipeline.watermark.text.text = "24";
+    ASSERT_TRUE(writeOutputs(convertIconData(icon, plan, FileValues{dir / "literal.ico", "", {}}), written));
+    ASSERT_EQ(written, (std::vector<std::string>{dir / "token_24.jpg", dir / "literal_24.jpg"}));
+    EXPECT_EQ(testing::loadImage(written[0]).bpp(), 24);
+    EXPECT_EQ(testing::readBytes(written[0]), testing::readBytes(written[1])) << "the watermark printed another depth";
+    for (const auto& path : written) std::filesystem::remove(path);
+  }
 }
 
 TEST(NumberedPath, PutsTheNumberBeforeTheExtension) {

@@ -11,7 +11,6 @@
 
 #include "base/messages.h"
 #include "base/seams.h"
-#include "batch/batch_driver.h"
 #include "batch/input_list.h"
 #include "batch/paths.h"
 #include "imaging/format_registry.h"
@@ -35,28 +34,32 @@ void setModificationTime(const std::string& path, std::time_t when) {
   utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
-// A job over the icons of in/, written to out/, as the driver prepares it.
+// A run over the icons of in/, written to out/, planned as the driver plans it.
 class ConversionWorker : public ::testing::Test {
  protected:
   void SetUp() override {
     fillFormatRegistry();
     loadMessageTable();
-    job.runMode.clear();
     resetJob();
-    resetSettings(true);
-    job.cliMode = 1;
     mkdir((dir_ / "in").c_str(), 0777);
     mkdir((dir_ / "out").c_str(), 0777);
+    // The input list takes the subfolders relative to this folder.
     job.inputPath = dir_ / "in/";
-    job.outputFolder = dir_ / "out/";
-    job.outputExtension = "jpg";
-    prepareRunValues();
     setConsoleSink([this](std::string_view line) { lines_.emplace_back(line); });
   }
   void TearDown() override {
     setConsoleSink({});
-    job.runMode.clear();
     clearInputList();
+  }
+
+  RunPlan plan() const {
+    RunRequest request;
+    request.outputFolder = dir_ / "out/";
+    request.outputFormats = {"jpg"};
+    request.verbose = verbose_;
+    RunPreparation prepared = prepareRun(config_, request);
+    EXPECT_TRUE(prepared);
+    return std::move(prepared.plan);
   }
 
   void writeIcon(const std::string& name, Rgba colour, int frames = 1) {
@@ -68,13 +71,17 @@ class ConversionWorker : public ::testing::Test {
   }
 
   int32_t runWorker() {
+    const RunPlan run = plan();
     resetBatchProgress();
-    std::thread worker(conversionWorker, 0);
+    std::thread worker([&] { conversionWorker(run, inputEntries(), counters_, batchProgress); });
     worker.join();
     std::lock_guard<std::mutex> hold(progressLock);
     return batchProgress.doneCount;
   }
 
+  Settings config_ = defaultSettings(true);
+  NamingCounters counters_;
+  bool verbose_ = false;
   TempDir dir_;
   std::vector<std::string> lines_;
 };
@@ -83,15 +90,15 @@ TEST_F(ConversionWorker, NumbersOnlyTheFilesThatConverted) {
   writeIcon("a.ico", {255, 0, 0, 255});
   testing::writeText(dir_ / "in/b.ico", "not an icon at all");
   writeIcon("c.ico", {0, 0, 255, 255});
-  job.randomNumber = 7;
-  settings.filenameMask = "%filename%-%n%-%rnd%.%ext%";
+  counters_.randomNumber = 7;
+  config_.filenameMask = "%filename%-%n%-%rnd%.%ext%";
   setRandomSource([](int, int) { return 99999; });
   EXPECT_EQ(scanFolderTree(job.inputPath), 3);
   EXPECT_EQ(runWorker(), 2);
   setRandomSource({});
   EXPECT_TRUE(testing::fileExists(dir_ / "out/a-00001-00007.jpg"));
   EXPECT_TRUE(testing::fileExists(dir_ / "out/c-00002-99999.jpg"));
-  EXPECT_EQ(job.counter, 3);
+  EXPECT_EQ(counters_.counter, 3);
   std::lock_guard<std::mutex> hold(progressLock);
   EXPECT_EQ(batchProgress.processed, 3);
   EXPECT_EQ(batchProgress.currentFile, dir_ / "in/c.ico");
@@ -101,7 +108,7 @@ TEST_F(ConversionWorker, NumbersOnlyTheFilesThatConverted) {
 TEST_F(ConversionWorker, PrintsABlockPerFileInDebugRuns) {
   writeIcon("a.ico", {255, 0, 0, 255}, 2);
   testing::writeText(dir_ / "in/b.ico", "not an icon at all");
-  job.runMode = "DEBUG";
+  verbose_ = true;
   scanFolderTree(job.inputPath);
   EXPECT_EQ(runWorker(), 1);
   const std::vector<std::string> expected = {
@@ -123,22 +130,20 @@ TEST_F(ConversionWorker, KeepsOrFlattensSubfolders) {
   scanFolderTree(job.inputPath);
   ASSERT_EQ(inputEntries().at(0).subfolder, "a/b/");
 
-  settings.keepSubfolders = 0;
+  config_.keepSubfolders = 0;
   EXPECT_EQ(runWorker(), 1);
   EXPECT_TRUE(testing::fileExists(dir_ / "out/deep.jpg"));
   EXPECT_EQ(fileSize(dir_ / "out/a"), -1);
 
-  settings.keepSubfolders = 1;
+  config_.keepSubfolders = 1;
   EXPECT_EQ(runWorker(), 1);
   EXPECT_TRUE(testing::fileExists(dir_ / "out/a/b/deep.jpg"));
 }
 
 TEST_F(ConversionWorker, EnsureOutputSubfoldersCreatesEachLevel) {
-  job.currentSubfolder = "x/y/z/";
-  ensureOutputSubfolders();
+  ensureOutputSubfolders(dir_ / "out/", "x/y/z/");
   EXPECT_EQ(fileSize(dir_ / "out/x/y/z/"), -2);
-  job.currentSubfolder = "";
-  ensureOutputSubfolders();
+  ensureOutputSubfolders(dir_ / "out/", "");
   EXPECT_EQ(fileSize(dir_ / "out/"), -2);
 }
 
@@ -148,7 +153,7 @@ TEST_F(ConversionWorker, StampsEveryWrittenFile) {
   setModificationTime(dir_ / "in/multi.ico", inputTime);
   scanFolderTree(job.inputPath);
 
-  settings.fileTimestamp = 1;  // the input's time
+  config_.fileTimestamp = 1;  // the input's time
   EXPECT_EQ(runWorker(), 1);
   for (const char* name : {"out/multi[1].jpg", "out/multi[2].jpg", "out/multi[3].jpg"}) {
     SCOPED_TRACE(name);
@@ -161,8 +166,8 @@ TEST_F(ConversionWorker, StampsEveryWrittenFile) {
   const std::string savedZone = zone != nullptr ? zone : "";
   setenv("TZ", "XYZ-2", 1);
   tzset();
-  settings.fileTimestamp = 2;
-  settings.customTimestamp = 1600000000;
+  config_.fileTimestamp = 2;
+  config_.customTimestamp = 1600000000;
   EXPECT_EQ(runWorker(), 1);
   if (zone != nullptr)
     setenv("TZ", savedZone.c_str(), 1);
@@ -171,7 +176,7 @@ TEST_F(ConversionWorker, StampsEveryWrittenFile) {
   tzset();
   EXPECT_EQ(modificationTime(dir_ / "out/multi[2].jpg"), 1600000000 - 7200);
 
-  settings.fileTimestamp = 0;  // the time of writing
+  config_.fileTimestamp = 0;  // the time of writing
   EXPECT_EQ(runWorker(), 1);
   EXPECT_GT(modificationTime(dir_ / "out/multi[3].jpg"), 1600000000);
 }
@@ -183,7 +188,7 @@ TEST_F(ConversionWorker, PublishesTheLastDurationAtTheStartOfEachFile) {
   testing::writeText(dir_ / "in/b.ico", "not an icon at all");
   writeIcon("c.ico", {0, 0, 255, 255});
   scanFolderTree(job.inputPath);
-  job.runMode = "DEBUG";
+  verbose_ = true;
   std::vector<int64_t> published;
   setConsoleSink([&published](std::string_view line) {
     if (!line.starts_with("Processing: ")) return;
@@ -200,7 +205,7 @@ TEST_F(ConversionWorker, PublishesTheLastDurationAtTheStartOfEachFile) {
 TEST_F(ConversionWorker, AStopRequestFinishesTheCurrentFileFirst) {
   for (const char* name : {"1.ico", "2.ico", "3.ico", "4.ico", "5.ico"}) writeIcon(name, {0, 128, 0, 255});
   scanFolderTree(job.inputPath);
-  job.runMode = "DEBUG";
+  verbose_ = true;
   setConsoleSink([this](std::string_view line) {
     if (line == "Processing: " + dir_ / "in/3.ico") batchProgress.running = false;
   });
@@ -214,9 +219,10 @@ TEST_F(ConversionWorker, AStopRequestFinishesTheCurrentFileFirst) {
 TEST_F(ConversionWorker, StopsBeforeTheNextFileWhenAskedDuringAPause) {
   writeIcon("a.ico", {255, 0, 0, 255});
   scanFolderTree(job.inputPath);
+  const RunPlan run = plan();
   resetBatchProgress();
   setBackgroundPaused(true);
-  std::thread worker(conversionWorker, 0);
+  std::thread worker([&] { conversionWorker(run, inputEntries(), counters_, batchProgress); });
   batchProgress.running = false;
   setBackgroundPaused(false);
   worker.join();

@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "imaging/step_options.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 
@@ -22,16 +23,21 @@ constexpr Rgba kInside{0, 0, 0, 255};
 
 class SolidFrame : public ::testing::Test {
  protected:
-  void SetUp() override {
-    resetSettings(true);
-    settings.frameType = 1;
-    settings.solidLeft = settings.solidRight = settings.solidTop = settings.solidBottom = 10;
-    settings.solidLeftColor = "FF0000";
-    settings.solidRightColor = "00FF00";
-    settings.solidTopColor = "0000FF";
-    settings.solidBottomColor = "FFFFFF";
-    settings.solidOpacity = 255;
+  Image frame(Image image, int width, int height) const {
+    return drawFrame(std::move(image), frameOptions(config), width, height);
   }
+
+  void SetUp() override {
+    config.frameType = 1;
+    config.solidLeft = config.solidRight = config.solidTop = config.solidBottom = 10;
+    config.solidLeftColor = "FF0000";
+    config.solidRightColor = "00FF00";
+    config.solidTopColor = "0000FF";
+    config.solidBottomColor = "FFFFFF";
+    config.solidOpacity = 255;
+  }
+
+  Settings config = defaultSettings(true);
 };
 
 struct PixelCase {
@@ -52,7 +58,7 @@ constexpr PixelCase kFramedPixels[] = {
 };
 
 TEST_F(SolidFrame, EdgesAndMitredCornersTakeTheirColours) {
-  const Image framed = drawFrame(solidImage(100, 80, 24, kInside), 100, 80);
+  const Image framed = frame(solidImage(100, 80, 24, kInside), 100, 80);
   ASSERT_TRUE(framed);
   EXPECT_EQ(framed.width(), 100);
   EXPECT_EQ(framed.height(), 80);
@@ -65,8 +71,8 @@ TEST_F(SolidFrame, EdgesAndMitredCornersTakeTheirColours) {
 }
 
 TEST_F(SolidFrame, OpacityBlendsTheBorderWithTheImage) {
-  settings.solidOpacity = 128;
-  const Image framed = drawFrame(solidImage(100, 80, 24, {0, 0, 200, 255}), 100, 80);
+  config.solidOpacity = 128;
+  const Image framed = frame(solidImage(100, 80, 24, {0, 0, 200, 255}), 100, 80);
   ASSERT_TRUE(framed);
   const Rgba left = pixel(framed, 5, 40);  // red at half strength over blue
   EXPECT_NEAR(left.r, 128, 2);
@@ -74,49 +80,49 @@ TEST_F(SolidFrame, OpacityBlendsTheBorderWithTheImage) {
   EXPECT_NEAR(left.b, 100, 2);
   EXPECT_EQ(pixel(framed, 50, 40), (Rgba{0, 0, 200, 255}));
 
-  settings.solidOpacity = 0;
-  const Image invisible = drawFrame(solidImage(100, 80, 24, {0, 0, 200, 255}), 100, 80);
+  config.solidOpacity = 0;
+  const Image invisible = frame(solidImage(100, 80, 24, {0, 0, 200, 255}), 100, 80);
   EXPECT_EQ(pixel(invisible, 5, 40), (Rgba{0, 0, 200, 255}));
 }
 
 TEST_F(SolidFrame, OffOrEmptyFramesLeaveThePixels) {
-  settings.frameType = 0;
-  const Image untouched = drawFrame(testing::quadrantImage(8), 8, 8);
+  config.frameType = 0;
+  const Image untouched = frame(testing::quadrantImage(8), 8, 8);
   EXPECT_EQ(untouched.bpp(), 32);  // not even converted
 
-  settings.frameType = 1;
-  settings.solidLeft = settings.solidRight = settings.solidTop = settings.solidBottom = 0;
+  config.frameType = 1;
+  config.solidLeft = config.solidRight = config.solidTop = config.solidBottom = 0;
   const Image source = solidImage(30, 20, 32, {40, 80, 120, 255});
-  const Image none = drawFrame(solidImage(30, 20, 32, {40, 80, 120, 255}), 30, 20);
+  const Image none = frame(solidImage(30, 20, 32, {40, 80, 120, 255}), 30, 20);
   ASSERT_TRUE(none);
   EXPECT_EQ(none.bpp(), 24);
   EXPECT_EQ(testing::psnr(none, source), 99.0);  // identical
 
-  settings.frameType = 7;  // unknown kinds convert but draw nothing
-  settings.solidLeft = 5;
-  const Image unknown = drawFrame(solidImage(30, 20, 32, {40, 80, 120, 255}), 30, 20);
+  config.frameType = 7;  // unknown kinds convert but draw nothing
+  config.solidLeft = 5;
+  const Image unknown = frame(solidImage(30, 20, 32, {40, 80, 120, 255}), 30, 20);
   EXPECT_EQ(unknown.bpp(), 24);
   EXPECT_EQ(pixel(unknown, 1, 10), (Rgba{40, 80, 120, 255}));
 }
 
 TEST_F(SolidFrame, BorderWiderThanTheImageStillDraws) {
-  settings.solidLeft = 30;
-  settings.solidRight = 30;
-  const Image framed = drawFrame(solidImage(40, 40, 24, kInside), 40, 40);
+  config.solidLeft = 30;
+  config.solidRight = 30;
+  const Image framed = frame(solidImage(40, 40, 24, kInside), 40, 40);
   ASSERT_TRUE(framed);
   EXPECT_EQ(framed.width(), 40);
   const Rgba middle = pixel(framed, 20, 20);
   EXPECT_TRUE(middle == kLeft || middle == kRight);
 
-  settings.solidLeft = 2147483647;
-  settings.solidBottom = -2147483647 - 1;
-  const Image extreme = drawFrame(solidImage(40, 40, 24, kInside), 40, 40);
+  config.solidLeft = 2147483647;
+  config.solidBottom = -2147483647 - 1;
+  const Image extreme = frame(solidImage(40, 40, 24, kInside), 40, 40);
   ASSERT_TRUE(extreme);
   EXPECT_EQ(extreme.width(), 40);
 }
 
 TEST_F(SolidFrame, SizeThatDisagreesWithTheImageKeepsIt) {
-  const Image framed = drawFrame(solidImage(30, 20, 24, kInside), 31, 20);
+  const Image framed = frame(solidImage(30, 20, 24, kInside), 31, 20);
   ASSERT_TRUE(framed);
   EXPECT_EQ(pixel(framed, 2, 10), kInside);
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "imaging/step_options.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 
@@ -18,8 +19,13 @@ using testing::solidImage;
 
 class Geometry : public ::testing::Test {
  protected:
-  void SetUp() override { resetSettings(true); }
-  void TearDown() override { resetSettings(true); }
+  Image rotate(Image image) const { return rotateImage(std::move(image), rotationOptions(config)); }
+  Image resize(Image image, int width, int height) const {
+    return resizeImage(std::move(image), resizeOptions(config), width, height);
+  }
+  Image flip(Image image) const { return flipImage(std::move(image), flipOptions(config)); }
+
+  Settings config = defaultSettings(true);
 };
 
 /// A 24- or 32-bit image in which every pixel has its own colour.
@@ -95,10 +101,10 @@ TEST_F(Geometry, RotationSizesAndDepths) {
   for (const auto& c : kRotationCases) {
     SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << "x" << c.bpp << " type " << c.type
                                       << " angle " << c.angle);
-    settings.doRotation = 1;
-    settings.rotationType = static_cast<int8_t>(c.type);
-    settings.rotation = c.angle;
-    Image rotated = rotateImage(atDepth(patternImage(c.width, c.height, 24), c.bpp));
+    config.doRotation = 1;
+    config.rotationType = static_cast<int8_t>(c.type);
+    config.rotation = c.angle;
+    Image rotated = rotate(atDepth(patternImage(c.width, c.height, 24), c.bpp));
     ASSERT_TRUE(rotated);
     EXPECT_EQ(rotated.width(), c.expectedWidth);
     EXPECT_EQ(rotated.height(), c.expectedHeight);
@@ -107,9 +113,9 @@ TEST_F(Geometry, RotationSizesAndDepths) {
 }
 
 TEST_F(Geometry, SimpleRotationEnlargesTheCanvasToFitTheTurnedImage) {
-  settings.doRotation = 1;
-  settings.rotation = 45;
-  const Image rotated = rotateImage(patternImage(200, 100, 24));
+  config.doRotation = 1;
+  config.rotation = 45;
+  const Image rotated = rotate(patternImage(200, 100, 24));
   // 200 cos 45 + 100 sin 45 = 212.1 in both directions.
   EXPECT_NEAR(rotated.width(), 212, 2);
   EXPECT_NEAR(rotated.height(), 212, 2);
@@ -119,39 +125,39 @@ TEST_F(Geometry, RotationOffOrOutOfRangeHandsTheImageOnUntouched) {
   struct Case { int doRotation, angle; };
   for (const Case c : {Case{0, 90}, Case{1, 0}, Case{1, 360}, Case{1, -90}, Case{1, 1000}}) {
     SCOPED_TRACE(::testing::Message() << "on " << c.doRotation << " angle " << c.angle);
-    settings.doRotation = static_cast<int8_t>(c.doRotation);
-    settings.rotation = c.angle;
+    config.doRotation = static_cast<int8_t>(c.doRotation);
+    config.rotation = c.angle;
     Image image = atDepth(patternImage(20, 10, 24), 8);
     FIBITMAP* before = image.get();
-    image = rotateImage(std::move(image));
+    image = rotate(std::move(image));
     EXPECT_EQ(image.get(), before);
     EXPECT_EQ(image.bpp(), 8);
   }
 }
 
 TEST_F(Geometry, PositiveAnglesTurnCounterClockwise) {
-  settings.doRotation = 1;
-  settings.rotation = 90;
+  config.doRotation = 1;
+  config.rotation = 90;
   Image image = testing::quadrantImage(8);  // red top-left, green top-right
-  image = rotateImage(std::move(image));
+  image = rotate(std::move(image));
   EXPECT_EQ(pixel(image, 1, 1), (Rgba{0, 255, 0, 255}));  // green comes to the top-left
   EXPECT_EQ(pixel(image, 1, 6), (Rgba{255, 0, 0, 255}));  // red to the bottom-left
 }
 
 TEST_F(Geometry, FourSimpleQuarterTurnsAreTheIdentity) {
-  settings.doRotation = 1;
-  settings.rotation = 90;
+  config.doRotation = 1;
+  config.rotation = 90;
   const Image original = patternImage(7, 4, 24);
   Image image(FreeImage_Clone(original.get()));
-  for (int turn = 0; turn < 4; ++turn) image = rotateImage(std::move(image));
+  for (int turn = 0; turn < 4; ++turn) image = rotate(std::move(image));
   EXPECT_TRUE(samePixels(image, original));
 }
 
 TEST_F(Geometry, SimpleRotationFillsTheCornersOfATrueColourImage) {
-  settings.doRotation = 1;
-  settings.rotation = 45;
-  settings.rotationBackColor = "FF0000";
-  const Image rotated = rotateImage(solidImage(20, 20, 24, {0, 200, 0, 255}));
+  config.doRotation = 1;
+  config.rotation = 45;
+  config.rotationBackColor = "FF0000";
+  const Image rotated = rotate(solidImage(20, 20, 24, {0, 200, 0, 255}));
   EXPECT_EQ(pixel(rotated, 0, 0), (Rgba{255, 0, 0, 255}));
   EXPECT_EQ(pixel(rotated, rotated.width() - 1, rotated.height() - 1), (Rgba{255, 0, 0, 255}));
   EXPECT_EQ(pixel(rotated, rotated.width() / 2, rotated.height() / 2), (Rgba{0, 200, 0, 255}));
@@ -164,17 +170,17 @@ TEST_F(Geometry, TurnedImagesWithAlphaFlattenToCleanWhiteCorners) {
   for (const int type : {0, 1}) {
     for (const char* back : {"000000", "FF00FF"}) {
       SCOPED_TRACE(::testing::Message() << "type " << type << " back " << back);
-      settings.doRotation = 1;
-      settings.rotationType = static_cast<int8_t>(type);
-      settings.rotation = 45;
-      settings.rotationBackColor = back;
+      config.doRotation = 1;
+      config.rotationType = static_cast<int8_t>(type);
+      config.rotation = 45;
+      config.rotationBackColor = back;
       // Type 1 keeps the size and mirrors, so the image brings its own
       // transparent (black) quarter to turn.
       Image source = solidImage(20, 20, 32, {0, 200, 0, 255});
       RGBQUAD clear{0, 0, 0, 0};
       for (unsigned y = 0; y < 10; ++y)
         for (unsigned x = 0; x < 10; ++x) FreeImage_SetPixelColor(source.get(), x, y, &clear);
-      const Image rotated = rotateImage(std::move(source));
+      const Image rotated = rotate(std::move(source));
       ASSERT_EQ(rotated.bpp(), 32);
       if (type == 0) {
         EXPECT_EQ(pixel(rotated, 0, 0).a, 0);
@@ -240,16 +246,16 @@ TEST_F(Geometry, ResizeTable) {
     SCOPED_TRACE(::testing::Message() << c.width << "x" << c.height << " to " << c.targetWidth << "/" << c.widthUnit
                                       << " x " << c.targetHeight << "/" << c.heightUnit << " keep "
                                       << c.keepAspectRatio << " type " << c.resizeType);
-    settings.doResize = 1;
-    settings.width = c.targetWidth;
-    settings.widthUnit = static_cast<int8_t>(c.widthUnit);
-    settings.height = c.targetHeight;
-    settings.heightUnit = static_cast<int8_t>(c.heightUnit);
-    settings.keepAspectRatio = c.keepAspectRatio;
-    settings.resizeType = static_cast<int8_t>(c.resizeType);
+    config.doResize = 1;
+    config.width = c.targetWidth;
+    config.widthUnit = static_cast<int8_t>(c.widthUnit);
+    config.height = c.targetHeight;
+    config.heightUnit = static_cast<int8_t>(c.heightUnit);
+    config.keepAspectRatio = c.keepAspectRatio;
+    config.resizeType = static_cast<int8_t>(c.resizeType);
     Image image = solidImage(c.width, c.height, 24, {10, 20, 30, 255});
     FIBITMAP* before = image.get();
-    image = resizeImage(std::move(image), c.width, c.height);
+    image = resize(std::move(image), c.width, c.height);
     EXPECT_EQ(image.width(), c.expectedWidth);
     EXPECT_EQ(image.height(), c.expectedHeight);
     if (c.expectedWidth == c.width && c.expectedHeight == c.height) {
@@ -261,13 +267,13 @@ TEST_F(Geometry, ResizeTable) {
 TEST_F(Geometry, ResizeOffOrToTheCurrentSizeHandsTheImageOnUntouched) {
   for (const int on : {0, 1}) {
     SCOPED_TRACE(on);
-    settings.doResize = static_cast<int8_t>(on);
-    settings.width = 7;
-    settings.height = 4;
+    config.doResize = static_cast<int8_t>(on);
+    config.width = 7;
+    config.height = 4;
     for (const int bpp : {4, 8, 24, 32}) {
       Image image = atDepth(patternImage(7, 4, 24), bpp);
       FIBITMAP* before = image.get();
-      image = resizeImage(std::move(image), 7, 4);
+      image = resize(std::move(image), 7, 4);
       EXPECT_EQ(image.get(), before);
       EXPECT_EQ(image.bpp(), bpp);
     }
@@ -278,15 +284,15 @@ TEST_F(Geometry, ResizeUsesTheChosenFilter) {
   constexpr FREE_IMAGE_FILTER kFilters[] = {FILTER_BOX, FILTER_BILINEAR, FILTER_BSPLINE,
                                             FILTER_BICUBIC, FILTER_CATMULLROM, FILTER_LANCZOS3};
   const Image source = patternImage(6, 5, 24);
-  settings.doResize = 1;
-  settings.width = 17;
-  settings.height = 13;
+  config.doResize = 1;
+  config.width = 17;
+  config.height = 13;
   for (int code = 0; code <= 6; ++code) {
     SCOPED_TRACE(code);
     const int algorithm = code == 6 ? 42 : code;  // any other code: bicubic
     const FREE_IMAGE_FILTER expected = code == 6 ? FILTER_BICUBIC : kFilters[code];
-    settings.resizeAlgorithm = static_cast<int8_t>(algorithm);
-    const Image resized = resizeImage(Image(FreeImage_Clone(source.get())), 6, 5);
+    config.resizeAlgorithm = static_cast<int8_t>(algorithm);
+    const Image resized = resize(Image(FreeImage_Clone(source.get())), 6, 5);
     const Image reference(FreeImage_Rescale(source.get(), 17, 13, expected));
     EXPECT_TRUE(samePixels(resized, reference));
     for (int other = 0; other < 6; ++other) {
@@ -298,12 +304,12 @@ TEST_F(Geometry, ResizeUsesTheChosenFilter) {
 }
 
 TEST_F(Geometry, ResizeKeepsTheDepthOfTrueColourImages) {
-  settings.doResize = 1;
-  settings.width = 10;
-  settings.height = 10;
+  config.doResize = 1;
+  config.width = 10;
+  config.height = 10;
   for (const int bpp : {24, 32}) {
     SCOPED_TRACE(bpp);
-    const Image resized = resizeImage(atDepth(patternImage(5, 5, 24), bpp), 5, 5);
+    const Image resized = resize(atDepth(patternImage(5, 5, 24), bpp), 5, 5);
     EXPECT_EQ(resized.bpp(), bpp);
   }
 }
@@ -311,17 +317,17 @@ TEST_F(Geometry, ResizeKeepsTheDepthOfTrueColourImages) {
 // Palette images come out of the turning and scaling as true colour, in colour.
 TEST_F(Geometry, PaletteImagesStayInColour) {
   const Rgba red{200, 30, 30, 255};
-  settings.resizeAlgorithm = 0;
+  config.resizeAlgorithm = 0;
   for (const int step : {0, 1}) {
     SCOPED_TRACE(step == 0 ? "rotate" : "resize");
-    settings.doRotation = step == 0;
-    settings.rotation = 90;
-    settings.doResize = step == 1;
-    settings.width = settings.height = 12;
+    config.doRotation = step == 0;
+    config.rotation = 90;
+    config.doResize = step == 1;
+    config.width = config.height = 12;
     const Image source = solidImage(6, 6, 24, red);
     Image image(FreeImage_ColorQuantize(source.get(), FIQ_WUQUANT));
     ASSERT_EQ(image.bpp(), 8);
-    image = step == 0 ? rotateImage(std::move(image)) : resizeImage(std::move(image), 6, 6);
+    image = step == 0 ? rotate(std::move(image)) : resize(std::move(image), 6, 6);
     EXPECT_EQ(image.bpp(), 24);
     EXPECT_EQ(pixel(image, 2, 3), red);
   }
@@ -330,17 +336,17 @@ TEST_F(Geometry, PaletteImagesStayInColour) {
 // Transparent pixels of an icon are usually black; scaling must not pull
 // that black into the visible edge.
 TEST_F(Geometry, ResizedTransparencyLeavesNoDarkSeam) {
-  settings.doResize = 1;
-  settings.width = 40;
-  settings.height = 40;
+  config.doResize = 1;
+  config.width = 40;
+  config.height = 40;
   for (const int algorithm : {0, 1, 2, 3, 4, 5}) {
     SCOPED_TRACE(algorithm);
-    settings.resizeAlgorithm = static_cast<int8_t>(algorithm);
+    config.resizeAlgorithm = static_cast<int8_t>(algorithm);
     Image source = solidImage(8, 8, 32, {0, 200, 0, 255});
     RGBQUAD clear{0, 0, 0, 0};
     for (int y = 0; y < 8; ++y)
       for (int x = 0; x < 4; ++x) FreeImage_SetPixelColor(source.get(), x, y, &clear);
-    const Image resized = resizeImage(std::move(source), 8, 8);
+    const Image resized = resize(std::move(source), 8, 8);
     ASSERT_EQ(resized.bpp(), 32);
     EXPECT_EQ(pixel(resized, 0, 0).a, 0);
     EXPECT_EQ(pixel(resized, 39, 20), (Rgba{0, 200, 0, 255}));
@@ -365,37 +371,37 @@ TEST_F(Geometry, FlipMirrorsInPlace) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.horizontal << c.vertical);
-    settings.flipHorizontal = static_cast<int8_t>(c.horizontal);
-    settings.flipVertical = static_cast<int8_t>(c.vertical);
+    config.flipHorizontal = static_cast<int8_t>(c.horizontal);
+    config.flipVertical = static_cast<int8_t>(c.vertical);
     Image image = testing::quadrantImage(4);
     FIBITMAP* before = image.get();
-    image = flipImage(std::move(image));
+    image = flip(std::move(image));
     EXPECT_EQ(image.get(), before);
     EXPECT_EQ(pixel(image, 0, 0), c.topLeft);
   }
 }
 
 TEST_F(Geometry, FlippingTwiceIsTheIdentity) {
-  settings.flipHorizontal = 1;
-  settings.flipVertical = 1;
+  config.flipHorizontal = 1;
+  config.flipVertical = 1;
   for (const int bpp : {1, 4, 8, 24, 32}) {
     SCOPED_TRACE(bpp);
     const Image original = atDepth(patternImage(7, 5, 24), bpp);
     Image image(FreeImage_Clone(original.get()));
-    image = flipImage(flipImage(std::move(image)));
+    image = flip(flip(std::move(image)));
     EXPECT_TRUE(samePixels(image, original));
   }
 }
 
 TEST_F(Geometry, StepsPassNoImageOn) {
-  settings.doRotation = 1;
-  settings.rotation = 45;
-  settings.doResize = 1;
-  settings.width = settings.height = 10;
-  settings.flipHorizontal = 1;
-  EXPECT_FALSE(rotateImage(Image()));
-  EXPECT_FALSE(resizeImage(Image(), 5, 5));
-  EXPECT_FALSE(flipImage(Image()));
+  config.doRotation = 1;
+  config.rotation = 45;
+  config.doResize = 1;
+  config.width = config.height = 10;
+  config.flipHorizontal = 1;
+  EXPECT_FALSE(rotate(Image()));
+  EXPECT_FALSE(resize(Image(), 5, 5));
+  EXPECT_FALSE(flip(Image()));
 }
 
 }  // namespace

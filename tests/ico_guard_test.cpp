@@ -7,7 +7,7 @@
 #include "imaging/format_registry.h"
 #include "imaging/ico_guard.h"
 #include "imaging/output_depth.h"
-#include "batch/input_list.h"
+#include "batch/file_conversion.h"
 #include "settings/settings.h"
 #include "tests/support/ico_bytes.h"
 #include "tests/support/test_support.h"
@@ -108,18 +108,21 @@ std::vector<BrokenCase> brokenFiles() {
 
 class IconGuard : public ::testing::Test {
  protected:
+  /// Converts the bytes into `folder`/out.jpg and writes what came out.
+  bool convert(const Bytes& bytes, const std::string& folder, std::vector<std::string>& written) {
+    plan.outputFolder = folder;
+    written.clear();
+    return writeOutputs(convertIconData(bytes, plan, FileValues{folder + "in.ico", "", {}}), written);
+  }
+
   void SetUp() override {
-    resetSettings(true);
-    resetJob();
-    job.outputExtension = "jpg";
-    job.outputFif = FIF_JPEG;
-    job.autoBpp = 1;
-    job.saveFlags = saveFlagsFor("jpg");
+    plan.pipeline = pipelineOptions(config);
+    plan.pipeline.output = outputOptionsFor(config, "jpg");
+    plan.filenameMask = "out.jpg";
   }
-  void TearDown() override {
-    resetSettings(true);
-    resetJob();
-  }
+
+  Settings config = defaultSettings(true);
+  RunPlan plan;
 };
 
 }  // namespace
@@ -151,15 +154,15 @@ TEST_F(IconGuard, RefusesBrokenFilesAndWritesNothing) {
       EXPECT_FALSE(anyValid);
     }
     for (int mode : {0, 1, 2, 3}) {
-      settings.icoFrameLoading = mode;
+      plan.pipeline.icoFrameLoading = mode;
       std::vector<std::string> written;
-      EXPECT_FALSE(convertIconData(c.bytes, [&] { return dir / "out.jpg"; }, written));
+      EXPECT_FALSE(convert(c.bytes, dir.path(), written));
       EXPECT_TRUE(written.empty());
     }
     testing::writeBytes(dir / "in.ico", c.bytes);
-    job.currentInput = dir / "in.ico";
+    plan.outputFolder = dir.path();
     std::vector<std::string> written;
-    EXPECT_FALSE(convertCurrentFile(written));
+    EXPECT_FALSE(writeOutputs(convertFile(plan, FileValues{dir / "in.ico", "", {}}), written));
     std::filesystem::remove(dir / "in.ico");
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
   }
@@ -178,7 +181,7 @@ TEST_F(IconGuard, SkipsOnlyTheBrokenFrame) {
 
   testing::TempDir dir;
   std::vector<std::string> written;
-  EXPECT_TRUE(convertIconData(file, [&] { return dir / "out.jpg"; }, written));
+  EXPECT_TRUE(convert(file, dir.path(), written));
   EXPECT_EQ(written, (std::vector<std::string>{dir / "out[1].jpg", dir / "out[3].jpg"}));
 }
 

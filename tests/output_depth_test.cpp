@@ -5,7 +5,7 @@
 
 #include "imaging/format_registry.h"
 #include "imaging/output_depth.h"
-#include "batch/input_list.h"
+#include "imaging/step_options.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 
@@ -15,24 +15,25 @@ namespace {
 
 class OutputDepth : public ::testing::Test {
  protected:
-  void SetUp() override {
-    resetSettings(true);
-    resetJob();
+  /// The output values the run plan makes for `ext` and a depth setting, and
+  /// the frame's depth as loaded.
+  void prepare(const std::string& ext, int depthSetting, int sourceBpp) {
+    output.extension = ext;
+    output.fif = findOutputFormat(ext) ? findOutputFormat(ext)->fif : FIF_UNKNOWN;
+    output.depth = depthSetting;
+    output.saveFlags = saveFlagsFor(ext, defaultSettings(true));
+    source = sourceBpp;
   }
-  void TearDown() override {
-    resetSettings(true);
-    resetJob();
+  /// The frame's target depth worked out as the conversion does, then the
+  /// conversion to it.
+  Image convert(Image image) {
+    target = output.automaticDepth() ? automaticDepth(image, output.extension, source) : output.depth;
+    return convertToOutputDepth(std::move(image), output.extension, target);
   }
 
-  /// Sets up the job as the batch driver does for `ext` and a depth setting.
-  void prepare(const std::string& ext, int depthSetting, int sourceBpp) {
-    job.outputExtension = ext;
-    job.outputFif = findOutputFormat(ext) ? findOutputFormat(ext)->fif : FIF_UNKNOWN;
-    job.autoBpp = depthSetting == 0;
-    job.targetBpp = depthSetting;
-    job.sourceBpp = sourceBpp;
-    job.saveFlags = saveFlagsFor(ext);
-  }
+  OutputOptions output;
+  int source = 0;
+  int target = 0;
 };
 
 constexpr int kSide = 64;  // OpenJPEG's default layers need 32 pixels or more
@@ -63,35 +64,35 @@ std::vector<std::string> filesIn(const std::string& folder) {
 }  // namespace
 
 TEST_F(OutputDepth, SaveFlagsFollowTheFormatSettings) {
-  struct Case { const char* ext; std::function<void()> set; int expected; };
+  struct Case { const char* ext; std::function<void(Settings&)> set; int expected; };
   const Case kCases[] = {
-      {"jpg", [] {}, 95 | 0x10000},
-      {"jpg", [] { settings.jpgQuality = 80; settings.jpgChroma = 2; settings.jpgSaveAs = 3; }, 80 | 0x4000 | 0x2000},
-      {"jpg", [] { settings.jpgChroma = 1; settings.jpgSaveAs = 1; }, 95 | 0x8000 | 0x40000},
-      {"jpg", [] { settings.jpgChroma = 3; settings.jpgSaveAs = 2; }, 95 | 0x1000 | 0x20000},
-      {"bmp", [] {}, 0},
-      {"bmp", [] { settings.bmpCompression = 1; }, 1},
-      {"exr", [] {}, 0x0002},
-      {"exr", [] { settings.exrCompression = 4; }, 0x0020},
-      {"jxr", [] {}, 100},
-      {"png", [] {}, 0x0100},
-      {"png", [] { settings.pngCompression = 3; settings.pngInterlaced = 1; }, 0x0209},
-      {"png", [] { settings.pngCompression = 1; }, 0x0001},
-      {"tga", [] { settings.tgaCompression = 1; }, 2},
-      {"tiff", [] {}, 0x0800},
-      {"tiff", [] { settings.tiffCompression = 6; settings.tiffColorMode = 1; }, 0x4001},
-      {"tiff", [] { settings.tiffCompression = 8; settings.tiffColorMode = 2; }, 0x10000},
-      {"tiff", [] { settings.tiffCompression = 9; }, 0},  // unknown code adds nothing
-      {"webp", [] {}, 0x0100},
-      {"webp", [] { settings.webpQuality = 99; }, 99},
-      {"gif", [] {}, 0}, {"ico", [] {}, 0}, {"pbm", [] {}, 0}, {"ppm", [] {}, 0},
-      {"dds", [] {}, 0}, {"pcx", [] {}, 0}, {"psd", [] {}, 0},
+      {"jpg", [](Settings&) {}, 95 | 0x10000},
+      {"jpg", [](Settings& s) { s.jpgQuality = 80; s.jpgChroma = 2; s.jpgSaveAs = 3; }, 80 | 0x4000 | 0x2000},
+      {"jpg", [](Settings& s) { s.jpgChroma = 1; s.jpgSaveAs = 1; }, 95 | 0x8000 | 0x40000},
+      {"jpg", [](Settings& s) { s.jpgChroma = 3; s.jpgSaveAs = 2; }, 95 | 0x1000 | 0x20000},
+      {"bmp", [](Settings&) {}, 0},
+      {"bmp", [](Settings& s) { s.bmpCompression = 1; }, 1},
+      {"exr", [](Settings&) {}, 0x0002},
+      {"exr", [](Settings& s) { s.exrCompression = 4; }, 0x0020},
+      {"jxr", [](Settings&) {}, 100},
+      {"png", [](Settings&) {}, 0x0100},
+      {"png", [](Settings& s) { s.pngCompression = 3; s.pngInterlaced = 1; }, 0x0209},
+      {"png", [](Settings& s) { s.pngCompression = 1; }, 0x0001},
+      {"tga", [](Settings& s) { s.tgaCompression = 1; }, 2},
+      {"tiff", [](Settings&) {}, 0x0800},
+      {"tiff", [](Settings& s) { s.tiffCompression = 6; s.tiffColorMode = 1; }, 0x4001},
+      {"tiff", [](Settings& s) { s.tiffCompression = 8; s.tiffColorMode = 2; }, 0x10000},
+      {"tiff", [](Settings& s) { s.tiffCompression = 9; }, 0},  // unknown code adds nothing
+      {"webp", [](Settings&) {}, 0x0100},
+      {"webp", [](Settings& s) { s.webpQuality = 99; }, 99},
+      {"gif", [](Settings&) {}, 0}, {"ico", [](Settings&) {}, 0}, {"pbm", [](Settings&) {}, 0}, {"ppm", [](Settings&) {}, 0},
+      {"dds", [](Settings&) {}, 0}, {"pcx", [](Settings&) {}, 0}, {"psd", [](Settings&) {}, 0},
   };
   for (const auto& c : kCases) {
     SCOPED_TRACE(c.ext);
-    resetSettings(true);
-    c.set();
-    EXPECT_EQ(saveFlagsFor(c.ext), c.expected);
+    Settings s = defaultSettings(true);
+    c.set(s);
+    EXPECT_EQ(saveFlagsFor(c.ext, s), c.expected);
   }
 }
 
@@ -123,14 +124,14 @@ TEST_F(OutputDepth, ConvertsToTheOutputDepth) {
   for (const auto& c : kCases) {
     SCOPED_TRACE(std::string(c.ext) + " " + std::to_string(c.setting) + " " + std::to_string(c.source));
     prepare(c.ext, c.setting, c.source);
-    Image out = convertToOutputDepth(colourImage(c.bpp));
+    Image out = convert(colourImage(c.bpp));
     ASSERT_TRUE(out);
     EXPECT_EQ(out.bpp(), c.expected);
     if (FreeImage_GetImageType(out.get()) == FIT_BITMAP) {
       EXPECT_EQ(FreeImage_GetColorType(out.get()), c.colour);
     }
     if (c.setting == 0) {
-      EXPECT_EQ(job.targetBpp, c.expected);
+      EXPECT_EQ(target, c.expected);
     }
   }
 }
@@ -139,7 +140,7 @@ TEST_F(OutputDepth, SixteenBitsAre555ForIconAndTargaElse565) {
   for (const char* ext : {"bmp", "ico", "tga"}) {
     SCOPED_TRACE(ext);
     prepare(ext, 16, 24);
-    Image out = convertToOutputDepth(colourImage());
+    Image out = convert(colourImage());
     ASSERT_TRUE(out);
     const unsigned expectedGreen = std::string(ext) == "bmp" ? FI16_565_GREEN_MASK : FI16_555_GREEN_MASK;
     EXPECT_EQ(FreeImage_GetGreenMask(out.get()), expectedGreen);
@@ -150,12 +151,12 @@ TEST_F(OutputDepth, KeepsAnImageThatAlreadyFitsAndRefusesUnknownDepths) {
   prepare("jpg", 0, 8);
   Image eight(FreeImage_Allocate(4, 4, 8));
   FIBITMAP* original = eight.get();
-  Image same = convertToOutputDepth(std::move(eight));
+  Image same = convert(std::move(eight));
   EXPECT_EQ(same.get(), original);
 
   prepare("jpg", 7, 24);
-  EXPECT_FALSE(convertToOutputDepth(colourImage()));
-  EXPECT_FALSE(convertToOutputDepth(Image()));
+  EXPECT_FALSE(convert(colourImage()));
+  EXPECT_FALSE(convert(Image()));
 }
 
 // Every format of the registry written at every depth it lists, read back.
@@ -167,13 +168,13 @@ TEST_F(OutputDepth, EveryFormatSavesAtEveryListedDepth) {
     for (int depth : depthsOf(format.extension)) {
       SCOPED_TRACE(format.extension + " " + std::to_string(depth));
       prepare(format.extension, depth, 24);
-      Image out = convertToOutputDepth(colourImage(32));
+      Image out = convert(colourImage(32));
       ASSERT_TRUE(out);
       EXPECT_EQ(out.bpp(), depth);
       const std::string path = dir / ("out." + format.extension);
       if (format.extension == "jxr") continue;
-      ASSERT_TRUE(saveImage(out, job.outputFif, path, job.saveFlags));
-      Image back(FreeImage_Load(static_cast<FREE_IMAGE_FORMAT>(job.outputFif), path.c_str(), 0));
+      ASSERT_TRUE(saveImage(out, output.fif, path, output.saveFlags));
+      Image back(FreeImage_Load(static_cast<FREE_IMAGE_FORMAT>(output.fif), path.c_str(), 0));
       ASSERT_TRUE(back);
       EXPECT_EQ(back.width(), kSide);
       EXPECT_EQ(back.height(), kSide);

@@ -6,7 +6,7 @@
 #include <ctime>
 
 #include "base/seams.h"
-#include "settings/settings.h"
+#include "batch/run_plan.h"
 
 namespace trovabild {
 namespace {
@@ -32,16 +32,15 @@ class OutputNaming : public ::testing::Test {
     setenv("TZ", "UTC", 1);
     tzset();
     setClock([] { return fixedInstant(); });
-    resetSettings(true);
-    job.currentInput = "/in/name.ico";
-    job.outputExtension = "jpg";
-    job.outputFolder = "/out/";
-    job.currentSubfolder = "";
-    job.targetBpp = 24;
-    job.imageWidth = 64;
-    job.imageHeight = 32;
-    job.randomNumber = 42;
-    job.counter = 1;
+    values.input = "/in/name.ico";
+    values.extension = "jpg";
+    values.targetBpp = 24;
+    values.width = 64;
+    values.height = 32;
+    values.randomNumber = 42;
+    values.counter = 1;
+    plan.outputFolder = "/out/";
+    plan.filenameMask = "%filename%.%ext%";
   }
   void TearDown() override {
     setClock({});
@@ -51,6 +50,9 @@ class OutputNaming : public ::testing::Test {
       unsetenv("TZ");
     tzset();
   }
+
+  NameValues values;
+  RunPlan plan;
 
  private:
   std::string savedZone_;
@@ -96,19 +98,17 @@ constexpr NameCase kNameCases[] = {
 TEST_F(OutputNaming, ExpandsEveryTokenOfTheMask) {
   for (const NameCase& c : kNameCases) {
     SCOPED_TRACE(std::string(c.mask) + " / " + c.input);
-    settings.filenameMask = c.mask;
-    job.currentInput = c.input;
-    job.counter = c.counter;
-    EXPECT_EQ(buildOutputName(), c.expected);
+    values.input = c.input;
+    values.counter = c.counter;
+    EXPECT_EQ(buildOutputName(c.mask, values), c.expected);
   }
 }
 
 TEST_F(OutputNaming, PlacesTheNameBelowTheKeptSubfolder) {
-  job.currentSubfolder = "a/b/";
-  settings.keepSubfolders = 1;
-  EXPECT_EQ(buildOutputPath(), "/out/a/b/name.jpg");
-  settings.keepSubfolders = 0;
-  EXPECT_EQ(buildOutputPath(), "/out/name.jpg");
+  plan.keepSubfolders = true;
+  EXPECT_EQ(buildOutputPath(plan, "a/b/", values), "/out/a/b/name.jpg");
+  plan.keepSubfolders = false;
+  EXPECT_EQ(buildOutputPath(plan, "a/b/", values), "/out/name.jpg");
 }
 
 struct WatermarkCase {
@@ -131,9 +131,8 @@ constexpr WatermarkCase kWatermarkCases[] = {
 TEST_F(OutputNaming, ExpandsOnlyTheTokensWrittenInTheWatermark) {
   for (const WatermarkCase& c : kWatermarkCases) {
     SCOPED_TRACE(c.text);
-    settings.wmText = c.text;
-    job.currentInput = c.input;
-    EXPECT_EQ(expandWatermarkTokens(), c.expected);
+    values.input = c.input;
+    EXPECT_EQ(expandWatermarkTokens(c.text, values), c.expected);
   }
 }
 

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <set>
 
-#include "batch/input_list.h"
+#include "batch/output_naming.h"
+#include "imaging/drawing.h"
+#include "imaging/step_options.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 
@@ -21,11 +23,33 @@ using testing::TempDir;
 
 class Watermark : public ::testing::Test {
  protected:
-  void SetUp() override {
-    resetSettings(true);
-    resetJob();
+  enum class Kind { text, image };
+
+  bool makeFont() {
+    font = createWatermarkFont(config.wmFont, config.wmFontSize, config.wmFontStyle, config.wmFontEffect);
+    return font != nullptr;
   }
-  void TearDown() override { releaseWatermarkFont(); }
+  WatermarkOptions options() const {
+    WatermarkOptions watermark = watermarkOptions(config);
+    watermark.text.font = font;
+    return watermark;
+  }
+  std::string text() const { return expandWatermarkTokens(config.wmText, names); }
+  Image watermark(Image image, int width, int height) const {
+    return applyWatermark(std::move(image), options(), text(), width, height, frameOptions(config));
+  }
+  Image textOverlay() const { return renderTextOverlay(options().text, text()); }
+  Image imageOverlay() const { return renderImageOverlay(options().image); }
+  Image place(Image image, Image overlay, int width, int height, Kind kind) const {
+    const WatermarkOptions watermark = options();
+    return placeOverlay(std::move(image), std::move(overlay), width, height,
+                        kind == Kind::text ? watermark.text.placement : watermark.image.placement,
+                        frameOptions(config));
+  }
+
+  Settings config = defaultSettings(true);
+  std::shared_ptr<const Font> font;
+  NameValues names;  ///< what the text's tokens read
 };
 
 // The box covered by pixels that differ from the background colour.
@@ -107,20 +131,20 @@ TEST_F(Watermark, LaysOutLinesWithPaddingAlignmentAndLeading) {
 }
 
 TEST_F(Watermark, FontComesFromTheFamilyOrItsMetricAlias) {
-  settings.wmFont = "Arial";
-  EXPECT_TRUE(createWatermarkFont());
-  settings.wmFontStyle = 3;
-  settings.wmFontEffect = 2;
-  EXPECT_TRUE(createWatermarkFont());
-  settings.wmFont = "Courier New";
-  EXPECT_TRUE(createWatermarkFont());
-  settings.wmFont = "Quorvath Sans Imaginary";
-  EXPECT_FALSE(createWatermarkFont());
+  config.wmFont = "Arial";
+  EXPECT_TRUE(makeFont());
+  config.wmFontStyle = 3;
+  config.wmFontEffect = 2;
+  EXPECT_TRUE(makeFont());
+  config.wmFont = "Courier New";
+  EXPECT_TRUE(makeFont());
+  config.wmFont = "Quorvath Sans Imaginary";
+  EXPECT_FALSE(makeFont());
 
   // Without a font the text watermark is left out; the image turns 24-bit.
-  settings.watermarkType = 1;
-  settings.wmText = "Hello";
-  const Image marked = applyWatermark(testing::quadrantImage(16), 16, 16);
+  config.watermarkType = 1;
+  config.wmText = "Hello";
+  const Image marked = watermark(testing::quadrantImage(16), 16, 16);
   ASSERT_TRUE(marked);
   EXPECT_EQ(marked.bpp(), 24);
   EXPECT_EQ(pixel(marked, 2, 2), (Rgba{255, 0, 0, 255}));
@@ -161,15 +185,15 @@ constexpr PlacementCase kPlacements[] = {
 TEST_F(Watermark, PlacesOverlayAtAnchorWithinBoundary) {
   for (const PlacementCase& c : kPlacements) {
     SCOPED_TRACE(c.what);
-    settings.wmImagePosition = static_cast<int8_t>(c.position);
-    settings.wmImageBoundary = static_cast<int8_t>(c.boundary);
-    settings.frameType = static_cast<int8_t>(c.frameType);
-    settings.solidLeft = settings.solidRight = settings.solidTop = settings.solidBottom = c.frame;
-    settings.wmImageXOffset = c.dx;
-    settings.wmImageYOffset = c.dy;
+    config.wmImagePosition = static_cast<int8_t>(c.position);
+    config.wmImageBoundary = static_cast<int8_t>(c.boundary);
+    config.frameType = static_cast<int8_t>(c.frameType);
+    config.solidLeft = config.solidRight = config.solidTop = config.solidBottom = c.frame;
+    config.wmImageXOffset = c.dx;
+    config.wmImageYOffset = c.dy;
     Image overlay = solidImage(c.overlayWidth, c.overlayHeight, 32, {255, 0, 0, 255});
-    const Image placed = placeOverlay(solidImage(100, 80, 24, {0, 0, 0, 255}), std::move(overlay),
-                                      100, 80, OverlayKind::image);
+    const Image placed = place(solidImage(100, 80, 24, {0, 0, 0, 255}), std::move(overlay),
+                                      100, 80, Kind::image);
     ASSERT_TRUE(placed);
     EXPECT_EQ(placed.width(), 100);
     EXPECT_EQ(changedArea(placed, {0, 0, 0, 255}), c.expected);
@@ -177,26 +201,26 @@ TEST_F(Watermark, PlacesOverlayAtAnchorWithinBoundary) {
 }
 
 TEST_F(Watermark, OpaqueOverlayKeepsItsExactColours) {
-  settings.wmImagePosition = 0;
-  settings.wmImageXOffset = 0;
-  settings.wmImageYOffset = 0;
-  const Image placed = placeOverlay(solidImage(8, 8, 24, {0, 0, 0, 255}),
+  config.wmImagePosition = 0;
+  config.wmImageXOffset = 0;
+  config.wmImageYOffset = 0;
+  const Image placed = place(solidImage(8, 8, 24, {0, 0, 0, 255}),
                                     solidImage(4, 4, 32, {255, 255, 255, 255}), 8, 8,
-                                    OverlayKind::image);
+                                    Kind::image);
   EXPECT_EQ(pixel(placed, 0, 0), (Rgba{255, 255, 255, 255}));
   EXPECT_EQ(pixel(placed, 3, 3), (Rgba{255, 255, 255, 255}));
   EXPECT_EQ(pixel(placed, 4, 4), (Rgba{0, 0, 0, 255}));
 }
 
 TEST_F(Watermark, TextSettingsDriveTextPlacementAndRotation) {
-  settings.wmTextPosition = 0;
-  settings.wmTextXOffset = 0;
-  settings.wmTextYOffset = 0;
-  settings.wmTextRotation = 90;
-  settings.wmImagePosition = 8;  // not consulted for text
-  const Image placed = placeOverlay(solidImage(200, 200, 24, {0, 0, 0, 255}),
+  config.wmTextPosition = 0;
+  config.wmTextXOffset = 0;
+  config.wmTextYOffset = 0;
+  config.wmTextRotation = 90;
+  config.wmImagePosition = 8;  // not consulted for text
+  const Image placed = place(solidImage(200, 200, 24, {0, 0, 0, 255}),
                                     solidImage(100, 20, 32, {255, 0, 0, 255}), 200, 200,
-                                    OverlayKind::text);
+                                    Kind::text);
   EXPECT_EQ(changedArea(placed, {0, 0, 0, 255}), (Box{0, 0, 20, 100}));
 }
 
@@ -204,19 +228,19 @@ class TextWatermark : public Watermark {
  protected:
   void SetUp() override {
     Watermark::SetUp();
-    settings.watermarkType = 1;
-    settings.wmFont = "Arial";
-    settings.wmFontSize = 14;
-    settings.wmFontColor = "FFFFFF";
-    settings.wmBackColor = "000000";
-    settings.wmBackOpacity = 255;
-    ASSERT_TRUE(createWatermarkFont());
+    config.watermarkType = 1;
+    config.wmFont = "Arial";
+    config.wmFontSize = 14;
+    config.wmFontColor = "FFFFFF";
+    config.wmBackColor = "000000";
+    config.wmBackOpacity = 255;
+    ASSERT_TRUE(makeFont());
   }
 };
 
 TEST_F(TextWatermark, DefaultsPutTheBoxTenPixelsFromTheBottomRight) {
-  settings.wmText = "Sample";
-  const Image marked = applyWatermark(solidImage(200, 120, 24, {0, 0, 255, 255}), 200, 120);
+  config.wmText = "Sample";
+  const Image marked = watermark(solidImage(200, 120, 24, {0, 0, 255, 255}), 200, 120);
   ASSERT_TRUE(marked);
   const Box box = changedArea(marked, {0, 0, 255, 255});
   ASSERT_GT(box.width, 20);
@@ -226,9 +250,9 @@ TEST_F(TextWatermark, DefaultsPutTheBoxTenPixelsFromTheBottomRight) {
 }
 
 TEST_F(TextWatermark, PlainTextHasOnlyTextAndBackColours) {
-  settings.wmText = "Ag 42";
-  settings.wmTextPadding = 3;
-  const Image overlay = renderTextOverlay();
+  config.wmText = "Ag 42";
+  config.wmTextPadding = 3;
+  const Image overlay = textOverlay();
   ASSERT_TRUE(overlay);
   EXPECT_EQ(overlay.bpp(), 32);
   EXPECT_EQ(pixel(overlay, 0, 0), (Rgba{0, 0, 0, 255}));
@@ -241,9 +265,9 @@ TEST_F(TextWatermark, PlainTextHasOnlyTextAndBackColours) {
   EXPECT_EQ(values, (std::set<std::tuple<int, int, int, int>>{{0, 0, 0, 255}, {255, 255, 255, 255}}));
 
   // Opacities apply to text and box separately.
-  settings.wmTextOpacity = 100;
-  settings.wmBackOpacity = 0;
-  const Image faint = renderTextOverlay();
+  config.wmTextOpacity = 100;
+  config.wmBackOpacity = 0;
+  const Image faint = textOverlay();
   std::set<int> alphas;
   for (int y = 0; y < faint.height(); ++y)
     for (int x = 0; x < faint.width(); ++x) alphas.insert(pixel(faint, x, y).a);
@@ -251,11 +275,11 @@ TEST_F(TextWatermark, PlainTextHasOnlyTextAndBackColours) {
 }
 
 TEST_F(TextWatermark, AntialiasedTextOverTheBoxAtTheirOpacities) {
-  settings.wmText = "Ag 42%eol%second line";
-  settings.wmTextAntialiasing = 1;
-  settings.wmBackOpacity = 64;
-  settings.wmTextAlignment = 1;
-  const Image overlay = renderTextOverlay();
+  config.wmText = "Ag 42%eol%second line";
+  config.wmTextAntialiasing = 1;
+  config.wmBackOpacity = 64;
+  config.wmTextAlignment = 1;
+  const Image overlay = textOverlay();
   ASSERT_TRUE(overlay);
   EXPECT_EQ(pixel(overlay, 0, 0), (Rgba{0, 0, 0, 64}));
   std::set<int> alphas;
@@ -266,12 +290,12 @@ TEST_F(TextWatermark, AntialiasedTextOverTheBoxAtTheirOpacities) {
 }
 
 TEST_F(TextWatermark, LinesAndTokensShapeTheBox) {
-  settings.wmText = "Top%EOL%Bottom";
-  settings.wmTextPadding = 4;
-  settings.wmFontLeading = 3;
-  const Image twoLines = renderTextOverlay();
-  settings.wmText = "Bottom";
-  const Image oneLine = renderTextOverlay();
+  config.wmText = "Top%EOL%Bottom";
+  config.wmTextPadding = 4;
+  config.wmFontLeading = 3;
+  const Image twoLines = textOverlay();
+  config.wmText = "Bottom";
+  const Image oneLine = textOverlay();
   ASSERT_TRUE(twoLines);
   ASSERT_TRUE(oneLine);
   EXPECT_EQ(twoLines.width(), oneLine.width());
@@ -279,30 +303,30 @@ TEST_F(TextWatermark, LinesAndTokensShapeTheBox) {
   EXPECT_EQ(twoLines.height(), 2 * lineHeight + 3 + 8);
 
   // Size tokens print the frame being converted.
-  job.imageWidth = 123;
-  job.imageHeight = 45;
-  settings.wmText = "%Width%x%HEIGHT%";
-  const Image expanded = renderTextOverlay();
-  settings.wmText = "123x45";
-  const Image literal = renderTextOverlay();
+  names.width = 123;
+  names.height = 45;
+  config.wmText = "%Width%x%HEIGHT%";
+  const Image expanded = textOverlay();
+  config.wmText = "123x45";
+  const Image literal = textOverlay();
   ASSERT_TRUE(expanded);
   ASSERT_TRUE(literal);
   EXPECT_EQ(expanded.width(), literal.width());
   EXPECT_EQ(testing::psnr(expanded, literal), 99.0);
 
-  settings.wmText = "";
-  settings.wmTextPadding = 0;
-  EXPECT_FALSE(renderTextOverlay());  // nothing to draw
+  config.wmText = "";
+  config.wmTextPadding = 0;
+  EXPECT_FALSE(textOverlay());  // nothing to draw
 }
 
 class ImageWatermark : public Watermark {
  protected:
   void SetUp() override {
     Watermark::SetUp();
-    settings.watermarkType = 2;
-    settings.wmImagePosition = 0;
-    settings.wmImageXOffset = 0;
-    settings.wmImageYOffset = 0;
+    config.watermarkType = 2;
+    config.wmImagePosition = 0;
+    config.wmImageXOffset = 0;
+    config.wmImageYOffset = 0;
   }
   TempDir dir;
 };
@@ -325,48 +349,48 @@ Image logoImage() {
 }
 
 TEST_F(ImageWatermark, GreyFilterAndOpacity) {
-  settings.wmImage = dir / "logo.png";
-  ASSERT_TRUE(FreeImage_Save(FIF_PNG, logoImage().get(), settings.wmImage.c_str(), 0));
+  config.wmImage = dir / "logo.png";
+  ASSERT_TRUE(FreeImage_Save(FIF_PNG, logoImage().get(), config.wmImage.c_str(), 0));
 
-  settings.wmImageGreyscale = 1;
-  const Image grey = renderImageOverlay();
+  config.wmImageGreyscale = 1;
+  const Image grey = imageOverlay();
   ASSERT_TRUE(grey);
   EXPECT_EQ(pixel(grey, 0, 0), (Rgba{76, 76, 76, 255}));
   EXPECT_EQ(pixel(grey, 1, 0), (Rgba{149, 149, 149, 255}));
   EXPECT_EQ(pixel(grey, 0, 1), (Rgba{28, 28, 28, 255}));
   EXPECT_EQ(pixel(grey, 1, 1), (Rgba{255, 255, 255, 255}));
   EXPECT_EQ(pixel(grey, 0, 2).a, 0);
-  const Image greyMarked = applyWatermark(solidImage(10, 10, 24, {0, 0, 0, 255}), 10, 10);
+  const Image greyMarked = watermark(solidImage(10, 10, 24, {0, 0, 0, 255}), 10, 10);
   EXPECT_EQ(pixel(greyMarked, 0, 0), (Rgba{76, 76, 76, 255}));
   EXPECT_EQ(pixel(greyMarked, 1, 1), (Rgba{255, 255, 255, 255}));
 
-  settings.wmImageGreyscale = 0;
-  settings.wmImageOpacity = 128;
-  const Image half = renderImageOverlay();
+  config.wmImageGreyscale = 0;
+  config.wmImageOpacity = 128;
+  const Image half = imageOverlay();
   EXPECT_EQ(pixel(half, 0, 0), (Rgba{255, 0, 0, 128}));
   EXPECT_EQ(pixel(half, 1, 2).a, 0);  // transparent areas stay transparent
 
-  const Image marked = applyWatermark(solidImage(10, 10, 24, {0, 0, 0, 255}), 10, 10);
+  const Image marked = watermark(solidImage(10, 10, 24, {0, 0, 0, 255}), 10, 10);
   EXPECT_NEAR(pixel(marked, 0, 0).r, 128, 1);
   EXPECT_EQ(pixel(marked, 0, 2), (Rgba{0, 0, 0, 255}));
 }
 
 TEST_F(ImageWatermark, OpacityZeroIsInvisibleButTheFrameConverts) {
-  settings.wmImage = dir / "logo.png";
-  ASSERT_TRUE(FreeImage_Save(FIF_PNG, logoImage().get(), settings.wmImage.c_str(), 0));
-  settings.wmImageOpacity = 0;
+  config.wmImage = dir / "logo.png";
+  ASSERT_TRUE(FreeImage_Save(FIF_PNG, logoImage().get(), config.wmImage.c_str(), 0));
+  config.wmImageOpacity = 0;
   const Image source = solidImage(10, 10, 24, {30, 60, 90, 255});
-  const Image marked = applyWatermark(solidImage(10, 10, 24, {30, 60, 90, 255}), 10, 10);
+  const Image marked = watermark(solidImage(10, 10, 24, {30, 60, 90, 255}), 10, 10);
   ASSERT_TRUE(marked);
   EXPECT_EQ(testing::psnr(marked, source), 99.0);
 }
 
 TEST_F(ImageWatermark, LogoWithoutAlphaIsOpaqueBeforeOpacity) {
-  settings.wmImage = dir / "logo.bmp";
+  config.wmImage = dir / "logo.bmp";
   ASSERT_TRUE(FreeImage_Save(FIF_BMP, solidImage(4, 4, 24, {0, 200, 0, 255}).get(),
-                             settings.wmImage.c_str(), 0));
-  settings.wmImageOpacity = 128;
-  const Image overlay = renderImageOverlay();
+                             config.wmImage.c_str(), 0));
+  config.wmImageOpacity = 128;
+  const Image overlay = imageOverlay();
   ASSERT_TRUE(overlay);
   const Rgba p = pixel(overlay, 3, 3);
   EXPECT_EQ(p.a, 128);
@@ -375,8 +399,8 @@ TEST_F(ImageWatermark, LogoWithoutAlphaIsOpaqueBeforeOpacity) {
 }
 
 TEST_F(ImageWatermark, UnreadableFileLeavesTheImageUnmarked) {
-  settings.wmImage = dir / "gone.png";
-  const Image marked = applyWatermark(testing::quadrantImage(8), 8, 8);
+  config.wmImage = dir / "gone.png";
+  const Image marked = watermark(testing::quadrantImage(8), 8, 8);
   ASSERT_TRUE(marked);
   EXPECT_EQ(marked.bpp(), 24);
   EXPECT_EQ(pixel(marked, 1, 1), (Rgba{255, 0, 0, 255}));
