@@ -36,7 +36,8 @@ FrameRange selectFrames(int icoFrameLoading, int count);
 /// are handed on unchanged.
 Image flattenTransparency(Image image);
 
-/// `outputFile` with "[number]" put right before the dot of the extension.
+/// `outputFile` with "[number]" put right before ".extension" when the file
+/// name ends with it (letter case aside), else appended at the very end.
 std::string numberedPath(const std::string& outputFile, const std::string& extension, int number);
 
 }  // namespace trovabild
