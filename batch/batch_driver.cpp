@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/console.h"
@@ -12,6 +11,8 @@
 #include "batch/conversion_worker.h"
 #include "batch/input_list.h"
 #include "batch/paths.h"
+#include "batch/progress_line.h"
+#include "batch/run_report.h"
 #include "imaging/format_registry.h"
 #include "imaging/output_depth.h"
 #include "imaging/watermark.h"
@@ -115,6 +116,8 @@ class BatchRun {
     return ExitStatus::failed;
   }
 
+  bool classifyInputs();
+  int32_t expandInputs();
   bool checkOutputFolder();
   void listInputFormat();
   bool checkOutputFormat();
@@ -122,15 +125,53 @@ class BatchRun {
   bool checkColour();
   bool checkFrameAndWatermark();
 
+  // One classified input: the base folder of a folder input, or the file.
+  struct Input {
+    std::string folder;
+    std::string file;
+  };
+
   bool quiet_;
   bool debug_;
   bool fontCreated_ = false;
+  std::vector<Input> inputs_;
 };
+
+// Every input is classified before anything is converted; the first one
+// refused stops the run. The job then describes the first input, which the
+// output folder defaults from.
+bool BatchRun::classifyInputs() {
+  const std::vector<std::string> named = job.inputPaths.empty() ? std::vector<std::string>{job.inputPath} : job.inputPaths;
+  for (const std::string& path : named) {
+    job.inputPath = path;
+    job.currentInput.clear();
+    if (!classifyInput()) return false;
+    inputs_.push_back({job.inputPath, job.currentInput});
+  }
+  job.inputPath = inputs_.front().folder;
+  job.currentInput = inputs_.front().file;
+  return true;
+}
+
+// Expands each input in turn, as for a single one; files of a folder input
+// keep their subfolder below that input's folder.
+int32_t BatchRun::expandInputs() {
+  int32_t added = 0;
+  for (const Input& input : inputs_) {
+    job.inputPath = input.folder;
+    job.currentInput = input.file;
+    added += expandInput();
+  }
+  job.inputPath = inputs_.front().folder;
+  job.currentInput = inputs_.front().file;
+  return added;
+}
 
 bool BatchRun::checkOutputFolder() {
   if (job.outputFolder.empty()) job.outputFolder = job.inputPath.empty() ? pathPart(job.currentInput) : job.inputPath;
   debug("Output: ", job.outputFolder);
-  const auto folder = normalizeFolder(job.outputFolder, "Error: Incorrect output folder", "Error: Invalid output folder");
+  const auto folder =
+      normalizeFolder(job.outputFolder, "Error: Incorrect output folder", "Error: Invalid output folder", true);
   if (!folder) return false;
   job.outputFolder = *folder;
   return true;
@@ -290,8 +331,9 @@ bool BatchRun::checkFrameAndWatermark() {
 }
 
 ExitStatus BatchRun::run() {
+  resetRunReport();
   status("General", "Preparing");
-  if (!classifyInput()) return ExitStatus::failed;
+  if (!classifyInputs()) return ExitStatus::failed;
   if (!checkOutputFolder()) return ExitStatus::failed;
   if (job.inputType.empty() && !job.inputFormats.empty()) job.inputType = job.inputFormats.front();
   if (job.outputExtension.empty() && !job.outputFormats.empty()) job.outputExtension = job.outputFormats.front();
@@ -305,7 +347,7 @@ ExitStatus BatchRun::run() {
   prepareRunValues();
 
   status("General", "Importing");
-  const int32_t added = expandInput();
+  const int32_t added = expandInputs();
   status("Msg", "Import complete", number(added));
   if (added == 0) {
     printLine(message("Msg", "Conversion is not complete"));
@@ -315,8 +357,10 @@ ExitStatus BatchRun::run() {
 
   status("General", "Converting");
   resetBatchProgress();
-  std::thread worker(conversionWorker, 0);
-  worker.join();
+  // On a terminal one live line shows how far the run is; debug lines and
+  // quiet runs keep the screen as it is.
+  const bool live = !quiet_ && !debug_ && terminalColumns() > 0;
+  runWithLiveProgress(added, [] { conversionWorker(0); }, live);
   int32_t done = 0;
   {
     std::lock_guard<std::mutex> hold(progressLock);
@@ -328,7 +372,7 @@ ExitStatus BatchRun::run() {
   }
   status("Msg", "Conversion complete");
   status("Msg", "Files converted", number(done), number(added));
-  return done == added ? ExitStatus::ok : ExitStatus::partial;
+  return done == added && !runLeftSomethingOut() ? ExitStatus::ok : ExitStatus::partial;
 }
 
 }  // namespace

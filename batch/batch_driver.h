@@ -9,8 +9,10 @@
 
 namespace trovabild {
 
-/// Runs the configured batch; `quiet` suppresses the status lines. ok when
-/// every file found was converted, partial when some failed, failed after an
+/// Runs the configured batch over every input named (job.inputPaths, else
+/// job.inputPath); `quiet` suppresses the status lines. ok when every file
+/// found was converted, partial when some failed or something was left out
+/// (a folder that cannot be read, a refused output), failed after an
 /// "Error: " line or when nothing was converted.
 ExitStatus runBatch(bool quiet);
 

@@ -3,14 +3,19 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <map>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "app/console.h"
 #include "app/seams.h"
 #include "batch/input_list.h"
 #include "batch/paths.h"
+#include "batch/run_report.h"
 #include "imaging/conversion.h"
 #include "imaging/format_detection.h"
 #include "settings/settings.h"
@@ -39,6 +44,54 @@ void setModificationTime(const std::string& path, const timespec& when) {
   utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+// Keeps a run from destroying what it must keep: the input being converted,
+// and any file an earlier input of the same run has written. Files that
+// existed before the run are replaced as usual.
+class OutputGuard {
+ public:
+  bool mayWrite(const std::string& path) const {
+    struct stat target {};
+    if (stat(path.c_str(), &target) != 0) return true;  // nothing there yet
+    struct stat input {};
+    if (stat(job.currentInput.c_str(), &input) == 0 && input.st_dev == target.st_dev &&
+        input.st_ino == target.st_ino) {
+      reportLeftOut("Error: \"" + job.currentInput + "\" not converted: its output \"" + path +
+                    "\" is the input file itself");
+      return false;
+    }
+    const auto found = written_.find({target.st_dev, target.st_ino});
+    if (found != written_.end() && found->second != job.currentInput) {
+      reportLeftOut("Error: \"" + job.currentInput + "\" not converted: its output \"" + path +
+                    "\" was already written from \"" + found->second + "\"");
+      return false;
+    }
+    return true;
+  }
+
+  void recordWritten(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+      struct stat info {};
+      if (stat(path.c_str(), &info) == 0) written_[{info.st_dev, info.st_ino}] = job.currentInput;
+    }
+  }
+
+ private:
+  std::map<FileIdentity, std::string> written_;
+};
+
+// Says why a file that failed could not be read, when it cannot even be
+// opened (a file that opens but is no icon needs no reason).
+void reportUnopenableInput(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd >= 0) {
+    close(fd);
+    return;
+  }
+  reportLeftOut("Error: cannot open " + pathAndReason(path, errno));
+}
+
 }  // namespace
 
 void applyFileTimestamp(const std::string& path, const std::string& input) {
@@ -58,7 +111,9 @@ void ensureOutputSubfolders() {
   for (size_t slash = subfolder.find('/'); slash != std::string::npos; slash = subfolder.find('/', start)) {
     folder += subfolder.substr(start, slash - start + 1);
     start = slash + 1;
-    if (fileSize(folder) != -2) mkdir(folder.c_str(), 0777);
+    // A folder that cannot be made makes the save fail; the reason is told.
+    if (fileSize(folder) != -2 && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+      reportLeftOut("Error: cannot create " + pathAndReason(folder, errno));
   }
 }
 
@@ -69,6 +124,8 @@ int conversionWorker(int) {
   int64_t duration = 0;
   // The list is not changed while the worker runs, so indices stay valid.
   const std::vector<InputEntry>& entries = inputEntries();
+  OutputGuard guard;
+  const SaveCheck mayWrite = [&guard](const std::string& path) { return guard.mayWrite(path); };
   for (size_t i = 0; i < entries.size(); ++i) {
     waitWhilePaused();
     if (!batchProgress.running) break;
@@ -88,7 +145,9 @@ int conversionWorker(int) {
     }
     const int64_t start = monotonicMilliseconds();
     std::vector<std::string> written;
-    const bool success = convertCurrentFile(written);
+    const bool success = convertCurrentFile(written, mayWrite);
+    guard.recordWritten(written);
+    if (written.empty()) reportUnopenableInput(job.currentInput);
     // Every file that was written is reported and stamped, even when a later
     // image of the same icon failed.
     for (const std::string& path : written) {

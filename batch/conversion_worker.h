@@ -10,11 +10,14 @@ namespace trovabild {
 /// created when needed and batchProgress reset. Converts the entries in list
 /// order until the list ends or batchProgress.running is cleared (checked
 /// between files), then leaves the number converted in
-/// batchProgress.doneCount. The argument is ignored; returns 0.
+/// batchProgress.doneCount. A save that would replace the input itself, or a
+/// file an earlier input of this run wrote, is refused with a line on
+/// standard error, and so is an input that cannot be opened. The argument is
+/// ignored; returns 0.
 int conversionWorker(int unused = 0);
 
-/// Creates job.outputFolder + job.currentSubfolder level by level; errors are
-/// ignored (the save then fails).
+/// Creates job.outputFolder + job.currentSubfolder level by level. A folder
+/// that cannot be made gets a line on standard error (the save then fails).
 void ensureOutputSubfolders();
 
 /// Sets the modification time of `path` as settings.fileTimestamp asks:

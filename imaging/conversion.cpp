@@ -161,7 +161,7 @@ std::string numberedPath(const std::string& outputFile, const std::string& exten
 }
 
 bool convertIconData(std::span<const uint8_t> data, const OutputNamer& nameOutput,
-                     std::vector<std::string>& written) {
+                     std::vector<std::string>& written, const SaveCheck& mayWrite) {
   written.clear();
   const std::optional<std::vector<IconFrameInfo>> frames = inspectIcon(data);
   if (!frames) return false;
@@ -201,17 +201,17 @@ bool convertIconData(std::span<const uint8_t> data, const OutputNamer& nameOutpu
 
     job.outputFile = nameOutput();
     const std::string path = numbered ? numberedPath(job.outputFile, job.outputExtension, k + 1) : job.outputFile;
-    result = saveImage(image, job.outputFif, path, job.saveFlags);
+    result = (!mayWrite || mayWrite(path)) && saveImage(image, job.outputFif, path, job.saveFlags);
     if (result) written.push_back(path);
   }
   return result;
 }
 
-bool convertCurrentFile(std::vector<std::string>& written) {
+bool convertCurrentFile(std::vector<std::string>& written, const SaveCheck& mayWrite) {
   written.clear();
   const std::optional<std::vector<uint8_t>> data = readWholeFile(job.currentInput, kMaxIconFileSize);
   if (!data) return false;
-  return convertIconData(*data, buildOutputPath, written);
+  return convertIconData(*data, buildOutputPath, written, mayWrite);
 }
 
 }  // namespace trovabild

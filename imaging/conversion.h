@@ -12,9 +12,13 @@
 
 namespace trovabild {
 
+/// Asked with the final path (frame number included) before each save; false
+/// refuses the save, and that frame counts as failed.
+using SaveCheck = std::function<bool(const std::string& path)>;
+
 /// Converts job.currentInput; true when the last attempted save succeeded.
 /// `written` receives the path of every file actually written, in order.
-bool convertCurrentFile(std::vector<std::string>& written);
+bool convertCurrentFile(std::vector<std::string>& written, const SaveCheck& mayWrite = {});
 
 /// Gives the output path of the frame about to be saved (the batch uses
 /// buildOutputPath).
@@ -23,7 +27,7 @@ using OutputNamer = std::function<std::string()>;
 /// The same conversion for an icon file already read into memory; the file is
 /// never read again. Frames are numbered into the names as for a file.
 bool convertIconData(std::span<const uint8_t> data, const OutputNamer& nameOutput,
-                     std::vector<std::string>& written);
+                     std::vector<std::string>& written, const SaveCheck& mayWrite = {});
 
 /// The frames [first, end) that `icoFrameLoading` selects out of `count`.
 struct FrameRange {
