@@ -47,13 +47,21 @@ void setModificationTime(const std::string& path, const timespec& when) {
 using FileIdentity = std::pair<dev_t, ino_t>;
 
 // Keeps a run from destroying what it must keep: the input being converted,
-// and any file an earlier input of the same run has written. Files that
-// existed before the run are replaced as usual.
+// the other inputs of the run, and any file an earlier input of the same run
+// has written. Other files that existed before the run are replaced as usual.
 class OutputGuard {
  public:
+  explicit OutputGuard(const std::vector<InputEntry>& entries) {
+    for (const InputEntry& entry : entries) {
+      struct stat info {};
+      if (stat(entry.path.c_str(), &info) == 0) inputs_.emplace(FileIdentity{info.st_dev, info.st_ino}, entry.path);
+    }
+  }
+
   bool mayWrite(const std::string& path) const {
     struct stat target {};
     if (stat(path.c_str(), &target) != 0) return true;  // nothing there yet
+    const FileIdentity identity{target.st_dev, target.st_ino};
     struct stat input {};
     if (stat(job.currentInput.c_str(), &input) == 0 && input.st_dev == target.st_dev &&
         input.st_ino == target.st_ino) {
@@ -61,7 +69,12 @@ class OutputGuard {
                     "\" is the input file itself");
       return false;
     }
-    const auto found = written_.find({target.st_dev, target.st_ino});
+    if (const auto other = inputs_.find(identity); other != inputs_.end()) {
+      reportLeftOut("Error: \"" + job.currentInput + "\" not converted: its output \"" + path +
+                    "\" is the input \"" + other->second + "\" of this run");
+      return false;
+    }
+    const auto found = written_.find(identity);
     if (found != written_.end() && found->second != job.currentInput) {
       reportLeftOut("Error: \"" + job.currentInput + "\" not converted: its output \"" + path +
                     "\" was already written from \"" + found->second + "\"");
@@ -78,6 +91,7 @@ class OutputGuard {
   }
 
  private:
+  std::map<FileIdentity, std::string> inputs_;
   std::map<FileIdentity, std::string> written_;
 };
 
@@ -124,7 +138,7 @@ int conversionWorker(int) {
   int64_t duration = 0;
   // The list is not changed while the worker runs, so indices stay valid.
   const std::vector<InputEntry>& entries = inputEntries();
-  OutputGuard guard;
+  OutputGuard guard(entries);
   const SaveCheck mayWrite = [&guard](const std::string& path) { return guard.mayWrite(path); };
   for (size_t i = 0; i < entries.size(); ++i) {
     waitWhilePaused();

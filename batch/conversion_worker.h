@@ -10,8 +10,9 @@ namespace trovabild {
 /// created when needed and batchProgress reset. Converts the entries in list
 /// order until the list ends or batchProgress.running is cleared (checked
 /// between files), then leaves the number converted in
-/// batchProgress.doneCount. A save that would replace the input itself, or a
-/// file an earlier input of this run wrote, is refused with a line on
+/// batchProgress.doneCount. A save that would replace the input itself,
+/// another input of the list, or a file an earlier input of this run wrote,
+/// is refused with a line on
 /// standard error, and so is an input that cannot be opened. The argument is
 /// ignored; returns 0.
 int conversionWorker(int unused = 0);

@@ -261,6 +261,12 @@ TEST(EndToEndRuns, NothingAskedForIsDroppedWithoutAWord) {
       {"the only input would be overwritten", {"-i", "in/a.ico", "--filename-mask=a.ico"},
        {"Preparing...", "Importing...", "Import complete, new files added: 1", "Converting...", "Conversion stopped"},
        {"Error: \"in/a.ico\" not converted: its output \"@in/a.ico\" is the input file itself"}, 1, {}, {}},
+      {"an output that is another input", {"-i", "d1/x.ico", "d2/x.ico", "in/Two.ico", "-o", "d2",
+                                            "--filename-mask=%filename%.ico"},
+       convertedLines(1, 3),
+       {"Error: \"d1/x.ico\" not converted: its output \"@d2/x.ico\" is the input \"d2/x.ico\" of this run",
+        "Error: \"d2/x.ico\" not converted: its output \"@d2/x.ico\" is the input file itself"},
+       2, {"d2/Two.ico[1]", "d2/Two.ico[2]"}, {}},
       {"two inputs, one output name", {"-i", "dirs.txt", "-o", "out"}, convertedLines(1, 2),
        {"Error: \"d2/x.ico\" not converted: its output \"@out/x.jpg\" was already written from \"d1/x.ico\""}, 2,
        {"out/x.jpg"}, {}},
@@ -303,9 +309,8 @@ TEST(EndToEndRuns, NothingAskedForIsDroppedWithoutAWord) {
     for (const std::string& file : c.present) EXPECT_TRUE(fileExists(dir / file)) << file;
     for (const std::string& file : c.absent) EXPECT_FALSE(fileExists(dir / file)) << file;
     // Whatever happened, no input was touched.
-    const Image icon = loadImage(dir / "in/a.ico");
-    ASSERT_TRUE(icon);
-    EXPECT_EQ(FreeImage_GetFileType((dir / "in/a.ico").c_str(), 0), FIF_ICO);
+    for (const char* input : {"in/a.ico", "d1/x.ico", "d2/x.ico"})
+      EXPECT_EQ(FreeImage_GetFileType((dir / input).c_str(), 0), FIF_ICO) << input;
     for (const char* locked : {"tree/locked", "tree/secret.ico", "lone/locked"}) chmod((dir / locked).c_str(), 0700);
   }
 }
