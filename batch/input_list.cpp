@@ -59,13 +59,13 @@ bool listFolder(const std::string& folder, std::vector<std::string>& names) {
 int32_t walkFolder(const std::string& folder, VisitedFolders& visited);
 
 // One entry of a walked folder: a folder is walked, a file offered. A
-// dangling link names nothing and is skipped; an entry that cannot be looked
-// at for another reason is told on standard error.
+// dangling or looping link names nothing and is skipped; an entry that cannot
+// be looked at for another reason is told on standard error.
 int32_t handleEntry(const std::string& folder, const std::string& name, VisitedFolders& visited) {
   const std::string path = folder + name;
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) {
-    if (errno != ENOENT) reportLeftOut("Error: cannot read " + pathAndReason(path, errno));
+    if (errno != ENOENT && errno != ELOOP) reportLeftOut("Error: cannot read " + pathAndReason(path, errno));
     return 0;
   }
   if (S_ISDIR(info.st_mode)) return walkFolder(name.back() == '/' ? path : path + "/", visited);
