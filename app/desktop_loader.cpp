@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 
 #include "app/program_data.h"
@@ -11,6 +12,8 @@
 namespace trovabild {
 
 namespace {
+
+std::vector<std::string> gWindowStartPaths;
 
 constexpr const char* kEntryName = "trovabildRunDesktop";
 using DesktopEntry = int (*)(int, char**, int, const char*);
@@ -48,5 +51,18 @@ int runDesktopModule(int argc, char** argv, DesktopRequest request, const char* 
   // handlers and threads of its own.
   return entry(argc, argv, static_cast<int>(request), argument != nullptr ? argument : "");
 }
+
+void setWindowStartPaths(const std::vector<std::string>& paths) {
+  gWindowStartPaths.clear();
+  for (const std::string& path : paths) {
+    if (path.empty()) continue;
+    std::error_code failed;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, failed);
+    // A folder keeps its trailing "/" through lexically_normal.
+    gWindowStartPaths.push_back(failed ? path : absolute.lexically_normal().string());
+  }
+}
+
+const std::vector<std::string>& windowStartPaths() { return gWindowStartPaths; }
 
 }  // namespace trovabild

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "app/desktop_loader.h"
 #include "app/messages.h"
 #include "desktop/main_window.h"
 #include "desktop/preferences.h"
@@ -53,11 +54,17 @@ int runWindow() {
 
   auto* window = new MainWindow();
   window->StartUp();
+  queueStartPaths(*window, windowStartPaths());
   if (job.runMode != "T") AutoCheckForUpdates(window);
   return wxTheApp->OnRun();
 }
 
 }  // namespace
+
+void queueStartPaths(MainWindow& window, const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  window.CallAfter([&window, paths] { window.DropPaths(paths); });
+}
 
 bool displayAvailable() { return environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY"); }
 

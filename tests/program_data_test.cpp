@@ -4,11 +4,13 @@
 #include "app/program_data.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/desktop_loader.h"
 #include "tests/support/test_support.h"
 
 namespace trovabild {
@@ -87,6 +89,19 @@ TEST(ProgramData, MarkerOnlyInTheBuildFolder) {
 TEST(ProgramData, WindowModuleBesideOrInstalled) {
   EXPECT_EQ(desktopModuleCandidates("/opt/t/bin/"),
             (std::vector<std::string>{"/opt/t/bin/trovabild_desktop.so", "/opt/t/bin/../lib/trovabild/trovabild_desktop.so"}));
+}
+
+TEST(ProgramData, WindowStartPathsAreAbsolute) {
+  TempDir work;
+  const std::string before = fs::current_path();
+  ASSERT_EQ(chdir(work.path().c_str()), 0);
+  setWindowStartPaths({"a.ico", "", "icons/", "./sub/../b.ico", "/abs/c.ico"});
+  const std::vector<std::string> paths = windowStartPaths();
+  ASSERT_EQ(chdir(before.c_str()), 0);
+  const std::string cwd = fs::canonical(work.path()).string() + "/";
+  EXPECT_EQ(paths, (std::vector<std::string>{cwd + "a.ico", cwd + "icons/", cwd + "b.ico", "/abs/c.ico"}));
+  setWindowStartPaths({});
+  EXPECT_TRUE(windowStartPaths().empty());
 }
 
 }  // namespace
