@@ -11,6 +11,7 @@
 
 #include "app/desktop_loader.h"
 #include "app/messages.h"
+#include "batch/paths.h"
 #include "desktop/main_window.h"
 #include "desktop/preferences.h"
 #include "desktop/screenshot.h"
@@ -62,8 +63,13 @@ int runWindow() {
 }  // namespace
 
 void queueStartPaths(MainWindow& window, const std::vector<std::string>& paths) {
-  if (paths.empty()) return;
-  window.CallAfter([&window, paths] { window.DropPaths(paths); });
+  // The list only takes paths its callers have seen to exist (a drop always
+  // names existing files); a mistyped name on the command line is left out.
+  std::vector<std::string> existing;
+  for (const std::string& path : paths)
+    if (fileSize(path) != -1) existing.push_back(path);
+  if (existing.empty()) return;
+  window.CallAfter([&window, existing] { window.DropPaths(existing); });
 }
 
 bool displayAvailable() { return environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY"); }

@@ -19,7 +19,8 @@ int runDesktop(int argc, char** argv, DesktopMode mode, const char* argument);
 
 /// Adds the paths the window was started with to its list once the event
 /// loop runs, as if they had been dropped on it: a folder is imported with
-/// its progress dialog, a file is added when it is an accepted input.
+/// its progress dialog, a file is added when it is an accepted input. Paths
+/// that do not exist are left out.
 void queueStartPaths(MainWindow& window, const std::vector<std::string>& paths);
 
 /// True when DISPLAY or WAYLAND_DISPLAY names a display.
