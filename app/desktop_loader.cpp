@@ -3,31 +3,25 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+
+#include "app/program_data.h"
 
 namespace trovabild {
 
 namespace {
 
-constexpr const char* kModuleName = "trovabild_desktop.so";
+std::vector<std::string> gWindowStartPaths;
+
 constexpr const char* kEntryName = "trovabildRunDesktop";
 using DesktopEntry = int (*)(int, char**, int, const char*);
-
-std::string executableFolder() {
-  char buffer[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length <= 0) return "./";
-  const std::string path(buffer, static_cast<size_t>(length));
-  return path.substr(0, path.rfind('/') + 1);
-}
 
 }  // namespace
 
 int runDesktopModule(int argc, char** argv, DesktopRequest request, const char* argument) {
-  const std::string folder = executableFolder();
-  const std::string candidates[] = {folder + kModuleName, folder + "../lib/trovabild/" + kModuleName};
+  const std::vector<std::string> candidates = desktopModuleCandidates(executableFolder());
   void* module = nullptr;
   std::string loadError;
   for (const std::string& candidate : candidates) {
@@ -57,5 +51,18 @@ int runDesktopModule(int argc, char** argv, DesktopRequest request, const char* 
   // handlers and threads of its own.
   return entry(argc, argv, static_cast<int>(request), argument != nullptr ? argument : "");
 }
+
+void setWindowStartPaths(const std::vector<std::string>& paths) {
+  gWindowStartPaths.clear();
+  for (const std::string& path : paths) {
+    if (path.empty()) continue;
+    std::error_code failed;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, failed);
+    // A folder keeps its trailing "/" through lexically_normal.
+    gWindowStartPaths.push_back(failed ? path : absolute.lexically_normal().string());
+  }
+}
+
+const std::vector<std::string>& windowStartPaths() { return gWindowStartPaths; }
 
 }  // namespace trovabild

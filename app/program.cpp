@@ -125,6 +125,14 @@ bool runCommandLine() {
     endProgram(static_cast<ExitStatus>(
         runDesktopModule(argumentCount, arguments, DesktopRequest::screenshot, folder.c_str())));
   }
+  if (first == "--WINDOW") {
+    // The window with these files and folders in its list; they are paths,
+    // not options.
+    std::vector<std::string> paths;
+    for (int i = 1; i < parameterCount(); ++i) paths.emplace_back(parameter(i));
+    setWindowStartPaths(paths);
+    return false;
+  }
   if (first == "-V" || first == "--VERSION") {
     openConsole();
     setConsoleTitle(titleText());

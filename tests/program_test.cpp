@@ -77,7 +77,10 @@ TEST(Program, ReportsParseErrors) {
 TEST(Program, WithoutAnInputTheDesktopIsAsked) {
   // Neither a display nor (in a console-only build) the module: one line on
   // standard error and a failure status, whatever asked for the window.
-  const std::vector<std::vector<std::string>> cases = {{}, {"--jpg-quality=50"}, {"-u"}, {"-T", "shots"}};
+  // After --window every parameter is a path, so "-i x.ico" there starts no batch.
+  const std::vector<std::vector<std::string>> cases = {{},           {"--jpg-quality=50"}, {"-u"}, {"-T", "shots"},
+                                                       {"--window"}, {"--WINDOW", "a.ico", "icons/"},
+                                                       {"--window", "-i", "x.ico"}};
   for (const auto& args : cases) {
     SCOPED_TRACE(args.empty() ? "(none)" : args.front());
     const auto result = runProgram(args);
