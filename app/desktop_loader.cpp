@@ -3,31 +3,23 @@
 #include <dlfcn.h>
 #include <unistd.h>
 
-#include <climits>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+
+#include "base/program_data.h"
 
 namespace trovabild {
 
 namespace {
 
-constexpr const char* kModuleName = "trovabild_desktop.so";
 constexpr const char* kEntryName = "trovabildRunDesktop";
 using DesktopEntry = int (*)(int, char**, int, const char*);
-
-std::string executableFolder() {
-  char buffer[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length <= 0) return "./";
-  const std::string path(buffer, static_cast<size_t>(length));
-  return path.substr(0, path.rfind('/') + 1);
-}
 
 }  // namespace
 
 int runDesktopModule(int argc, char** argv, DesktopRequest request, const char* argument) {
-  const std::string folder = executableFolder();
-  const std::string candidates[] = {folder + kModuleName, folder + "../lib/trovabild/" + kModuleName};
+  const std::vector<std::string> candidates = desktopModuleCandidates(executableFolder());
   void* module = nullptr;
   std::string loadError;
   for (const std::string& candidate : candidates) {

@@ -30,15 +30,19 @@ char** arguments = nullptr;
 int instanceLock = -1;
 
 // The folder that holds the single-instance lock: the user's runtime folder,
-// else a private folder of the user under /tmp. "" when neither is usable.
+// else a private folder of the user under $TMPDIR (/tmp when unset). "" when
+// neither is usable.
 std::string lockFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   struct stat info {};
   if (runtime != nullptr && *runtime == '/' && stat(runtime, &info) == 0 && S_ISDIR(info.st_mode))
     return std::string(runtime) + "/";
-  const std::string folder = "/tmp/trovabild-" + std::to_string(getuid());
+  const char* temporary = std::getenv("TMPDIR");
+  std::string base = temporary != nullptr && *temporary == '/' ? temporary : "/tmp";
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  const std::string folder = (base == "/" ? "" : base) + "/trovabild-" + std::to_string(getuid());
   if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return "";
-  // Refuse a folder someone else made (or a link) in the shared /tmp.
+  // Refuse a folder someone else made (or a link) in a shared folder.
   if (lstat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != getuid()) return "";
   return folder + "/";
 }
@@ -71,6 +75,12 @@ std::vector<std::string> parameterList() {
   endProgram(status);
 }
 
+// The version and help screens touch nothing, so they answer even while
+// another instance runs.
+bool asksForAScreen(const std::string& first) {
+  return first == "-V" || first == "--VERSION" || first == "-H" || first == "-?" || first == "--HELP";
+}
+
 }  // namespace
 
 int parameterCount() { return argumentCount > 0 ? argumentCount - 1 : 0; }
@@ -95,6 +105,14 @@ bool runCommandLine() {
     endProgram(static_cast<ExitStatus>(
         runDesktopModule(argumentCount, arguments, DesktopRequest::screenshot, folder.c_str())));
   }
+  if (first == "--WINDOW") {
+    // The window with these files and folders in its list; they are paths,
+    // not options.
+    std::vector<std::string> paths;
+    for (int i = 1; i < parameterCount(); ++i) paths.emplace_back(parameter(i));
+    setWindowStartPaths(paths);
+    return false;
+  }
   if (first == "-V" || first == "--VERSION") {
     openConsole();
     setConsoleTitle(titleText());
@@ -110,6 +128,7 @@ bool runCommandLine() {
 
   RunFlags flags;
   const std::string error = parseOptions(parameterList(), flags);
+  for (const std::string& warning : flags.warnings) printErrorLine(warning);
   if (!error.empty()) {
     openConsole();
     setConsoleTitle(titleText());
@@ -144,9 +163,12 @@ int programMain(int argc, char** argv) {
   argumentCount = argc;
   arguments = argv;
   setStartName(argc > 0 ? argv[0] : nullptr);
-  // Another instance (window or console) is running: end at once, silently.
+  // Another instance (window or console) is running: say so and end at once.
   // A lock that cannot be made at all does not stop the program.
-  if (takeInstanceLock() == LockResult::heldElsewhere) endProgram(ExitStatus::failed);
+  if (!asksForAScreen(optionName(parameter(0))) && takeInstanceLock() == LockResult::heldElsewhere) {
+    printErrorLine("Error: another instance of " + titleText() + " is running; nothing was done");
+    endProgram(ExitStatus::failed);
+  }
   if (!runCommandLine())
     endProgram(static_cast<ExitStatus>(runDesktopModule(argc, argv, DesktopRequest::window, "")));
   endProgram(ExitStatus::ok);

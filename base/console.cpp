@@ -1,6 +1,7 @@
 #include "base/console.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -19,6 +20,10 @@ namespace {
 
 std::mutex consoleMutex;
 std::function<void(std::string_view)> consoleSink;
+std::function<void(std::string_view)> errorSink;
+// True while a live line stands on the terminal without a line end; any
+// other output removes it first. Guarded by consoleMutex.
+bool liveLineShown = false;
 
 // Terminal state saved while standard input is in key-reading mode; read by
 // the hang-up handler, so kept in plain storage guarded by a flag.
@@ -35,6 +40,15 @@ void writeAll(int fd, const char* data, size_t size) {
     data += written;
     size -= static_cast<size_t>(written);
   }
+}
+
+// Removes the live line, so that the next output starts on a clean line.
+// Called with consoleMutex held.
+void eraseLiveLine() {
+  if (!liveLineShown) return;
+  liveLineShown = false;
+  constexpr std::string_view erase = "\r\x1B[K";
+  writeAll(STDOUT_FILENO, erase.data(), erase.size());
 }
 
 extern "C" void restoreAndEnd(int signalNumber) {
@@ -139,17 +153,59 @@ void setConsoleSink(std::function<void(std::string_view line)> sink) {
   consoleSink = std::move(sink);
 }
 
+void setErrorSink(std::function<void(std::string_view line)> sink) {
+  std::lock_guard<std::mutex> hold(consoleMutex);
+  errorSink = std::move(sink);
+}
+
 void printLine(std::string_view text) {
   std::lock_guard<std::mutex> hold(consoleMutex);
   if (consoleSink) {
     consoleSink(text);
     return;
   }
+  eraseLiveLine();
   std::string line;
   line.reserve(text.size() + 1);
   line.append(text);
   line.push_back('\n');
   writeAll(STDOUT_FILENO, line.data(), line.size());
+}
+
+void printErrorLine(std::string_view text) {
+  std::lock_guard<std::mutex> hold(consoleMutex);
+  if (errorSink) {
+    errorSink(text);
+    return;
+  }
+  eraseLiveLine();  // the terminal shows both streams on one screen
+  std::string line;
+  line.reserve(text.size() + 1);
+  line.append(text);
+  line.push_back('\n');
+  writeAll(STDERR_FILENO, line.data(), line.size());
+}
+
+int terminalColumns() {
+  if (!isatty(STDOUT_FILENO)) return 0;
+  winsize size{};
+  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
+  return size.ws_col;
+}
+
+void showLiveLine(std::string_view text) {
+  std::lock_guard<std::mutex> hold(consoleMutex);
+  if (consoleSink) return;
+  std::string line = "\r";
+  line.append(text);
+  line.append("\x1B[K");  // clears what a longer earlier line left
+  writeAll(STDOUT_FILENO, line.data(), line.size());
+  liveLineShown = true;
+}
+
+void clearLiveLine() {
+  std::lock_guard<std::mutex> hold(consoleMutex);
+  eraseLiveLine();
 }
 
 bool openConsole() {
@@ -189,7 +245,10 @@ void waitForKey() {
   leaveKeyMode();
 }
 
-void closeConsole() { leaveKeyMode(); }
+void closeConsole() {
+  clearLiveLine();
+  leaveKeyMode();
+}
 
 void printBanner() {
   std::string copyright = kCopyright;

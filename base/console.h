@@ -11,6 +11,21 @@ namespace trovabild {
 /// the text without the line end instead.
 void printLine(std::string_view text);
 
+/// Writes one complete line to standard error, for reports that scripts
+/// reading standard output must not see (warnings, files left out and why).
+/// A test sink (setErrorSink) gets the text instead.
+void printErrorLine(std::string_view text);
+
+/// The width in columns of the terminal on standard output; 0 when standard
+/// output is no terminal.
+int terminalColumns();
+/// Shows `text` as the one live line at the bottom of the terminal, in place
+/// of the previous one; it carries no line end. Any printed line removes it
+/// first. Nothing is shown while a test sink is set.
+void showLiveLine(std::string_view text);
+/// Removes the live line, if one is shown.
+void clearLiveLine();
+
 /// Prepares the standard handles and installs the hang-up handler; true.
 bool openConsole();
 /// Sets the terminal's title when standard output is a terminal.

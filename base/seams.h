@@ -11,6 +11,8 @@ namespace trovabild {
 
 /// Replaces where printLine sends its lines; an empty function restores stdout.
 void setConsoleSink(std::function<void(std::string_view line)> sink);
+/// Replaces where printErrorLine sends its lines; empty restores stderr.
+void setErrorSink(std::function<void(std::string_view line)> sink);
 /// Replaces the wall clock (seconds since the epoch); empty restores time().
 void setClock(std::function<std::time_t()> now);
 /// Replaces the random source; the function gets (low, high) inclusive.

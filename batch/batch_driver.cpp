@@ -1,17 +1,60 @@
 #include "batch/batch_driver.h"
 
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "base/console.h"
 #include "base/messages.h"
 #include "batch/conversion_worker.h"
 #include "batch/input_list.h"
 #include "batch/paths.h"
+#include "batch/progress_line.h"
 #include "batch/run_plan.h"
+#include "batch/run_report.h"
 #include "settings/settings.h"
 
 namespace trovabild {
+
+namespace {
+
+// One classified input: the base folder of a folder input, or the file.
+struct Input {
+  std::string folder;
+  std::string file;
+};
+
+// Every input is classified before anything is converted; the first one
+// refused stops the run. The job then describes the first input, which the
+// output folder defaults from.
+bool classifyInputs(std::vector<Input>& inputs) {
+  const std::vector<std::string> named =
+      job.inputPaths.empty() ? std::vector<std::string>{job.inputPath} : job.inputPaths;
+  for (const std::string& path : named) {
+    job.inputPath = path;
+    job.currentInput.clear();
+    if (!classifyInput()) return false;
+    inputs.push_back({job.inputPath, job.currentInput});
+  }
+  job.inputPath = inputs.front().folder;
+  job.currentInput = inputs.front().file;
+  return true;
+}
+
+// Expands each input in turn, as for a single one; files of a folder input
+// keep their subfolder below that input's folder.
+int32_t expandInputs(const std::vector<Input>& inputs) {
+  int32_t added = 0;
+  for (const Input& input : inputs) {
+    job.inputPath = input.folder;
+    job.currentInput = input.file;
+    added += expandInput();
+  }
+  job.inputPath = inputs.front().folder;
+  job.currentInput = inputs.front().file;
+  return added;
+}
+
+}  // namespace
 
 ExitStatus runBatch(bool quiet) {
   const bool debug = job.runMode == "DEBUG";
@@ -20,15 +63,18 @@ ExitStatus runBatch(bool quiet) {
     if (!quiet) printLine(formatMessage(message(group, key), s1, s2));
   };
 
+  resetRunReport();
   status("General", "Preparing");
-  if (!classifyInput()) return ExitStatus::failed;
+  std::vector<Input> inputs;
+  if (!classifyInputs(inputs)) return ExitStatus::failed;
 
   RunRequest request;
   request.face = RunFace::console;
-  // Without an output folder the outputs go beside the input.
+  // Without an output folder the outputs go beside the (first) input.
   request.outputFolder = job.outputFolder;
   if (request.outputFolder.empty())
     request.outputFolder = job.inputPath.empty() ? pathPart(job.currentInput) : job.inputPath;
+  request.createOutputFolder = true;
   request.outputExtension = job.outputExtension;
   request.inputType = job.inputType;
   if (request.inputType.empty() && !job.inputFormats.empty()) request.inputType = job.inputFormats.front();
@@ -39,11 +85,12 @@ ExitStatus runBatch(bool quiet) {
   const RunPreparation prepared = prepareRun(settings, request);
   if (!prepared) {
     printLine(consoleErrorLine(prepared));
+    if (!prepared.detail.empty()) printErrorLine(prepared.detail);
     return ExitStatus::failed;
   }
 
   status("General", "Importing");
-  const int32_t added = expandInput();
+  const int32_t added = expandInputs(inputs);
   status("Msg", "Import complete", std::to_string(added));
   if (added == 0) {
     printLine(message("Msg", "Conversion is not complete"));
@@ -55,8 +102,11 @@ ExitStatus runBatch(bool quiet) {
   resetBatchProgress();
   NamingCounters counters{job.randomNumber, job.counter};
   int32_t done = 0;
-  std::thread worker([&] { done = conversionWorker(prepared.plan, inputEntries(), counters, batchProgress); });
-  worker.join();
+  // On a terminal one live line shows how far the run is; debug lines and
+  // quiet runs keep the screen as it is.
+  const bool live = !quiet && !debug && terminalColumns() > 0;
+  runWithLiveProgress(
+      added, [&] { done = conversionWorker(prepared.plan, inputEntries(), counters, batchProgress); }, live);
   job.randomNumber = counters.randomNumber;
   job.counter = counters.counter;
   if (done == 0) {
@@ -65,7 +115,7 @@ ExitStatus runBatch(bool quiet) {
   }
   status("Msg", "Conversion complete");
   status("Msg", "Files converted", std::to_string(done), std::to_string(added));
-  return done == added ? ExitStatus::ok : ExitStatus::partial;
+  return done == added && !runLeftSomethingOut() ? ExitStatus::ok : ExitStatus::partial;
 }
 
 }  // namespace trovabild

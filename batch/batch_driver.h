@@ -5,10 +5,11 @@
 
 namespace trovabild {
 
-/// Runs the batch that the options put into Settings and Job; `quiet`
-/// suppresses the status lines. ok when every file found was converted,
-/// partial when some failed, failed after an "Error: " line or when nothing
-/// was converted.
+/// Runs the batch that the options put into Settings and Job, over every
+/// input named (job.inputPaths, else job.inputPath); `quiet` suppresses the
+/// status lines. ok when every file found was converted, partial when some
+/// failed or something was left out (a folder that cannot be read, a refused
+/// output), failed after an "Error: " line or when nothing was converted.
 ExitStatus runBatch(bool quiet);
 
 }  // namespace trovabild

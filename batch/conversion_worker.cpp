@@ -3,14 +3,19 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <chrono>
 #include <ctime>
+#include <map>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 #include "base/console.h"
 #include "base/seams.h"
 #include "batch/file_conversion.h"
 #include "batch/paths.h"
+#include "batch/run_report.h"
 
 namespace trovabild {
 
@@ -36,6 +41,68 @@ void setModificationTime(const std::string& path, const timespec& when) {
   utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
+using FileIdentity = std::pair<dev_t, ino_t>;
+
+// Keeps a run from destroying what it must keep: the input being converted,
+// the other inputs of the run, and any file an earlier input of the same run
+// has written. Other files that existed before the run are replaced as usual.
+class OutputGuard {
+ public:
+  explicit OutputGuard(const std::vector<InputEntry>& entries) {
+    for (const InputEntry& entry : entries) {
+      struct stat info {};
+      if (stat(entry.path.c_str(), &info) == 0) inputs_.emplace(FileIdentity{info.st_dev, info.st_ino}, entry.path);
+    }
+  }
+
+  bool mayWrite(const std::string& inputPath, const std::string& path) const {
+    struct stat target {};
+    if (stat(path.c_str(), &target) != 0) return true;  // nothing there yet
+    const FileIdentity identity{target.st_dev, target.st_ino};
+    struct stat input {};
+    if (stat(inputPath.c_str(), &input) == 0 && input.st_dev == target.st_dev &&
+        input.st_ino == target.st_ino) {
+      reportLeftOut("Error: \"" + inputPath + "\" not converted: its output \"" + path +
+                    "\" is the input file itself");
+      return false;
+    }
+    if (const auto other = inputs_.find(identity); other != inputs_.end()) {
+      reportLeftOut("Error: \"" + inputPath + "\" not converted: its output \"" + path +
+                    "\" is the input \"" + other->second + "\" of this run");
+      return false;
+    }
+    const auto found = written_.find(identity);
+    if (found != written_.end() && found->second != inputPath) {
+      reportLeftOut("Error: \"" + inputPath + "\" not converted: its output \"" + path +
+                    "\" was already written from \"" + found->second + "\"");
+      return false;
+    }
+    return true;
+  }
+
+  void recordWritten(const std::string& inputPath, const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+      struct stat info {};
+      if (stat(path.c_str(), &info) == 0) written_[{info.st_dev, info.st_ino}] = inputPath;
+    }
+  }
+
+ private:
+  std::map<FileIdentity, std::string> inputs_;
+  std::map<FileIdentity, std::string> written_;
+};
+
+// Says why a file that failed could not be read, when it cannot even be
+// opened (a file that opens but is no icon needs no reason).
+void reportUnopenableInput(const std::string& path) {
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd >= 0) {
+    close(fd);
+    return;
+  }
+  reportLeftOut("Error: cannot open " + pathAndReason(path, errno));
+}
+
 }  // namespace
 
 void applyFileTimestamp(const std::string& path, const std::string& input, int fileTimestamp,
@@ -55,7 +122,9 @@ void ensureOutputSubfolders(const std::string& outputFolder, const std::string& 
   for (size_t slash = subfolder.find('/'); slash != std::string::npos; slash = subfolder.find('/', start)) {
     folder += subfolder.substr(start, slash - start + 1);
     start = slash + 1;
-    if (fileSize(folder) != -2) mkdir(folder.c_str(), 0777);
+    // A folder that cannot be made makes the save fail; the reason is told.
+    if (fileSize(folder) != -2 && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
+      reportLeftOut("Error: cannot create " + pathAndReason(folder, errno));
   }
 }
 
@@ -64,6 +133,7 @@ int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& ent
   int32_t index = 0;
   int32_t converted = 0;
   int64_t duration = 0;
+  OutputGuard guard(entries);
   for (const InputEntry& entry : entries) {
     waitWhilePaused();
     if (!progress.running) break;
@@ -79,7 +149,11 @@ int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& ent
     const FileConversion conversion = convertFile(plan, FileValues{entry.path, entry.subfolder, counters});
     for (const std::string& line : conversion.lines) printLine(line);
     std::vector<std::string> written;
-    const bool success = writeOutputs(conversion, written);
+    const bool success = writeOutputs(conversion, written, [&](const std::string& path) {
+      return guard.mayWrite(entry.path, path);
+    });
+    guard.recordWritten(entry.path, written);
+    if (written.empty()) reportUnopenableInput(entry.path);
     // Every file that was written is reported and stamped, even when a later
     // image of the same icon failed.
     for (const std::string& path : written) {

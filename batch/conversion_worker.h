@@ -15,13 +15,16 @@ namespace trovabild {
 /// being converted in `progress`, leaves the number converted in
 /// progress.doneCount and returns it. `counters` give the %rnd% and %n%
 /// values of the first file and are advanced after each converted file.
-/// Nothing else is read or written outside its arguments, but the console
-/// lines of a verbose plan.
+/// A save that would replace the input itself, another input of the list,
+/// or a file an earlier input of this run wrote, is refused with a line on
+/// standard error, and so is an input that cannot be opened. Nothing else
+/// is read or written outside its arguments, but those lines and the
+/// console lines of a verbose plan.
 int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
                          BatchProgress& progress);
 
-/// Creates `outputFolder` + `subfolder` level by level; errors are ignored
-/// (the save then fails).
+/// Creates `outputFolder` + `subfolder` level by level. A folder that
+/// cannot be made gets a line on standard error (the save then fails).
 void ensureOutputSubfolders(const std::string& outputFolder, const std::string& subfolder);
 
 /// Sets the modification time of `path` as `fileTimestamp` asks: 1 that of

@@ -99,10 +99,10 @@ FileConversion convertFile(const RunPlan& plan, const FileValues& file) {
   return conversion;
 }
 
-bool writeOutputs(const FileConversion& conversion, std::vector<std::string>& written) {
+bool writeOutputs(const FileConversion& conversion, std::vector<std::string>& written, const SaveCheck& mayWrite) {
   bool result = false;
   for (const FrameOutput& output : conversion.outputs) {
-    result = output.bytes && writeFileReplacing(output.path, *output.bytes);
+    result = (!mayWrite || mayWrite(output.path)) && output.bytes && writeFileReplacing(output.path, *output.bytes);
     if (result) written.push_back(output.path);
   }
   return result;

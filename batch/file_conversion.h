@@ -4,6 +4,7 @@
 // memory; the caller writes them, reports them and advances the counters.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -44,8 +45,13 @@ FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& pla
 /// Reads `file.input` and converts it; no outputs when it cannot be read.
 FileConversion convertFile(const RunPlan& plan, const FileValues& file);
 
+/// Asked with the final path (frame number included) before each write;
+/// false refuses the write, and that frame counts as failed.
+using SaveCheck = std::function<bool(const std::string& path)>;
+
 /// Writes the outputs in order; true when the last one was written.
 /// `written` receives the path of every file written.
-bool writeOutputs(const FileConversion& conversion, std::vector<std::string>& written);
+bool writeOutputs(const FileConversion& conversion, std::vector<std::string>& written,
+                  const SaveCheck& mayWrite = {});
 
 }  // namespace trovabild

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <condition_variable>
 #include <fstream>
 #include <iterator>
@@ -16,6 +17,7 @@
 #include "base/console.h"
 #include "base/text.h"
 #include "batch/paths.h"
+#include "batch/run_report.h"
 #include "imaging/format_registry.h"
 #include "settings/settings.h"
 
@@ -39,10 +41,13 @@ using FolderIdentity = std::pair<dev_t, ino_t>;
 using VisitedFolders = std::set<FolderIdentity>;
 
 // The names in `folder`, "." and ".." left out, in byte order; false when
-// the folder cannot be opened.
+// the folder cannot be opened, which is told on standard error.
 bool listFolder(const std::string& folder, std::vector<std::string>& names) {
   DIR* dir = opendir(folder.c_str());
-  if (dir == nullptr) return false;
+  if (dir == nullptr) {
+    reportLeftOut("Error: cannot read folder " + pathAndReason(folder, errno));
+    return false;
+  }
   while (const dirent* entry = readdir(dir)) {
     const std::string name = entry->d_name;
     if (name != "." && name != "..") names.push_back(name);
@@ -54,12 +59,16 @@ bool listFolder(const std::string& folder, std::vector<std::string>& names) {
 
 int32_t walkFolder(const std::string& folder, VisitedFolders& visited);
 
-// One entry of a walked folder: a folder is walked, a file offered. Entries
-// that stat cannot resolve (a dangling link) name nothing and are skipped.
+// One entry of a walked folder: a folder is walked, a file offered. A
+// dangling or looping link names nothing and is skipped; an entry that cannot
+// be looked at for another reason is told on standard error.
 int32_t handleEntry(const std::string& folder, const std::string& name, VisitedFolders& visited) {
   const std::string path = folder + name;
   struct stat info {};
-  if (stat(path.c_str(), &info) != 0) return 0;
+  if (stat(path.c_str(), &info) != 0) {
+    if (errno != ENOENT && errno != ELOOP) reportLeftOut("Error: cannot read " + pathAndReason(path, errno));
+    return 0;
+  }
   if (S_ISDIR(info.st_mode)) return walkFolder(name.back() == '/' ? path : path + "/", visited);
   return addInputFile(path) ? 1 : 0;
 }
@@ -251,7 +260,8 @@ std::string relativeSubfolder(const std::string& path, const std::string& base) 
   return folder.substr(base.size());
 }
 
-FolderCheck checkFolder(std::string& folder) {
+FolderCheck checkFolder(std::string& folder, bool create, int* createError) {
+  if (createError != nullptr) *createError = 0;
   if (folder.starts_with("..")) return FolderCheck::incorrect;
   if (!folder.starts_with("/")) {
     if (folder == ".")
@@ -261,19 +271,26 @@ FolderCheck checkFolder(std::string& folder) {
     folder = workingFolder() + folder;
   }
   if (folder.back() != '/') folder += '/';
-  if (fileSize(folder) != -2) return FolderCheck::invalid;
+  if (fileSize(folder) != -2) {
+    const int error = create ? makeFolders(folder) : 0;
+    if (create && error == 0) return FolderCheck::ok;
+    if (createError != nullptr) *createError = error;
+    return FolderCheck::invalid;
+  }
   return FolderCheck::ok;
 }
 
 std::optional<std::string> normalizeFolder(const std::string& path, std::string_view incorrectMessage,
-                                           std::string_view invalidMessage) {
+                                           std::string_view invalidMessage, bool create) {
   std::string folder = path;
-  switch (checkFolder(folder)) {
+  int error = 0;
+  switch (checkFolder(folder, create, &error)) {
     case FolderCheck::incorrect:
       printLine(incorrectMessage);
       return std::nullopt;
     case FolderCheck::invalid:
       printLine(invalidMessage);
+      if (error != 0) printErrorLine("Error: cannot create folder " + pathAndReason(folder, error));
       return std::nullopt;
     case FolderCheck::ok: break;
   }
@@ -344,6 +361,8 @@ void listFileScanThread() {
         ++count;
       }
     }
+  } else {
+    reportLeftOut("Error: cannot open " + pathAndReason(job.currentInput, errno));
   }
   addToDoneCount(count);
 }

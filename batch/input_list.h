@@ -75,15 +75,19 @@ std::string relativeSubfolder(const std::string& path, const std::string& base);
 /// How a folder path fares under the folder rule below.
 enum class FolderCheck { ok, incorrect, invalid };
 /// The folder rule without printing: `folder` is normalised in place
-/// (absolute against the working directory, with a trailing "/").
-FolderCheck checkFolder(std::string& folder);
+/// (absolute against the working directory, with a trailing "/"). With
+/// `create` a missing folder is made with its parents; when that fails,
+/// `createError` (if given) receives the errno.
+FolderCheck checkFolder(std::string& folder, bool create = false, int* createError = nullptr);
 
 /// Normalises a folder path: refused with `incorrectMessage` when it begins
 /// with "..", made absolute against the working directory, given a trailing
 /// "/", refused with `invalidMessage` when it is not an existing folder. The
-/// message is printed; nullopt means refused.
+/// message is printed; nullopt means refused. With `create` a missing folder
+/// is made with its parents instead; when that fails a second line on
+/// standard error names the folder and the reason.
 std::optional<std::string> normalizeFolder(const std::string& path, std::string_view incorrectMessage,
-                                           std::string_view invalidMessage);
+                                           std::string_view invalidMessage, bool create = false);
 
 /// Classifies job.inputPath as a file (sets job.currentInput) or a folder
 /// (normalises job.inputPath); prints the error line and returns false when

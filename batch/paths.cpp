@@ -2,6 +2,8 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+
 namespace trovabild {
 
 int64_t fileSize(const std::string& path) {
@@ -29,6 +31,18 @@ std::string extensionPart(const std::string& path) {
   const size_t quote = extension.find('"');
   if (quote != std::string::npos) extension.resize(quote);
   return extension;
+}
+
+int makeFolders(const std::string& path) {
+  for (size_t slash = path.find('/', 1); ; slash = path.find('/', slash + 1)) {
+    const std::string folder = path.substr(0, slash);
+    if (!folder.empty() && folder != "/" && mkdir(folder.c_str(), 0777) != 0) {
+      const int error = errno;
+      if (error != EEXIST) return error;
+      if (fileSize(folder) != -2) return ENOTDIR;  // a file stands in the way
+    }
+    if (slash == std::string::npos) return 0;
+  }
 }
 
 }  // namespace trovabild

@@ -18,4 +18,9 @@ std::string pathPart(const std::string& path);
 /// follows it.
 std::string extensionPart(const std::string& path);
 
+/// Creates the folder and every missing folder above it, as mkdir -p does.
+/// Returns 0 on success (also when it already existed), else the errno of
+/// the step that failed (ENOTDIR when a file stands in the way).
+int makeFolders(const std::string& path);
+
 }  // namespace trovabild

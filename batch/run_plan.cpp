@@ -6,6 +6,7 @@
 #include "base/text.h"
 #include "batch/input_list.h"
 #include "batch/paths.h"
+#include "batch/run_report.h"
 #include "imaging/format_registry.h"
 #include "imaging/output_depth.h"
 #include "imaging/watermark.h"
@@ -135,9 +136,12 @@ bool Preparer::checkOutputFolder() {
     return true;
   }
   list("Output: ", folder);
-  switch (checkFolder(folder)) {
+  int error = 0;
+  switch (checkFolder(folder, request_.createOutputFolder, &error)) {
     case FolderCheck::incorrect: return fail(RunCheck::incorrectOutputFolder, folder);
-    case FolderCheck::invalid: return fail(RunCheck::invalidOutputFolder, folder);
+    case FolderCheck::invalid:
+      if (error != 0) result_.detail = "Error: cannot create folder " + pathAndReason(folder, error);
+      return fail(RunCheck::invalidOutputFolder, folder);
     case FolderCheck::ok: break;
   }
   result_.plan.outputFolder = folder;

@@ -61,6 +61,8 @@ struct RunRequest {
   /// As typed (console: already defaulted from the input; window: the
   /// box's text, trimmed).
   std::string outputFolder;
+  /// A missing output folder is made with its parents (console).
+  bool createOutputFolder = false;
   /// "" takes the first of `outputFormats`.
   std::string outputExtension;
   /// The input format whose load options the listing shows.
@@ -78,6 +80,8 @@ struct RunPreparation {
   RunCheck failed = RunCheck::passed;
   /// The folder, font, image or depth message the failed check names.
   std::string subject;
+  /// Why the output folder could not be made, for standard error; "" else.
+  std::string detail;
   RunPlan plan;  ///< complete only when nothing failed
   explicit operator bool() const { return failed == RunCheck::passed; }
 };

@@ -175,6 +175,23 @@ std::string joinQuoted(std::string value, const std::vector<std::string>& parame
   return value;
 }
 
+void addInput(const std::string& path) {
+  if (job.inputPaths.empty()) job.inputPath = path;
+  job.inputPaths.push_back(path);
+}
+
+std::string strayWordWarning(std::string_view parameter) {
+  return "Warning: word \"" + std::string(trimSpaces(parameter)) + "\" ignored: it is neither an option nor an input";
+}
+
+std::string unknownOptionWarning(const std::string& name, std::string_view parameter) {
+  const std::string typed(trimSpaces(parameter));
+  // These answer only as the first parameter, before anything is parsed.
+  for (const char* screen : {"-H", "-?", "--HELP", "-V", "--VERSION", "-U", "-T"})
+    if (name == screen) return "Warning: option \"" + typed + "\" ignored: it counts only as the first parameter";
+  return "Warning: unknown option \"" + typed + "\" ignored";
+}
+
 }  // namespace
 
 const std::vector<OptionSpec>& optionTable() {
@@ -297,7 +314,10 @@ std::string parseOptions(const std::vector<std::string>& parameters, RunFlags& f
   constexpr const char* kIncorrect = "Incorrect number of parameters";
   for (size_t i = 0; i < parameters.size(); ++i) {
     const std::string name = optionName(parameters[i]);
-    if (name.empty()) continue;
+    if (name.empty()) {
+      flags.warnings.push_back(strayWordWarning(parameters[i]));
+      continue;
+    }
 
     if (name == "-I" || name == "--INPUT" || name == "-O" || name == "--OUTPUT" || name == "-C" ||
         name == "--CONVERSION") {
@@ -308,9 +328,20 @@ std::string parseOptions(const std::vector<std::string>& parameters, RunFlags& f
       if (value.empty() || value.front() == '-') return kIncorrect;
       if (letter != 'C') value = joinQuoted(std::move(value), parameters, i);
       value = stripQuotes(value);
-      if (letter == 'I') job.inputPath = value;
-      else if (letter == 'O') job.outputFolder = value;
-      else job.outputExtension = value;
+      if (letter == 'I') {
+        addInput(value);
+        // The shell hands over a pattern such as *.ico as one word per file.
+        while (i + 1 < parameters.size() && optionName(parameters[i + 1]).empty()) {
+          ++i;
+          std::string further = stripQuotes(joinQuoted(optionValue(parameters[i]), parameters, i));
+          if (further.empty()) flags.warnings.push_back(strayWordWarning(parameters[i]));
+          else addInput(further);
+        }
+      } else if (letter == 'O') {
+        job.outputFolder = value;
+      } else {
+        job.outputExtension = value;
+      }
       continue;
     }
     if (name == "-D" || name == "--DEBUG") {
@@ -328,7 +359,10 @@ std::string parseOptions(const std::vector<std::string>& parameters, RunFlags& f
 
     const bool profile = name == "--PROFILE";
     const OptionSpec* option = profile ? nullptr : findOption(name, false);
-    if (!profile && option == nullptr) continue;  // not an option of this program
+    if (!profile && option == nullptr) {  // not an option of this program here
+      flags.warnings.push_back(unknownOptionWarning(name, parameters[i]));
+      continue;
+    }
     if (option != nullptr && option->type == T::flag) {
       applyOption(*option, "");
       continue;

@@ -56,9 +56,14 @@ std::string optionValue(std::string_view parameter);
 struct RunFlags {
   bool quiet = false;
   bool pause = false;
+  /// One line per parameter the parse passed over (a misspelt option, a
+  /// stray word), for standard error.
+  std::vector<std::string> warnings;
 };
 
-/// Parses every parameter into Settings, Job and `flags`; returns the error
+/// Parses every parameter into Settings, Job and `flags`. Every bare word
+/// right after an -i value (up to the next option) and every repeated -i is
+/// one more input in job.inputPaths. Returns the error
 /// message ("Incorrect number of parameters", "Invalid profile file"), or ""
 /// when parsing succeeded. Parsing stops at the first error.
 std::string parseOptions(const std::vector<std::string>& parameters, RunFlags& flags);

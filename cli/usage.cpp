@@ -26,11 +26,11 @@ void printUsage() {
   printLine(formatMessage("Usage: %s1% -i <filename> [options]", name));
   printLine(kBlankLine);
   printLine(formatMessage("  %s1% -i example.%s2%", name, randomInputFormat()));
-  printLine(formatMessage("  %s1% -i c:\\tmp\\example.%s2%", name, randomInputFormat()));
-  printLine(formatMessage("  %s1% -i c:\\tmp\\example.%s2% -o d:\\converted", name, randomInputFormat()));
-  printLine(formatMessage("  %s1% -i c:\\tmp\\filelist.txt", name, ""));
-  printLine(formatMessage("  %s1% -i c:\\tmp\\ -o d:\\converted --jpg-quality=95", name, ""));
-  printLine(formatMessage("  %s1% -i c:\\tmp\\ -o d:\\converted -c %s2% --jpg-quality=95", name, output));
+  printLine(formatMessage("  %s1% -i /tmp/example.%s2%", name, randomInputFormat()));
+  printLine(formatMessage("  %s1% -i /tmp/example.%s2% -o ~/converted", name, randomInputFormat()));
+  printLine(formatMessage("  %s1% -i /tmp/filelist.txt", name, ""));
+  printLine(formatMessage("  %s1% -i /tmp/ -o ~/converted --jpg-quality=95", name, ""));
+  printLine(formatMessage("  %s1% -i /tmp/ -o ~/converted -c %s2% --jpg-quality=95", name, output));
   const char* const rest[] = {
       " ",
       "Options:",

@@ -10,6 +10,8 @@
 #include <string>
 
 #include "base/messages.h"
+#include "base/window_start.h"
+#include "batch/paths.h"
 #include "desktop/main_window.h"
 #include "desktop/preferences.h"
 #include "desktop/screenshot.h"
@@ -53,11 +55,22 @@ int runWindow() {
 
   auto* window = new MainWindow();
   window->StartUp();
+  queueStartPaths(*window, windowStartPaths());
   if (job.runMode != "T") AutoCheckForUpdates(window);
   return wxTheApp->OnRun();
 }
 
 }  // namespace
+
+void queueStartPaths(MainWindow& window, const std::vector<std::string>& paths) {
+  // The list only takes paths its callers have seen to exist (a drop always
+  // names existing files); a mistyped name on the command line is left out.
+  std::vector<std::string> existing;
+  for (const std::string& path : paths)
+    if (fileSize(path) != -1) existing.push_back(path);
+  if (existing.empty()) return;
+  window.CallAfter([&window, existing] { window.DropPaths(existing); });
+}
 
 bool displayAvailable() { return environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY"); }
 

@@ -258,18 +258,9 @@ wxBitmap buttonImage(const std::string& name) {
 }
 
 std::string manualAddress() {
-  // Installed beside the program, installed under the data folder, or in
-  // the source tree of a build.
-  const std::string candidates[] = {
-      job.programFolder + "manual/index.html",
-      job.programFolder + "../share/trovabild/manual/index.html",
-      std::string(TROVABILD_DATA_DIR) + "/manual/index.html",
-      std::string(TROVABILD_SOURCE_DIR) + "/docs/manual/index.html",
-  };
-  for (const std::string& path : candidates) {
-    if (fileSize(path) > 0) return "file://" + path;
-  }
-  return "file://" + candidates[2];
+  const std::string path = manualIndexPath();
+  // Not found: the place of an installed manual, so the browser names what is missing.
+  return "file://" + (path.empty() ? job.programFolder + "../share/trovabild/manual/index.html" : path);
 }
 
 std::string feedbackAddress() {

@@ -12,11 +12,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <climits>
 #include <cstring>
 #include <map>
 #include <memory>
 
+#include "base/program_data.h"
 #include "base/text.h"
 #include "settings/settings.h"
 
@@ -51,35 +51,7 @@ bool isRegularFile(const std::string& path) {
   return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
 }
 
-bool isFolder(const std::string& path) {
-  struct stat info {};
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-std::string executableFolder() {
-  if (!job.programFolder.empty()) return job.programFolder;
-  char buffer[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length <= 0) return "./";
-  const std::string path(buffer, static_cast<size_t>(length));
-  return path.substr(0, path.rfind('/') + 1);
-}
-
-/// The first existing folder among the program's own resource places:
-/// beside the executable, a relocatable install, the source tree, the
-/// configured install.
-std::string findResource(const std::string& installedName, const std::string& sourceName, bool wantFolder) {
-  const std::string exe = executableFolder();
-  const std::string candidates[] = {
-      exe + installedName,
-      exe + "../share/trovabild/" + installedName,
-      std::string(TROVABILD_SOURCE_DIR) + "/" + sourceName,
-      std::string(TROVABILD_DATA_DIR) + "/" + installedName,
-  };
-  for (const std::string& candidate : candidates)
-    if (wantFolder ? isFolder(candidate) : isRegularFile(candidate)) return candidate;
-  return "";
-}
+std::string programFolder() { return job.programFolder.empty() ? executableFolder() : job.programFolder; }
 
 /// The entries of a zip package that a theme can use: theme.cfg and the
 /// PNG files, by name. Entries that are empty, too large or unreadable are
@@ -237,7 +209,7 @@ const std::vector<ThemeInfo>& themeList() { return gThemes; }
 
 std::string themesFolder() {
   if (!gThemesFolderOverride.empty()) return gThemesFolderOverride;
-  const std::string folder = findResource("gfx", "gfx", true);
+  const std::string folder = findProgramData(programFolder(), "gfx", "gfx", true);
   return folder.empty() ? "" : folder + "/";
 }
 
@@ -246,7 +218,9 @@ void setThemesFolder(const std::string& folder) {
   if (!folder.empty() && folder.back() != '/') gThemesFolderOverride += '/';
 }
 
-std::string manualIndexPath() { return findResource("manual/index.html", "docs/manual/index.html", false); }
+std::string manualIndexPath() {
+  return findProgramData(programFolder(), "manual/index.html", "docs/manual/index.html", false);
+}
 
 void ScanThemes() {
   gThemes.clear();

@@ -35,14 +35,15 @@ struct ThemeInfo {
 const std::vector<ThemeInfo>& themeList();
 
 /// The folder holding the theme packages, with a trailing "/": gfx/ beside
-/// the executable, else the source tree's gfx/ (a build tree), else the
-/// installed data folder's gfx/. "" when none exists.
+/// the executable, else the gfx/ of the source tree a build folder names,
+/// else <prefix>/share/trovabild/gfx/ of an installed program (see
+/// findProgramData). "" when none exists.
 std::string themesFolder();
 /// Replaces the themes folder (tests); "" returns to the search above.
 void setThemesFolder(const std::string& folder);
 /// The program's HTML manual (index.html) found the same way: beside the
-/// executable (manual/), installed (share/trovabild/manual/) or in the
-/// source tree (docs/manual/). "" when none is found.
+/// executable (manual/), in the source tree (docs/manual/) or installed
+/// (share/trovabild/manual/). "" when none is found.
 std::string manualIndexPath();
 
 /// Fills the theme list from the *.zip files of the themes folder.

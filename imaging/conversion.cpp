@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/seams.h"
+#include "base/text.h"
 
 namespace trovabild {
 
@@ -138,10 +139,16 @@ Image flattenTransparency(Image image) {
 std::string numberedPath(const std::string& outputFile, const std::string& extension, int number) {
   if (outputFile.empty()) return outputFile;  // nothing to save to; the save fails
   const std::string tag = "[" + std::to_string(number) + "]";
-  const long at = static_cast<long>(outputFile.size()) - static_cast<long>(extension.size()) - 1;
-  if (at < 0) return outputFile + tag;  // a name shorter than its extension
+  // Before ".ext" when the name ends with the output extension (in any letter
+  // case); otherwise at the very end, so the number never lands inside the
+  // name or in a folder.
+  const std::string ending = "." + lowerAscii(extension);
   std::string path = outputFile;
-  path.insert(static_cast<size_t>(at), tag);
+  if (!extension.empty() && path.size() >= ending.size() &&
+      lowerAscii(std::string_view(path).substr(path.size() - ending.size())) == ending)
+    path.insert(path.size() - ending.size(), tag);
+  else
+    path += tag;
   return path;
 }
 

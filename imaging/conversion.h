@@ -28,7 +28,8 @@ bool selectsAllFrames(int icoFrameLoading);
 /// are handed on unchanged.
 Image flattenTransparency(Image image);
 
-/// `outputFile` with "[number]" put right before the dot of the extension.
+/// `outputFile` with "[number]" put right before ".extension" when the file
+/// name ends with it (letter case aside), else appended at the very end.
 std::string numberedPath(const std::string& outputFile, const std::string& extension, int number);
 
 }  // namespace trovabild

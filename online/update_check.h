@@ -15,7 +15,6 @@ constexpr int kHttpWaitMs = 10000;
 /// Size of the receive buffer; a longer answer is cut there.
 constexpr int kHttpBufferSize = 2048;
 
-
 /// TROVABILD_UPDATE_URL when it is set (even to ""), otherwise kUpdateDataUrl.
 std::string updateDataUrl();
 

@@ -168,6 +168,8 @@ struct Job {
   std::string programFolder;  ///< folder of the executable, with a trailing "/"
   std::string currentInput;
   std::string inputPath;
+  /// Every input the command line named, in order (inputPath is the first).
+  std::vector<std::string> inputPaths;
   std::string currentSubfolder;
   std::string outputFile;
   std::string outputFolder;

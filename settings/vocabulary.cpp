@@ -76,6 +76,13 @@ int keywordCode(int kind, std::string_view word) {
   return 0;
 }
 
+std::vector<std::string> keywordList(int kind) {
+  std::vector<std::string> words;
+  if (kind < 0 || kind >= kKindCount) return words;
+  for (const Keyword& entry : kLists[kind]) words.emplace_back(entry.word);
+  return words;
+}
+
 std::string keywordWord(int kind, int code, std::string_view format) {
   if (kind < 0 || kind >= kKindCount) return "";
   if (kind == kCompressionWords) {

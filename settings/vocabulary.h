@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace trovabild {
 
@@ -37,6 +38,10 @@ enum KeywordKind : int {
 /// The code of `word` (any letter case, compared whole) in list `kind`; 0
 /// for a word the list does not hold and for the reverse-only kinds.
 int keywordCode(int kind, std::string_view word);
+
+/// Every word of list `kind`, in the list's order (the compression list
+/// holds the words of all its format families); empty for an unknown kind.
+std::vector<std::string> keywordList(int kind);
 
 /// The word of `code` in list `kind`, for display; "" when no word has it.
 /// For the compression list the word comes from the family of the output

@@ -44,9 +44,11 @@ class BatchDriver : public ::testing::Test {
     job.inputPath = dir_ / "in";
     job.outputFolder = dir_ / "out";
     setConsoleSink([this](std::string_view line) { lines_.emplace_back(line); });
+    setErrorSink([this](std::string_view line) { errLines_.emplace_back(line); });
   }
   void TearDown() override {
     setConsoleSink({});
+    setErrorSink({});
     job.runMode.clear();
     clearInputList();
   }
@@ -67,6 +69,7 @@ class BatchDriver : public ::testing::Test {
 
   TempDir dir_;
   std::vector<std::string> lines_;
+  std::vector<std::string> errLines_;  ///< standard error
 };
 
 TEST_F(BatchDriver, ListsTheDefaultSettingsInDebugMode) {
@@ -158,8 +161,8 @@ const CheckCase kCheckCases[] = {
     {"missing watermark image", [] { settings.watermarkType = 2; settings.wmImage = "/nonexistent/x.png"; },
      "Error: Invalid watermark image"},
     {"output folder ..", [] { job.outputFolder = "../out"; }, "Error: Incorrect output folder"},
-    {"missing output folder", [] { job.outputFolder += "missing"; }, "Error: Invalid output folder"},
-    {"output folder is a file", [] { job.outputFolder = job.inputPath + "../file.txt"; }, "Error: Invalid output folder"},
+    {"missing output folder, made", [] { job.outputFolder += "/missing/deeper"; }, ""},
+    {"output folder is a file", [] { job.outputFolder = job.inputPath + "/../file.txt"; }, "Error: Invalid output folder"},
     {"missing input folder", [] { job.inputPath += "missing"; }, "Error: Invalid input folder"},
 };
 
@@ -170,8 +173,11 @@ TEST_F(BatchDriver, StopsAtTheFirstInvalidSetting) {
     SetUp();
     lines_.clear();
     c.change();
+    errLines_.clear();
     const ExitStatus status = runBatch(false);
     EXPECT_EQ(status, ExitStatus::failed);
+    // Only a folder that cannot be made says more, on standard error.
+    EXPECT_EQ(errLines_.size(), c.name == std::string("output folder is a file") ? 1u : 0u);
     if (*c.error != '\0') {
       EXPECT_EQ(errorLines(), std::vector<std::string>{c.error});
       EXPECT_EQ(lines_.back(), c.error);

@@ -260,11 +260,27 @@ TEST_F(Conversion, OneTargetDepthForTheWatermarkTheNameAndTheFile) {
   }
 }
 
-TEST(NumberedPath, PutsTheNumberBeforeTheExtension) {
-  EXPECT_EQ(numberedPath("/out/photo.jpg", "jpg", 2), "/out/photo[2].jpg");
-  EXPECT_EQ(numberedPath("/out/a.b.tiff", "tiff", 10), "/out/a.b[10].tiff");
-  EXPECT_EQ(numberedPath("x", "jpg", 1), "x[1]");
-  EXPECT_EQ(numberedPath("", "jpg", 1), "");
+TEST(NumberedPath, PutsTheNumberBeforeTheExtensionOrAtTheEnd) {
+  struct Case {
+    const char* path;
+    const char* extension;
+    int number;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {"/out/photo.jpg", "jpg", 2, "/out/photo[2].jpg"},
+      {"/out/a.b.tiff", "tiff", 10, "/out/a.b[10].tiff"},
+      {"/out/x.JPG", "jpg", 3, "/out/x[3].JPG"},
+      // A name without the output extension gets the number at its end,
+      // never inside the name or a folder.
+      {"/out/my.photo", "jpg", 1, "/out/my.photo[1]"},
+      {"/out/ab", "jpg", 1, "/out/ab[1]"},
+      {"/out/xjpg", "jpg", 1, "/out/xjpg[1]"},
+      {"/out.jpg/x", "jpg", 1, "/out.jpg/x[1]"},
+      {"x", "jpg", 1, "x[1]"},
+      {"", "jpg", 1, ""},
+  };
+  for (const Case& c : cases) EXPECT_EQ(numberedPath(c.path, c.extension, c.number), c.expected) << c.path;
 }
 
 }  // namespace trovabild

@@ -165,7 +165,7 @@ TEST_F(EndToEnd, RefusalsAndEmptyRunsEndWithStatusOne) {
   };
   const Case cases[] = {
       {{"-i", "in", "-o", "../out"}, {"Preparing...", "Error: Incorrect output folder"}},
-      {{"-i", "in", "-o", "nowhere"}, {"Preparing...", "Error: Invalid output folder"}},
+      {{"-i", "in", "-o", "in/notes.txt"}, {"Preparing...", "Error: Invalid output folder"}},
       {{"-i", "../in"}, {"Preparing...", "Error: Incorrect input folder"}},
       {{"-i", "in/sub/deep/none.ico"}, {"Preparing...", "Error: Invalid input file"}},
       {{"-i", "in", "-o", "out", "--jpg-quality=0"}, {"Preparing...", "Error: Invalid jpg-quality value"}},
@@ -180,6 +180,166 @@ TEST_F(EndToEnd, RefusalsAndEmptyRunsEndWithStatusOne) {
     EXPECT_EQ(statusLines(result), c.lines);
   }
   EXPECT_FALSE(fileExists(dir_ / "out/quad.jpg"));
+}
+
+}  // namespace
+}  // namespace trovabild
+
+namespace trovabild {
+namespace {
+
+// The lines a run that found `found` files and converted `done` of them
+// prints after the banner.
+std::vector<std::string> convertedLines(int done, int found) {
+  return {"Preparing...", "Importing...", "Import complete, new files added: " + std::to_string(found),
+          "Converting...", "Conversion complete", "Files converted: " + std::to_string(done) + " of " +
+                                                      std::to_string(found)};
+}
+
+// A run, what it must leave on disk, and what it must say where. "@" in a
+// path or line stands for the run's own folder (ending in "/").
+struct RunCase {
+  const char* what;
+  std::vector<std::string> args;
+  std::vector<std::string> out;     ///< standard output after the banner
+  std::vector<std::string> err;     ///< standard error
+  int status;
+  std::vector<std::string> present;  ///< files that must exist afterwards
+  std::vector<std::string> absent;   ///< files that must not
+  bool needsPermissions = false;     ///< relies on a folder or file without permissions
+};
+
+std::string expand(const std::string& text, const std::string& dir) {
+  std::string result;
+  for (char c : text) result += c == '@' ? dir : std::string(1, c);
+  return result;
+}
+
+// a.ico (red) and Two.ico (orange and blue images) in in/, x.ico in d1/ (red)
+// and in d2/ (blue), my.photo.ico with two images, a list naming d1/ and d2/,
+// and a tree whose folder locked/ and file secret.ico nobody may read.
+void makeFixture(const std::string& dir) {
+  for (const char* folder : {"in", "d1", "d2", "tree", "tree/locked", "lone", "lone/locked"})
+    mkdir((dir + folder).c_str(), 0777);
+  const Image red = testing::solidImage(16, 16, 24, kRed);
+  const Image blue = testing::solidImage(16, 16, 24, kBlue);
+  const Image big = testing::solidImage(32, 32, 24, kOrange);
+  testing::writeIco(dir + "in/a.ico", {&red});
+  testing::writeIco(dir + "in/Two.ico", {&big, &blue});
+  testing::writeIco(dir + "in/my.photo.ico", {&big, &blue});
+  testing::writeIco(dir + "d1/x.ico", {&red});
+  testing::writeIco(dir + "d2/x.ico", {&blue});
+  testing::writeText(dir + "dirs.txt", "d1/\nd2/\n");
+  for (const char* icon : {"tree/a.ico", "tree/secret.ico", "tree/locked/hidden.ico", "lone/a.ico",
+                           "lone/locked/hidden.ico"})
+    testing::writeIco(dir + icon, {&red});
+  for (const char* locked : {"tree/locked", "tree/secret.ico", "lone/locked"}) chmod((dir + locked).c_str(), 0);
+}
+
+TEST(EndToEndRuns, NothingAskedForIsDroppedWithoutAWord) {
+  const RunCase cases[] = {
+      {"several inputs after -i", {"-i", "in/a.ico", "in/Two.ico", "d1/x.ico", "-o", "out"}, convertedLines(3, 3), {}, 0,
+       {"out/a.jpg", "out/Two[1].jpg", "out/Two[2].jpg", "out/x.jpg"}, {}},
+      {"repeated -i, folders too", {"-i", "in/a.ico", "-o", "out", "--input=d1", "-i", "d2/x.ico"}, convertedLines(2, 3),
+       {"Error: \"d2/x.ico\" not converted: its output \"@out/x.jpg\" was already written from \"@d1/x.ico\""}, 2,
+       {"out/a.jpg", "out/x.jpg"}, {}},
+      {"unknown options and stray words",
+       {"stray", "-i", "in/a.ico", "--jpg-qualty=10", "-o=elsewhere", "word", "-o", "out", "-v", "--help"},
+       convertedLines(1, 1),
+       {"Warning: word \"stray\" ignored: it is neither an option nor an input",
+        "Warning: unknown option \"--jpg-qualty=10\" ignored", "Warning: unknown option \"-o=elsewhere\" ignored",
+        "Warning: word \"word\" ignored: it is neither an option nor an input",
+        "Warning: option \"-v\" ignored: it counts only as the first parameter",
+        "Warning: option \"--help\" ignored: it counts only as the first parameter"},
+       0, {"out/a.jpg"}, {"elsewhere"}},
+      {"warnings before a parse error", {"-i", "in/a.ico", "--jpg-qualty=1", "--width"},
+       {"Error: Incorrect number of parameters"}, {"Warning: unknown option \"--jpg-qualty=1\" ignored"}, 1, {}, {}},
+      {"an output that is the input itself", {"-i", "in/a.ico", "in/Two.ico", "--filename-mask=%filename%.ico"},
+       convertedLines(1, 2),
+       {"Error: \"in/a.ico\" not converted: its output \"@in/a.ico\" is the input file itself"}, 2,
+       {"in/Two.ico[1]", "in/Two.ico[2]"}, {}},
+      {"the only input would be overwritten", {"-i", "in/a.ico", "--filename-mask=a.ico"},
+       {"Preparing...", "Importing...", "Import complete, new files added: 1", "Converting...", "Conversion stopped"},
+       {"Error: \"in/a.ico\" not converted: its output \"@in/a.ico\" is the input file itself"}, 1, {}, {}},
+      {"an output that is another input", {"-i", "d1/x.ico", "d2/x.ico", "in/Two.ico", "-o", "d2",
+                                            "--filename-mask=%filename%.ico"},
+       convertedLines(1, 3),
+       {"Error: \"d1/x.ico\" not converted: its output \"@d2/x.ico\" is the input \"d2/x.ico\" of this run",
+        "Error: \"d2/x.ico\" not converted: its output \"@d2/x.ico\" is the input file itself"},
+       2, {"d2/Two.ico[1]", "d2/Two.ico[2]"}, {}},
+      {"two inputs, one output name", {"-i", "dirs.txt", "-o", "out"}, convertedLines(1, 2),
+       {"Error: \"d2/x.ico\" not converted: its output \"@out/x.jpg\" was already written from \"d1/x.ico\""}, 2,
+       {"out/x.jpg"}, {}},
+      {"an unreadable folder and file", {"-i", "tree", "-o", "out"}, convertedLines(1, 2),
+       {"Error: cannot read folder \"@tree/locked/\": Permission denied",
+        "Error: cannot open \"@tree/secret.ico\": Permission denied"},
+       2, {"out/a.jpg"}, {"out/secret.jpg", "out/locked"}, true},
+      {"an unreadable folder alone makes the run partial", {"-i", "lone", "-o", "out", "-q"}, {},
+       {"Error: cannot read folder \"@lone/locked/\": Permission denied"}, 2, {"out/a.jpg"}, {}, true},
+      {"the output folder is made with its parents", {"-i", "in/a.ico", "-o", "new/deeper/"}, convertedLines(1, 1), {},
+       0, {"new/deeper/a.jpg"}, {}},
+      {"an output folder that cannot be made", {"-i", "in/a.ico", "-o", "in/a.ico/sub"},
+       {"Preparing...", "Error: Invalid output folder"},
+       {"Error: cannot create folder \"@in/a.ico/sub/\": Not a directory"}, 1, {}, {}},
+      {"an output folder in a folder nobody may write", {"-i", "in/a.ico", "-o", "tree/locked/out"},
+       {"Preparing...", "Error: Invalid output folder"},
+       {"Error: cannot create folder \"@tree/locked/out/\": Permission denied"}, 1, {}, {}, true},
+      {"frame numbers go before the extension", {"-i", "in/Two.ico", "-o", "out", "--filename-mask=%filename%.%ext[u]%"},
+       convertedLines(1, 1), {}, 0, {"out/Two[1].JPG", "out/Two[2].JPG"}, {}},
+      {"frame numbers go at the end without one", {"-i", "in/my.photo.ico", "-o", "out", "--filename-mask=%filename%"},
+       convertedLines(1, 1), {}, 0, {"out/my.photo[1]", "out/my.photo[2]"}, {"out/my.p[1]hoto"}},
+      {"frame numbers stay out of folders", {"-i", "in/Two.ico", "-o", "out", "--filename-mask=ab"},
+       convertedLines(1, 1), {}, 0, {"out/ab[1]", "out/ab[2]"}, {}},
+  };
+  const bool permissions = testing::permissionsApply();
+  for (const RunCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (c.needsPermissions && !permissions) continue;
+    TempDir dir;
+    makeFixture(dir.path());
+    const RunResult result = runProgram(c.args, dir.path());
+    EXPECT_EQ(result.status, c.status);
+    std::vector<std::string> out = statusLines(result);
+    EXPECT_EQ(out, c.out);
+    std::vector<std::string> err;
+    for (const std::string& line : c.err) err.push_back(expand(line, dir.path()));
+    EXPECT_EQ(splitLines(result.error), err);
+    // Without a terminal there is no live line.
+    EXPECT_EQ(result.output.find_first_of("\r\x1B"), std::string::npos);
+    for (const std::string& file : c.present) EXPECT_TRUE(fileExists(dir / file)) << file;
+    for (const std::string& file : c.absent) EXPECT_FALSE(fileExists(dir / file)) << file;
+    // Whatever happened, no input was touched.
+    for (const char* input : {"in/a.ico", "d1/x.ico", "d2/x.ico"})
+      EXPECT_EQ(FreeImage_GetFileType((dir / input).c_str(), 0), FIF_ICO) << input;
+    for (const char* locked : {"tree/locked", "tree/secret.ico", "lone/locked"}) chmod((dir / locked).c_str(), 0700);
+  }
+}
+
+TEST(EndToEndRuns, TheFileWrittenFirstStays) {
+  // d1/x.ico is red and d2/x.ico blue; both map to out/x.jpg.
+  TempDir dir;
+  makeFixture(dir.path());
+  runProgram({"-i", "dirs.txt", "-o", "out"}, dir.path());
+  const Image kept = loadImage(dir / "out/x.jpg");
+  ASSERT_TRUE(kept);
+  EXPECT_COLOUR_NEAR(pixel(kept, 8, 8), kRed);
+  chmod((dir / "tree/locked").c_str(), 0700);
+  chmod((dir / "lone/locked").c_str(), 0700);
+}
+
+TEST(EndToEndRuns, AFileFromBeforeTheRunIsStillReplaced) {
+  TempDir dir;
+  makeFixture(dir.path());
+  mkdir((dir / "out").c_str(), 0777);
+  testing::writeText(dir / "out/a.jpg", "an older file");
+  const RunResult result = runProgram({"-i", "in/a.ico", "-o", "out"}, dir.path());
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.error, "");
+  const Image replaced = loadImage(dir / "out/a.jpg");
+  ASSERT_TRUE(replaced);
+  EXPECT_COLOUR_NEAR(pixel(replaced, 8, 8), kRed);
+  chmod((dir / "tree/locked").c_str(), 0700);
+  chmod((dir / "lone/locked").c_str(), 0700);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 
 #include "base/seams.h"
 #include "batch/paths.h"
+#include "batch/run_report.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
 
@@ -236,7 +237,12 @@ TEST_F(InputList, ScanFolderTreeSurvivesALinkLoop) {
   touch("loop/a.ico");
   ASSERT_EQ(symlink(".", (dir_ / "loop/self").c_str()), 0);
   ASSERT_EQ(symlink("../loop", (dir_ / "loop/parent").c_str()), 0);
+  // Links that name nothing are no loss worth a word.
+  ASSERT_EQ(symlink("me.ico", (dir_ / "loop/me.ico").c_str()), 0);
+  ASSERT_EQ(symlink("missing.ico", (dir_ / "loop/gone.ico").c_str()), 0);
+  resetRunReport();
   EXPECT_EQ(scanFolderTree(dir_ / "loop/"), 1);
+  EXPECT_FALSE(runLeftSomethingOut());
 }
 
 TEST_F(InputList, ReadsListFilesLineByLine) {

@@ -223,6 +223,24 @@ TEST_F(Options, PathOptionsAndModes) {
   EXPECT_EQ(job.cliMode, 0);
 }
 
+TEST_F(Options, EveryWordAfterAnInputAndEveryRepeatedInputIsOneMore) {
+  EXPECT_EQ(parse({"-i", "a.ico", "b.ico", "\"c", "d.ico\"", "-o", "out", "stray", "--input=dir", "e.txt", "-I", "f"}),
+            "");
+  const std::vector<std::string> inputs = {"a.ico", "b.ico", "c d.ico", "dir", "e.txt", "f"};
+  EXPECT_EQ(job.inputPaths, inputs);
+  EXPECT_EQ(job.inputPath, "a.ico");
+  EXPECT_EQ(job.outputFolder, "out");
+  EXPECT_EQ(flags.warnings,
+            std::vector<std::string>{"Warning: word \"stray\" ignored: it is neither an option nor an input"});
+
+  // An empty word names nothing (it would mean the working folder).
+  reset();
+  EXPECT_EQ(parse({"-i", "a.ico", "\"\"", "--width=5"}), "");
+  EXPECT_EQ(job.inputPaths, std::vector<std::string>{"a.ico"});
+  EXPECT_EQ(flags.warnings.size(), 1u);
+  EXPECT_EQ(settings.width, 5);
+}
+
 TEST_F(Options, JoinsQuotedValuesSplitByTheShell) {
   EXPECT_EQ(parse({"--wm-text=\"Hello", "big", "world\"", "--jpg-quality=50"}), "");
   EXPECT_EQ(settings.wmText, "Hello big world");
@@ -294,11 +312,24 @@ TEST_F(Options, StopsAtTheFirstError) {
   EXPECT_EQ(job.cliMode, 1);
 }
 
-TEST_F(Options, UnknownWordsAreIgnoredAndLaterOptionsWin) {
-  EXPECT_EQ(parse({"hello", "--jpg-qualty=5", "-x", "-v", "--help", "-h", "--wm-text=first", "--wm-text=second"}), "");
+TEST_F(Options, UnknownWordsAreIgnoredWithAWarningAndLaterOptionsWin) {
+  EXPECT_EQ(parse({"hello", "--jpg-qualty=5", "-x", "-v", "--help", "-h", "--wm-text=first", "--wm-text=second",
+                   " -o=out "}),
+            "");
   EXPECT_EQ(settings.jpgQuality, 95);
   EXPECT_EQ(settings.wmText, "second");
   EXPECT_EQ(job.cliMode, 0);
+  EXPECT_EQ(job.outputFolder, "");
+  const std::vector<std::string> warnings = {
+      "Warning: word \"hello\" ignored: it is neither an option nor an input",
+      "Warning: unknown option \"--jpg-qualty=5\" ignored",
+      "Warning: unknown option \"-x\" ignored",
+      "Warning: option \"-v\" ignored: it counts only as the first parameter",
+      "Warning: option \"--help\" ignored: it counts only as the first parameter",
+      "Warning: option \"-h\" ignored: it counts only as the first parameter",
+      "Warning: unknown option \"-o=out\" ignored",
+  };
+  EXPECT_EQ(flags.warnings, warnings);
 
   reset();
   EXPECT_EQ(parse({"--wm-text=T", "--wm-image=I.png"}), "");

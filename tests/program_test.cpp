@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
@@ -76,7 +77,10 @@ TEST(Program, ReportsParseErrors) {
 TEST(Program, WithoutAnInputTheDesktopIsAsked) {
   // Neither a display nor (in a console-only build) the module: one line on
   // standard error and a failure status, whatever asked for the window.
-  const std::vector<std::vector<std::string>> cases = {{}, {"--jpg-quality=50"}, {"-u"}, {"-T", "shots"}};
+  // After --window every parameter is a path, so "-i x.ico" there starts no batch.
+  const std::vector<std::vector<std::string>> cases = {{},           {"--jpg-quality=50"}, {"-u"}, {"-T", "shots"},
+                                                       {"--window"}, {"--WINDOW", "a.ico", "icons/"},
+                                                       {"--window", "-i", "x.ico"}};
   for (const auto& args : cases) {
     SCOPED_TRACE(args.empty() ? "(none)" : args.front());
     const auto result = runProgram(args);
@@ -109,32 +113,68 @@ TEST(Program, PauseAfterABatchPromptsAndSkipsTheWaitWithoutATerminal) {
   EXPECT_NE(result.status, -1);
 }
 
+// Holds the single-instance lock at `path` like a running instance would.
+class HeldLock {
+ public:
+  explicit HeldLock(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_CREAT, 0600)) {
+    held_ = fd_ >= 0 && flock(fd_, LOCK_EX | LOCK_NB) == 0;
+  }
+  ~HeldLock() {
+    if (fd_ >= 0) close(fd_);
+  }
+  bool held() const { return held_; }
+
+ private:
+  int fd_;
+  bool held_ = false;
+};
+
 TEST(Program, RunsWithoutARuntimeFolder) {
-  // The lock then lives in a private folder under /tmp.
-  const auto result = runProgram({"-v"}, "", {"XDG_RUNTIME_DIR="});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.output, "2.9\n");
+  // The lock then lives in a private folder under $TMPDIR.
+  testing::TempDir temporary;
+  const std::string env = "TMPDIR=" + temporary.path();
+  const auto result = runProgram({"-i"}, "", {"XDG_RUNTIME_DIR=", env});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(splitLines(result.output), std::vector<std::string>{"Error: Incorrect number of parameters"});
+  const std::string lockPath = temporary / ("trovabild-" + std::to_string(getuid()) + "/Trovabild 2.9.lock");
+  struct stat info {};
+  EXPECT_EQ(stat(lockPath.c_str(), &info), 0) << lockPath;
+
+  HeldLock lock(lockPath);
+  ASSERT_TRUE(lock.held());
+  const auto second = runProgram({"-i"}, "", {"XDG_RUNTIME_DIR=", env});
+  EXPECT_EQ(second.status, 1);
+  EXPECT_EQ(second.output, "");
+  EXPECT_EQ(second.error, "Error: another instance of Trovabild 2.9 is running; nothing was done\n");
 }
 
-TEST(Program, SecondInstanceEndsSilently) {
+TEST(Program, SecondInstanceSaysSoAndEnds) {
   testing::TempDir runtime;
-  const std::string lockPath = runtime / "Trovabild 2.9.lock";
-  const int fd = open(lockPath.c_str(), O_RDWR | O_CREAT, 0600);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(flock(fd, LOCK_EX | LOCK_NB), 0);
   const std::string env = "XDG_RUNTIME_DIR=" + runtime.path();
-  for (const std::vector<std::string>& args : {std::vector<std::string>{"-v"}, std::vector<std::string>{"-i"},
-                                               std::vector<std::string>{}}) {
-    const auto result = runProgram(args, "", {env});
-    EXPECT_EQ(result.status, 1);
-    EXPECT_EQ(result.output, "");
-    EXPECT_EQ(result.error, "");
+  {
+    HeldLock lock(runtime / "Trovabild 2.9.lock");
+    ASSERT_TRUE(lock.held());
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-i", "x.ico"}, std::vector<std::string>{"-i"},
+                                                 std::vector<std::string>{}, std::vector<std::string>{"-x", "-v"}}) {
+      SCOPED_TRACE(args.empty() ? "(none)" : args.front());
+      const auto result = runProgram(args, "", {env});
+      EXPECT_EQ(result.status, 1);
+      EXPECT_EQ(result.output, "");
+      EXPECT_EQ(result.error, "Error: another instance of Trovabild 2.9 is running; nothing was done\n");
+    }
+    // The version and help screens touch nothing and answer anyway.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-v"}, std::vector<std::string>{"--help"}}) {
+      SCOPED_TRACE(args.front());
+      const auto result = runProgram(args, "", {env});
+      EXPECT_EQ(result.status, 0);
+      EXPECT_EQ(result.error, "");
+      EXPECT_EQ(splitLines(result.output).size(), args.front() == "-v" ? 1u : 38u);
+    }
   }
-  close(fd);
   // Released, the next start runs normally.
-  const auto result = runProgram({"-v"}, "", {env});
-  EXPECT_EQ(result.status, 0);
-  EXPECT_EQ(result.output, "2.9\n");
+  const auto result = runProgram({"-i"}, "", {env});
+  EXPECT_EQ(result.status, 1);
+  EXPECT_EQ(splitLines(result.output), std::vector<std::string>{"Error: Incorrect number of parameters"});
 }
 
 }  // namespace trovabild

@@ -3,6 +3,7 @@
 //
 //   g++ -std=c++20 -O2 draw_theme.cpp $(pkg-config --cflags --libs cairo) -o draw_theme
 //   ./draw_theme OUTDIR
+//   ./draw_theme --app-icon OUTDIR     (the application icon, for the desktop entry)
 //
 // Every picture is drawn on a 32 x 32 unit grid and scaled. Outlines wobble a
 // little, like a pen line; the wobble and the line width grow with the size
@@ -57,7 +58,7 @@ class Pen {
   Pen(cairo_t* cr, int size, uint32_t seed) : cr_(cr), size_(size), rng_(seed) {
     scale_ = size / 32.0;
     // Outline width in pixels for each size.
-    line_ = size <= 16 ? 1.15 : size <= 24 ? 1.5 : size <= 32 ? 1.9 : size <= 48 ? 2.6 : 3.2;
+    line_ = size <= 16 ? 1.15 : size <= 24 ? 1.5 : size <= 32 ? 1.9 : size <= 48 ? 2.6 : size <= 64 ? 3.2 : size * 0.05;
     wobble_ = size <= 16 ? 0.0 : size * 0.0075;
   }
 
@@ -529,8 +530,17 @@ bool render(const std::string& path, const std::string& stem, int size, const st
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The application icon (the Convert button's picture) for the desktop's
+  // icon theme: trovabild_SIZE.png at the sizes of hicolor's folders.
+  if (argc == 3 && std::string(argv[1]) == "--app-icon") {
+    bool ok = true;
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+      ok &= render(std::string(argv[2]) + "/trovabild_" + std::to_string(size) + ".png", "button_convert", size,
+                   drawConvertButton);
+    return ok ? 0 : 1;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: %s OUTDIR\n", argv[0]);
+    std::fprintf(stderr, "usage: %s OUTDIR | --app-icon OUTDIR\n", argv[0]);
     return 2;
   }
   const std::string out = std::string(argv[1]) + "/";

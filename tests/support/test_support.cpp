@@ -1,7 +1,9 @@
 #include "tests/support/test_support.h"
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -162,9 +164,37 @@ Image loadImage(const std::string& path) {
   return Image(FreeImage_Load(format, path.c_str(), 0));
 }
 
+void dropFileAccessOverride() {
+  // Root passes every permission check only through these two capabilities;
+  // without them in the bounding set, the next program runs without them.
+  prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0);
+  prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0);
+}
+
+bool permissionsApply() {
+  static const int answer = [] {
+    TempDir dir;
+    const std::string path = dir / "unreadable";
+    writeText(path, "x");
+    chmod(path.c_str(), 0);
+    const pid_t pid = fork();
+    if (pid == 0) {
+      dropFileAccessOverride();
+      // The capabilities go with the exec; a shell started afresh tells.
+      execl("/bin/sh", "sh", "-c", ("exec cat '" + path + "' >/dev/null 2>&1").c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) != 0 ? 1 : 0;
+  }();
+  return answer == 1;
+}
+
 RunResult runProgram(const std::vector<std::string>& args, const std::string& workDir,
                      const std::vector<std::string>& extraEnv) {
   TempDir runtime;
+  TempDir temporary;
   TempDir capture;
   const std::string outPath = capture / "stdout", errPath = capture / "stderr";
   const pid_t pid = fork();
@@ -177,6 +207,8 @@ RunResult runProgram(const std::vector<std::string>& args, const std::string& wo
     dup2(out, 1);
     dup2(err, 2);
     setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+    setenv("TMPDIR", temporary.path().c_str(), 1);
+    dropFileAccessOverride();
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     for (const std::string& assignment : extraEnv) putenv(strdup(assignment.c_str()));

@@ -49,10 +49,18 @@ struct RunResult {
   std::string error;   ///< standard error
 };
 /// Runs the built trovabildcmd with the arguments, in `workDir` (when not
-/// empty), with its own XDG_RUNTIME_DIR so parallel tests never share the
-/// single-instance lock. Standard input is /dev/null.
+/// empty), with its own XDG_RUNTIME_DIR and TMPDIR so tests never share the
+/// single-instance lock with each other or with a program the user runs.
+/// Standard input is /dev/null. The program gets the file access of an
+/// ordinary user even when the tests run as root.
 RunResult runProgram(const std::vector<std::string>& args, const std::string& workDir = "",
                      const std::vector<std::string>& extraEnv = {});
+/// Drops root's override of file permissions for the programs this process
+/// executes next.
+void dropFileAccessOverride();
+/// True when a file without read permission cannot be read by a program
+/// started through runProgram (false where permissions cannot be enforced).
+bool permissionsApply();
 
 /// Splits program output into lines, dropping the line ends.
 std::vector<std::string> splitLines(const std::string& text);

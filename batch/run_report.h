@@ -1,0 +1,20 @@
+#pragma once
+// Files and folders a batch run had to leave out: each gets one line on
+// standard error, and the run then counts as partial.
+
+#include <string>
+#include <string_view>
+
+namespace trovabild {
+
+/// Prints the line on standard error and marks the run as having left
+/// something out.
+void reportLeftOut(std::string_view line);
+/// True when reportLeftOut was called since the last resetRunReport.
+bool runLeftSomethingOut();
+void resetRunReport();
+
+/// `"path": reason`, the reason being the system's text for `error` (errno).
+std::string pathAndReason(const std::string& path, int error);
+
+}  // namespace trovabild

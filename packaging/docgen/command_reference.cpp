@@ -1,0 +1,405 @@
+#include "packaging/docgen/command_reference.h"
+
+#include <cstdio>
+#include <set>
+#include <string_view>
+
+#include "base/exit_status.h"
+#include "base/product.h"
+#include "base/text.h"
+#include "batch/input_list.h"
+#include "batch/output_naming.h"
+#include "cli/options.h"
+#include "settings/settings.h"
+#include "settings/vocabulary.h"
+
+namespace trovabild {
+
+namespace {
+
+struct OptionHelp {
+  const char* name;
+  const char* section;
+  const char* value;  ///< what the value is called; null: from the value type
+  const char* text;
+};
+
+#include "packaging/docgen/option_help.inc"
+
+const OptionHelp* findHelp(std::string_view name) {
+  for (const OptionHelp& help : kOptionHelp)
+    if (name == help.name) return &help;
+  return nullptr;
+}
+
+// Text for man(7): backslashes escaped, every "-" a real minus (options are
+// typed), and a line never starting with a control character.
+std::string roff(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    if (c == '\\') out += "\\e";
+    else if (c == '-') out += "\\-";
+    else out += c;
+  }
+  if (!out.empty() && (out.front() == '.' || out.front() == '\'')) out.insert(0, "\\&");
+  return out;
+}
+
+std::string valueName(const OptionSpec& option, const OptionHelp& help) {
+  if (help.value) return help.value;
+  switch (option.type) {
+    case OptionValueType::number:
+    case OptionValueType::decimal:
+      return "NUM";
+    case OptionValueType::word:
+      return "WORD";
+    case OptionValueType::text:
+      return "TEXT";
+    case OptionValueType::flag:
+      break;
+  }
+  return "";
+}
+
+std::string formatDecimal(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%g", value);
+  return buffer;
+}
+
+// The value a console run starts with, as the option would be written; ""
+// for flags and empty texts.
+std::string defaultValue(const OptionSpec& option) {
+  std::string text;
+  std::visit(
+      [&](auto field) {
+        using Field = decltype(field);
+        if constexpr (std::is_same_v<Field, std::monostate>) {
+        } else if constexpr (std::is_same_v<Field, std::string Settings::*>) {
+          text = settings.*field;
+        } else if constexpr (std::is_same_v<Field, float Settings::*>) {
+          text = formatDecimal(settings.*field);
+        } else {
+          const int value = static_cast<int>(settings.*field);
+          if (option.type == OptionValueType::word) {
+            const std::string upper = option.name;
+            const std::string format = lowerAscii(upper.substr(2, upper.find('-', 2) - 2));
+            text = lowerAscii(keywordWord(option.kind, value, format));
+          } else if (option.type == OptionValueType::number) {
+            text = std::to_string(value);
+          }
+        }
+      },
+      option.field);
+  return text;
+}
+
+std::string lowerOption(std::string_view upperName) { return lowerAscii(upperName); }
+
+std::string joined(const std::vector<std::string>& words, std::string_view separator) {
+  std::string out;
+  for (const std::string& word : words) {
+    if (!out.empty()) out += separator;
+    out += word;
+  }
+  return out;
+}
+
+struct Resetter {
+  Resetter() {
+    resetJob();
+    resetSettings(true);
+  }
+};
+
+}  // namespace
+
+std::vector<std::string> optionWords(const std::string& upperName) {
+  const OptionSpec* option = findOption(upperName, false);
+  std::vector<std::string> words;
+  if (option == nullptr || option->type != OptionValueType::word) return words;
+  if (option->kind == kCompressionWords) {
+    const std::string format = lowerAscii(upperName.substr(2, upperName.find('-', 2) - 2));
+    for (int code = 0;; ++code) {
+      const std::string word = keywordWord(option->kind, code, format);
+      if (word.empty()) break;
+      words.push_back(lowerAscii(word));
+    }
+    return words;
+  }
+  for (const std::string& word : keywordList(option->kind)) words.push_back(lowerAscii(word));
+  return words;
+}
+
+std::vector<std::string> referenceProblems() {
+  std::vector<std::string> problems;
+  std::set<std::string> names;
+  for (const OptionSpec& option : optionTable()) {
+    names.insert(option.name);
+    if (!findHelp(option.name)) problems.push_back(std::string(option.name) + ": no help text");
+  }
+  for (const OptionHelp& help : kOptionHelp)
+    if (!names.count(help.name)) problems.push_back(std::string(help.name) + ": help text for no option");
+  return problems;
+}
+
+std::string manualPage(const std::string& dataFolder, const std::string& docFolder) {
+  const Resetter reset;
+  const std::string version = versionText(kVersion);
+  const std::string output = job.outputFormats.empty() ? "jpg" : job.outputFormats.front();
+  std::string page;
+  auto line = [&](std::string_view text) {
+    page += text;
+    page += '\n';
+  };
+  auto paragraph = [&](std::string_view text) {
+    line(".PP");
+    line(roff(text));
+  };
+  // One option entry: the option in bold, its value in italics.
+  auto entry = [&](std::string_view names, std::string_view value, std::string_view text) {
+    line(".TP");
+    if (value.empty()) line(".B " + roff(names));
+    else line(".BI \"" + roff(names) + "\" \"" + roff(value) + "\"");
+    line(roff(text));
+  };
+
+  line(".\\\" The command reference of trovabildcmd, made from its option table when it is built.");
+  line(".TH TROVABILDCMD 1 \"\" \"" + std::string(kDisplayName) + " " + version + "\" \"User Commands\"");
+  line(".SH NAME");
+  line("trovabildcmd \\- convert Windows icon files to JPEG images");
+  line(".SH SYNOPSIS");
+  line(".B trovabildcmd");
+  line(".B \\-i");
+  line(".I input");
+  line(".RB [ \\-o");
+  line(".IR folder ]");
+  line(".RI [ option ...]");
+  line(".br");
+  line(".B trovabildcmd");
+  line(".RB [ \\-\\-window");
+  line(".RI [ path ...]]");
+  line(".br");
+  line(".B trovabildcmd");
+  line(".BR \\-h \" | \" \\-v");
+  line(".SH DESCRIPTION");
+  line(".B trovabildcmd");
+  line(roff("converts icon files (.ico) into JPEG images: one file, the files named by a list file, or a "
+            "whole folder with all its subfolders. Every image inside an icon becomes its own JPEG file, "
+            "transparent areas become white, and on the way the images can be rotated, resized, flipped, "
+            "colour adjusted, framed and watermarked."));
+  paragraph("Started with -i it converts on the console and ends. Started without parameters, with --window, "
+            "or with options but no input, it opens its desktop window, where files are collected in a list, "
+            "the settings are edited in a preferences dialog and the conversion runs with a progress dialog.");
+  paragraph("Option names are matched without regard to case. Long options carry their value after = in the "
+            "same word (--jpg-quality=90); only -i, -o and -c take the next word as their value. Options may "
+            "come in any order; a later one overrides an earlier one. Unknown options are ignored. Numbers are "
+            "read as a leading integer, in decimal, in hexadecimal after $ ($FF) or in binary after %. Words "
+            "are matched without regard to case; a word outside its list selects the first word of the list. "
+            "Colours are six hexadecimal digits RRGGBB without #.");
+
+  line(".SH OPTIONS");
+  line(".SS \"Basic options\"");
+  entry("-i, --input=", "FILE",
+        "The input: an icon file, a folder (searched with all its subfolders) or a list file (.txt or .lst) "
+        "naming one file or folder per line. Relative paths are taken from the working directory.");
+  entry("-o, --output=", "FOLDER",
+        "The output folder; it must exist, and a folder beginning with .. is refused. Without -o the files are "
+        "written into the input's folder.");
+  entry("-c, --conversion=", "EXT", "The output format: " + joined(job.outputFormats, ", ") + ".");
+  entry("--profile=", "FILE",
+        "Read options from a profile file at this point (see PROFILE FILES): options before it are "
+        "overridden by the profile, options after it override the profile.");
+  entry("-q, --quiet", "", "Print no status messages.");
+  entry("-d, --debug", "", "Print every setting before converting.");
+  entry("-p, --pause", "", "Wait for a key press before exiting.");
+  entry("-h, -?, --help", "", "Print the usage text and exit (first parameter only).");
+  entry("-v, --version", "", "Print the version (" + version + ") and exit (first parameter only).");
+  line(".SS \"Window\"");
+  line(".TP");
+  line(".BR \\-\\-window \" [\" \\fIpath\\fR ...]");
+  line(roff("Open the desktop window with these files and folders in its list, as if they had been dropped "
+            "on it: a folder is imported with all its subfolders, a file is added when it is an icon. Every "
+            "parameter after --window is a path (first parameter only). This is what the desktop entry runs."));
+  line(".TP");
+  line(".BI \"\\-T \" folder");
+  line(roff("Screenshot mode: open the window with sample content and save a picture of it as trovabild1.jpg "
+            "and trovabild1x.jpg (180 pixels wide) in the folder (first parameter only)."));
+  line(".TP");
+  line(".B \\-U");
+  line(roff("Show the uninstall prompt (first parameter only)."));
+
+  std::string section;
+  for (const OptionSpec& option : optionTable()) {
+    const OptionHelp* help = findHelp(option.name);
+    if (help == nullptr) continue;
+    if (section != help->section) {
+      section = help->section;
+      line(".SS \"" + section + "\"");
+    }
+    const std::string name = lowerOption(option.name);
+    const std::string value = valueName(option, *help);
+    std::string text = help->text;
+    const std::vector<std::string> words = optionWords(option.name);
+    if (!words.empty()) text += " WORD is one of: " + joined(words, ", ") + ".";
+    const std::string standard = defaultValue(option);
+    if (!standard.empty() && option.type != OptionValueType::flag) text += " Default: " + standard + ".";
+    entry(value.empty() ? name : name + "=", value, text);
+  }
+
+  line(".SH \"FILENAME MASK\"");
+  paragraph("The --filename-mask and the --wm-text may hold these tokens, replaced for each written image: " +
+            [] {
+              std::vector<std::string> tokens;
+              for (std::string_view token : kNameTokens) tokens.emplace_back(token);
+              return joined(tokens, ", ");
+            }() +
+            ". The default mask is " + std::string(kDefaultFilenameMask) +
+            "; an icon with several images gives name.jpg, name[1].jpg, name[2].jpg and so on.");
+
+  line(".SH \"PROFILE FILES\"");
+  paragraph("A profile keeps a set of options in a text file. Only its [CLI] group is read; each line is a "
+            "long option name with its dashes, = and the value. Lines starting with ; are comments. Flags are "
+            "switched on whatever value they carry, and the frame opacity key is called --wm-solid-opacity.");
+  line(".PP");
+  line(".nf");
+  line(".RS");
+  line("[CLI]");
+  line("\\-\\-ico\\-frame\\-loading = last");
+  line("\\-\\-width = 96");
+  line("\\-\\-keep\\-aspect\\-ratio = 1");
+  line("\\-\\-jpg\\-quality = 85");
+  line(".RE");
+  line(".fi");
+
+  line(".SH \"EXIT STATUS\"");
+  auto status = [&](ExitStatus value, std::string_view text) {
+    line(".TP");
+    line(".B " + std::to_string(static_cast<int>(value)));
+    line(roff(text));
+  };
+  status(ExitStatus::ok, "Everything asked for was done (also for -h and -v, and when the window closes normally).");
+  status(ExitStatus::failed,
+         "An error line was printed (a wrong option, a missing input, an invalid output folder), nothing was "
+         "converted, the window could not open (no display), or another instance of the program was running.");
+  status(ExitStatus::partial, "A batch converted some files but not all.");
+
+  line(".SH ENVIRONMENT");
+  entry("XDG_RUNTIME_DIR", "", "Folder of the single-instance lock (else a private folder under /tmp).");
+  entry("XDG_CONFIG_HOME", "", "Base of the window's preferences file (else ~/.config).");
+  entry("DISPLAY, WAYLAND_DISPLAY", "", "The display the window opens on.");
+  entry("TROVABILD_UPDATE_URL", "", "Replaces the address the update check asks.");
+
+  line(".SH FILES");
+  entry(dataFolder + "/gfx/*.zip", "", "Icon themes of the window.");
+  entry(dataFolder + "/manual/index.html", "", "The user manual (Help, User Manual in the window).");
+  entry("$XDG_CONFIG_HOME/Pixmundo/trovabild/config.ini", "",
+        "Preferences of the window, read at its start and written when it closes.");
+  entry("$XDG_RUNTIME_DIR/" + titleText() + ".lock", "",
+        "Single-instance lock: while one copy runs, a second start ends at once without output.");
+  entry("*.txt, *.lst", "", "List files given with -i, one file or folder per line (read).");
+  entry("profile files", "", "Read where --profile stands.");
+  entry("output files", "",
+        "JPEG files written into the output folder, in the input's subfolders unless --no-subfolders is given; "
+        "existing files of the same name are replaced.");
+
+  line(".SH EXAMPLES");
+  auto example = [&](std::string_view comment, std::string_view command) {
+    line(".PP");
+    line(roff(comment));
+    line(".RS");
+    line(".nf");
+    line(roff(command));
+    line(".fi");
+    line(".RE");
+  };
+  example("One icon, written beside it as example.jpg:", "trovabildcmd -i example.ico");
+  example("A whole folder tree into another folder, quality 95:",
+          "trovabildcmd -i ~/icons -o ~/converted --jpg-quality=95");
+  example("Only the last image of each icon, 128 pixels on its longer side:",
+          "trovabildcmd -i ~/icons -o ~/out --ico-frame-loading=last --width=128 --height=128 --keep-aspect-ratio");
+  example("Greyscale with a watermark naming each file:",
+          "trovabildcmd -i app.ico -o out --greyscale --wm-text=\"%filename%\" --wm-font-size=10");
+  example("All settings from a profile file, then one override:",
+          "trovabildcmd -i icons -o out --profile=web.ini --jpg-quality=80");
+  example("The window with two icons and a folder in its list:", "trovabildcmd --window a.ico b.ico icons/");
+
+  line(".SH \"SEE ALSO\"");
+  line(roff("The user manual, " + dataFolder + "/manual/index.html (also linked from " + docFolder + "/manual)."));
+  return page;
+}
+
+std::string bashCompletion() {
+  const Resetter reset;
+  std::string script;
+  auto line = [&](std::string_view text) {
+    script += text;
+    script += '\n';
+  };
+  std::string valued = "--input= --output= --conversion= --profile=";
+  std::string flags = "--quiet --debug --pause";
+  std::string wordCases;
+  std::string fileOptions = "--wm-image";
+  for (const OptionSpec& option : optionTable()) {
+    const std::string name = lowerOption(option.name);
+    if (option.type == OptionValueType::flag) {
+      flags += " " + name;
+      continue;
+    }
+    valued += " " + name + "=";
+    const std::vector<std::string> words = optionWords(option.name);
+    if (!words.empty()) wordCases += "    " + name + ") choices=\"" + joined(words, " ") + "\" ;;\n";
+  }
+
+  line("# bash completion for trovabildcmd, made from its option table when it is built.");
+  line("_trovabildcmd() {");
+  line("  local cur prev words cword split");
+  line("  _init_completion -s || return");
+  line("");
+  line("  # The first parameter may be a word that changes what the rest means.");
+  line("  if [[ $cword -gt 1 && ${words[1],,} == --window ]]; then");
+  line("    _filedir");
+  line("    return");
+  line("  fi");
+  line("  if [[ $cword -eq 2 && ${words[1]} == -T ]]; then");
+  line("    _filedir -d");
+  line("    return");
+  line("  fi");
+  line("");
+  line("  local option=${prev,,}");
+  line("  if [[ $split == false ]]; then");
+  line("    # The short forms take their value from the next word.");
+  line("    case $prev in");
+  line("      -i | -I) _filedir '@(ico|txt|lst)'; return ;;");
+  line("      -o | -O) _filedir -d; return ;;");
+  line("      -c | -C) COMPREPLY=($(compgen -W \"" + joined(job.outputFormats, " ") + "\" -- \"$cur\")); return ;;");
+  line("    esac");
+  line("  else");
+  line("    local choices=\"\"");
+  line("    case $option in");
+  line("    --input) _filedir '@(ico|txt|lst)'; return ;;");
+  line("    --output) _filedir -d; return ;;");
+  line("    --profile | " + fileOptions + ") _filedir; return ;;");
+  line("    --conversion) choices=\"" + joined(job.outputFormats, " ") + "\" ;;");
+  script += wordCases;
+  line("    *) return ;;");
+  line("    esac");
+  line("    COMPREPLY=($(compgen -W \"$choices\" -- \"${cur,,}\"))");
+  line("    return");
+  line("  fi");
+  line("");
+  line("  if [[ $cur == -* ]]; then");
+  line("    local first=\"\"");
+  line("    [[ $cword -eq 1 ]] && first=\"--help --version --window -h -v -T -U\"");
+  line("    COMPREPLY=($(compgen -W \"-i -o -c -q -d -p $first " + flags + " " + valued + "\" -- \"${cur,,}\"))");
+  line("    # A valued option goes on with its value, not with a blank.");
+  line("    [[ ${#COMPREPLY[@]} -eq 1 && ${COMPREPLY[0]} == *= ]] && compopt -o nospace");
+  line("    return");
+  line("  fi");
+  line("  _filedir");
+  line("}");
+  line("complete -F _trovabildcmd trovabildcmd");
+  return script;
+}
+
+}  // namespace trovabild

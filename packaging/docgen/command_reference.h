@@ -1,0 +1,32 @@
+#pragma once
+// The command reference made from the program's own tables: the manual
+// page trovabildcmd.1 and the bash completion. Options, their value types,
+// their defaults and the words a word option takes all come from the option
+// table and the keyword vocabulary, so neither text can fall behind them.
+
+#include <string>
+#include <vector>
+
+namespace trovabild {
+
+/// The manual page in man(7) markup. `dataFolder` and `docFolder` are the
+/// installed places of the themes and manual (<prefix>/share/trovabild) and
+/// of the package's documents (<prefix>/share/doc/trovabild).
+std::string manualPage(const std::string& dataFolder, const std::string& docFolder);
+
+/// A bash completion script for trovabildcmd (loaded by bash-completion):
+/// every long option, the words of each word option, file and folder names
+/// where an option takes them.
+std::string bashCompletion();
+
+/// What keeps the reference honest: option-table rows that have no help
+/// text, and help texts that name no option of the table. Empty when they
+/// match.
+std::vector<std::string> referenceProblems();
+
+/// The words a word option takes, in lower case, in their list's order; a
+/// compression option gets the words of its own format only. Empty for an
+/// option that takes no word.
+std::vector<std::string> optionWords(const std::string& upperName);
+
+}  // namespace trovabild
