@@ -14,8 +14,8 @@
 #include "batch/input_list.h"
 #include "batch/run_plan.h"
 #include "desktop/input_dialogs.h"
-#include "desktop/main_window.h"
 #include "desktop/preferences.h"
+#include "desktop/window_link.h"
 #include "settings/settings.h"
 
 namespace trovabild {
@@ -31,8 +31,8 @@ wxString text(const std::string& utf8) { return wxString::FromUTF8(utf8); }
 // and polls its progress.
 class ConversionProgress : public wxDialog {
  public:
-  ConversionProgress(MainWindow& window, const RunPlan& plan, NamingCounters& counters, int total)
-      : wxDialog(&window, wxID_ANY, text(message("Dialog", "Convert Progress")), wxDefaultPosition, wxDefaultSize,
+  ConversionProgress(WindowLink& window, const RunPlan& plan, NamingCounters& counters, int total)
+      : wxDialog(&window.dialogParent(), wxID_ANY, text(message("Dialog", "Convert Progress")), wxDefaultPosition, wxDefaultSize,
                  wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU),
         window_(window),
         plan_(plan),
@@ -72,7 +72,7 @@ class ConversionProgress : public wxDialog {
     worker_.start([this] { conversionWorker(plan_, inputEntries(), counters_, batchProgress); });
     timer_.Start(kPollMs);
     noteDialogShown(*this);
-    window_.Enable(false);
+    window_.dialogParent().Enable(false);
     ShowModal();
     timer_.Stop();
     worker_.join();
@@ -174,7 +174,7 @@ class ConversionProgress : public wxDialog {
     timer_.Start(kPollMs);
   }
 
-  MainWindow& window_;
+  WindowLink& window_;
   const RunPlan& plan_;
   NamingCounters& counters_;
   const int total_;
@@ -238,7 +238,7 @@ std::string warningFor(const RunPreparation& prepared, bool& stopsConversion) {
 
 }  // namespace
 
-void StartConversion(MainWindow& window) {
+void StartConversion(WindowLink& window) {
   const std::string folder(trimSpaces(window.outputFolderText()));
   const int formatIndex = window.outputFormatIndex();
   const std::string format = formatIndex >= 0 && formatIndex < static_cast<int>(job.outputFormats.size())
@@ -281,8 +281,8 @@ void StartConversion(MainWindow& window) {
   // A second run goes on with the numbering.
   job.randomNumber = counters.randomNumber;
   job.counter = counters.counter;
-  window.Enable(true);
-  window.SetFocus();
+  window.dialogParent().Enable(true);
+  window.dialogParent().SetFocus();
 }
 
 }  // namespace trovabild

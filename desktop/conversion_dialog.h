@@ -7,7 +7,7 @@
 
 namespace trovabild {
 
-class MainWindow;
+class WindowLink;
 
 /// Control numbers of the conversion progress dialog.
 constexpr int kConvertFileLabel = 348;
@@ -19,7 +19,7 @@ constexpr int kConvertOk = 351;
 /// warning box for the first failing check), prepares the run like the
 /// console batch and converts behind a modal progress dialog. Returns when
 /// the dialog is closed.
-void StartConversion(MainWindow& window);
+void StartConversion(WindowLink& window);
 
 /// The text itself when it is not longer than `maximum` characters,
 /// otherwise its first k characters, "..." and its last k, with

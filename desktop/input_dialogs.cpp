@@ -15,9 +15,9 @@
 #include "base/messages.h"
 #include "batch/input_list.h"
 #include "batch/paths.h"
-#include "desktop/main_window.h"
 #include "desktop/preferences.h"
 #include "desktop/small_dialogs.h"
+#include "desktop/window_link.h"
 #include "imaging/format_registry.h"
 #include "settings/settings.h"
 
@@ -37,17 +37,25 @@ std::string toUtf8(const wxString& value) { return std::string(value.utf8_str())
 
 enum class LongOperation { folderImport, listImport, exportList };
 
+// The list export's own progress: rows written so far, and the stop request.
+// The imports report through the scanners' batchProgress instead.
+BatchProgress exportProgress;
+std::mutex exportLock;
+
 // The small modal progress dialog of an import or an export: one bar, the
 // worker on its own thread, the break question on the close box.
 class OperationProgress : public wxDialog {
  public:
-  OperationProgress(MainWindow& window, LongOperation operation, int range)
-      : wxDialog(&window, wxID_ANY,
+  OperationProgress(WindowLink& window, LongOperation operation, int range, BatchProgress& progress,
+                    std::mutex& lock)
+      : wxDialog(&window.dialogParent(), wxID_ANY,
                  text(message("Dialog", operation == LongOperation::exportList ? "Export Progress" : "Import Progress")),
                  wxDefaultPosition, wxDefaultSize, wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU),
         window_(window),
         operation_(operation),
         range_(std::max(range, 1)),
+        progress_(progress),
+        lock_(lock),
         poll_(this, kPollTimer),
         hold_(this, kHoldTimer) {
     SetName(operation == LongOperation::exportList   ? "exportProgress"
@@ -67,11 +75,17 @@ class OperationProgress : public wxDialog {
   ~OperationProgress() override { worker_.join(); }
 
   void run(std::function<void()> work) {
-    resetBatchProgress();
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      progress_.processed = 0;
+      progress_.currentFile.clear();
+      progress_.doneCount = 0;
+      progress_.running = true;
+    }
     worker_.start(std::move(work));
     poll_.Start(kPollMs);
     noteDialogShown(*this);
-    window_.Enable(false);
+    window_.dialogParent().Enable(false);
     ShowModal();
     poll_.Stop();
     hold_.Stop();
@@ -89,8 +103,8 @@ class OperationProgress : public wxDialog {
     } else {
       int processed = 0;
       {
-        std::lock_guard<std::mutex> hold(progressLock);
-        processed = batchProgress.processed;
+        std::lock_guard<std::mutex> hold(lock_);
+        processed = progress_.processed;
       }
       if (processed > shown_) {
         shown_ = processed;
@@ -107,8 +121,8 @@ class OperationProgress : public wxDialog {
     window_.takeQueuedRows();
     int done = 0;
     {
-      std::lock_guard<std::mutex> hold(progressLock);
-      done = batchProgress.doneCount;
+      std::lock_guard<std::mutex> hold(lock_);
+      done = progress_.doneCount;
     }
     if (breakFlag_) {
       window_.setStatus(message("Msg", isExport() ? "Export is not complete" : "Import is not complete"));
@@ -135,15 +149,17 @@ class OperationProgress : public wxDialog {
         warningQuestion(this, message("Msg", isExport() ? "Ask break export" : "Ask break import"));
     if (stop && !worker_.finished()) {
       breakFlag_ = true;
-      batchProgress.running = false;
+      progress_.running = false;
     }
     setBackgroundPaused(false);
     poll_.Start(kPollMs);
   }
 
-  MainWindow& window_;
+  WindowLink& window_;
   const LongOperation operation_;
   const int range_;
+  BatchProgress& progress_;
+  std::mutex& lock_;
   wxTimer poll_;
   wxTimer hold_;
   WorkerThread worker_;
@@ -153,13 +169,15 @@ class OperationProgress : public wxDialog {
   bool breakFlag_ = false;
 };
 
-void runOperation(MainWindow& window, LongOperation operation, int range, std::function<void()> work) {
+void runOperation(WindowLink& window, LongOperation operation, int range, std::function<void()> work) {
   {
-    OperationProgress dialog(window, operation, range);
+    const bool exporting = operation == LongOperation::exportList;
+    OperationProgress dialog(window, operation, range, exporting ? exportProgress : batchProgress,
+                             exporting ? exportLock : progressLock);
     dialog.run(std::move(work));
   }
-  window.Enable(true);
-  window.SetFocus();
+  window.dialogParent().Enable(true);
+  window.dialogParent().SetFocus();
 }
 
 // Entries of a folder itself, without "." and "..".
@@ -184,18 +202,18 @@ void exportWorker(const std::string& path, const std::vector<std::string>& rows)
     file << "\xEF\xBB\xBF";
     for (const std::string& row : rows) {
       waitWhilePaused();
-      if (!batchProgress.running) break;
+      if (!exportProgress.running) break;
       {
-        std::lock_guard<std::mutex> hold(progressLock);
-        ++batchProgress.processed;
+        std::lock_guard<std::mutex> hold(exportLock);
+        ++exportProgress.processed;
       }
       file << row << "\r\n";
       ++written;
     }
     file.close();
   }
-  std::lock_guard<std::mutex> hold(progressLock);
-  batchProgress.doneCount += written;
+  std::lock_guard<std::mutex> hold(exportLock);
+  exportProgress.doneCount += written;
 }
 
 std::string folderOf(const std::string& path) { return pathPart(path); }
@@ -228,8 +246,8 @@ void noteDialogTick(wxDialog& dialog) {
   if (gObserver) gObserver(dialog);
 }
 
-void warningBox(MainWindow& window, const std::string& value) {
-  showMessage(&window, text(value), text(message("Msg", "Warning")), wxOK | wxICON_WARNING);
+void warningBox(WindowLink& window, const std::string& value) {
+  showMessage(&window.dialogParent(), text(value), text(message("Msg", "Warning")), wxOK | wxICON_WARNING);
 }
 
 bool warningQuestion(wxWindow* parent, const std::string& value) {
@@ -289,12 +307,12 @@ std::string exportText(const std::vector<std::string>& rows) {
   return result;
 }
 
-void SelectInputFiles(MainWindow& window) {
-  wxFileDialog dialog(&window, text(message("Dialog", "Select Input Files")), text(folderOf(job.currentInput)),
+void SelectInputFiles(WindowLink& window) {
+  wxFileDialog dialog(&window.dialogParent(), text(message("Dialog", "Select Input Files")), text(folderOf(job.currentInput)),
                       "", text(inputFilesFilter()), wxFD_OPEN | wxFD_MULTIPLE | wxFD_FILE_MUST_EXIST);
   dialog.SetFilterIndex(0);
   if (dialog.ShowModal() != wxID_OK) {
-    window.SendSizeEvent(wxSEND_EVENT_POST);
+    window.dialogParent().SendSizeEvent(wxSEND_EVENT_POST);
     return;
   }
   wxArrayString chosen;
@@ -304,25 +322,25 @@ void SelectInputFiles(MainWindow& window) {
   AddInputFiles(window, paths);
 }
 
-void AddInputFiles(MainWindow& window, const std::vector<std::string>& paths) {
+void AddInputFiles(WindowLink& window, const std::vector<std::string>& paths) {
   for (size_t i = 0; i < paths.size(); ++i) {
     addInputFile(paths[i]);
     if (i + 1 < paths.size()) wxTheApp->Yield(true);
   }
   window.takeQueuedRows();
-  window.SendSizeEvent(wxSEND_EVENT_POST);
+  window.dialogParent().SendSizeEvent(wxSEND_EVENT_POST);
 }
 
-void SelectInputFolder(MainWindow& window) {
+void SelectInputFolder(WindowLink& window) {
   std::string start = job.inputPath;
   if (start.empty() && !job.currentInput.empty()) start = folderOf(job.currentInput);
-  wxDirDialog dialog(&window, text(message("Dialog", "Select Input Folder")), text(start),
+  wxDirDialog dialog(&window.dialogParent(), text(message("Dialog", "Select Input Folder")), text(start),
                      wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
   if (dialog.ShowModal() != wxID_OK) return;
   ImportChosenFolder(window, toUtf8(dialog.GetPath()));
 }
 
-void ImportChosenFolder(MainWindow& window, const std::string& chosen) {
+void ImportChosenFolder(WindowLink& window, const std::string& chosen) {
   if (chosen.empty() || fileSize(chosen) != -2) return;
   {
     std::lock_guard<std::mutex> hold(progressLock);
@@ -334,19 +352,19 @@ void ImportChosenFolder(MainWindow& window, const std::string& chosen) {
   ImportFolder(window);
 }
 
-void SelectOutputFolder(MainWindow& window) {
+void SelectOutputFolder(WindowLink& window) {
   const std::string boxText = window.outputFolderText();
   const std::string start = boxText.empty() ? job.outputFolder : folderOf(boxText);
-  wxDirDialog dialog(&window, text(message("Dialog", "Select Output Folder")), text(start),
+  wxDirDialog dialog(&window.dialogParent(), text(message("Dialog", "Select Output Folder")), text(start),
                      wxDD_DEFAULT_STYLE | wxDD_DIR_MUST_EXIST);
   if (dialog.ShowModal() == wxID_OK) {
     ChooseOutputFolder(window, toUtf8(dialog.GetPath()));
   } else {
-    window.SendSizeEvent(wxSEND_EVENT_POST);
+    window.dialogParent().SendSizeEvent(wxSEND_EVENT_POST);
   }
 }
 
-void ChooseOutputFolder(MainWindow& window, const std::string& chosen) {
+void ChooseOutputFolder(WindowLink& window, const std::string& chosen) {
   if (!chosen.empty() && fileSize(chosen) == -2) {
     // Written as a conversion will use it, so the recent list does not
     // hold the same folder twice, with and without the final "/".
@@ -356,17 +374,17 @@ void ChooseOutputFolder(MainWindow& window, const std::string& chosen) {
     window.RefreshOutputFolderBox();
     window.setOutputFolderText(folder);
   }
-  window.SendSizeEvent(wxSEND_EVENT_POST);
+  window.dialogParent().SendSizeEvent(wxSEND_EVENT_POST);
 }
 
-void ImportListFile(MainWindow& window) {
-  wxFileDialog dialog(&window, text(message("Dialog", "Import Input Files")), text(folderOf(job.currentInput)),
+void ImportListFile(WindowLink& window) {
+  wxFileDialog dialog(&window.dialogParent(), text(message("Dialog", "Import Input Files")), text(folderOf(job.currentInput)),
                       "list.txt", text(listFilesFilter()), wxFD_OPEN | wxFD_FILE_MUST_EXIST);
   if (dialog.ShowModal() != wxID_OK) return;
   ImportListFileFrom(window, toUtf8(dialog.GetPath()));
 }
 
-void ImportListFileFrom(MainWindow& window, const std::string& path) {
+void ImportListFileFrom(WindowLink& window, const std::string& path) {
   if (fileSize(path) <= 0) return;
   {
     std::lock_guard<std::mutex> hold(progressLock);
@@ -376,18 +394,18 @@ void ImportListFileFrom(MainWindow& window, const std::string& path) {
   runOperation(window, LongOperation::listImport, countLines(path) + 1, [] { listFileScanThread(); });
 }
 
-void ExportList(MainWindow& window) {
+void ExportList(WindowLink& window) {
   if (window.rows().empty()) {
     warningBox(window, message("Msg", "Empty input files"));
     return;
   }
-  wxFileDialog dialog(&window, text(message("Dialog", "Export Input Files")), text(folderOf(job.currentInput)),
+  wxFileDialog dialog(&window.dialogParent(), text(message("Dialog", "Export Input Files")), text(folderOf(job.currentInput)),
                       "list.txt", text(listFilesFilter()), wxFD_SAVE);
   if (dialog.ShowModal() != wxID_OK) return;
   ExportListTo(window, toUtf8(dialog.GetPath()));
 }
 
-bool ExportListTo(MainWindow& window, const std::string& chosen) {
+bool ExportListTo(WindowLink& window, const std::string& chosen) {
   const std::vector<std::string> rows = window.rows();
   if (rows.empty()) {
     warningBox(window, message("Msg", "Empty input files"));
@@ -396,18 +414,14 @@ bool ExportListTo(MainWindow& window, const std::string& chosen) {
   if (chosen.empty()) return false;
   std::string path = chosen;
   if (extensionPart(path).empty()) path += ".txt";
-  if (fileSize(path) > 0 && !warningQuestion(&window, message("Msg", "Ask overwrite file"))) return false;
-  {
-    std::lock_guard<std::mutex> hold(progressLock);
-    batchProgress.doneCount = 0;
-  }
+  if (fileSize(path) > 0 && !warningQuestion(&window.dialogParent(), message("Msg", "Ask overwrite file"))) return false;
   job.currentInput = path;
   runOperation(window, LongOperation::exportList, static_cast<int>(rows.size()),
                [path, rows] { exportWorker(path, rows); });
   return true;
 }
 
-void ImportFolder(MainWindow& window) {
+void ImportFolder(WindowLink& window) {
   const int range = countFolderEntries(job.inputPath);
   runOperation(window, LongOperation::folderImport, range, [] { folderScanThread(); });
 }

@@ -14,7 +14,7 @@ class wxWindow;
 
 namespace trovabild {
 
-class MainWindow;
+class WindowLink;
 
 /// Control numbers of the progress bars of the three long operations.
 constexpr int kFolderImportBar = 346;
@@ -22,28 +22,28 @@ constexpr int kListImportBar = 353;
 constexpr int kExportBar = 356;
 
 /// Command 5: the multi-selection file dialog, then AddInputFiles.
-void SelectInputFiles(MainWindow& window);
+void SelectInputFiles(WindowLink& window);
 /// Offers each path to the input list in order, then lays the window out.
-void AddInputFiles(MainWindow& window, const std::vector<std::string>& paths);
+void AddInputFiles(WindowLink& window, const std::vector<std::string>& paths);
 /// Command 6: the folder dialog, then ImportFolder of the chosen folder.
-void SelectInputFolder(MainWindow& window);
+void SelectInputFolder(WindowLink& window);
 /// The chosen folder becomes the base folder and is imported with progress.
-void ImportChosenFolder(MainWindow& window, const std::string& folder);
+void ImportChosenFolder(WindowLink& window, const std::string& folder);
 /// Command 7: the folder dialog for the output folder.
-void SelectOutputFolder(MainWindow& window);
+void SelectOutputFolder(WindowLink& window);
 /// The chosen output folder heads the recent folders and fills the box.
-void ChooseOutputFolder(MainWindow& window, const std::string& folder);
+void ChooseOutputFolder(WindowLink& window, const std::string& folder);
 /// Command 9: the open dialog for a list file, then ImportListFileFrom.
-void ImportListFile(MainWindow& window);
+void ImportListFile(WindowLink& window);
 /// Imports a list file of more than 0 bytes with progress.
-void ImportListFileFrom(MainWindow& window, const std::string& path);
+void ImportListFileFrom(WindowLink& window, const std::string& path);
 /// Command 10: the save dialog, then ExportListTo.
-void ExportList(MainWindow& window);
+void ExportList(WindowLink& window);
 /// Writes the rows to `path` (".txt" added when it has no extension) after
 /// asking before replacing a non-empty file. False when nothing was written.
-bool ExportListTo(MainWindow& window, const std::string& path);
+bool ExportListTo(WindowLink& window, const std::string& path);
 /// Imports the folder in job.inputPath and all below it, with progress.
-void ImportFolder(MainWindow& window);
+void ImportFolder(WindowLink& window);
 
 /// "All Supported Files|*.ico|Windows Icon|*.ico|All Files (*.*)|*.*" from
 /// the accepted input extensions and their descriptions.
@@ -82,7 +82,7 @@ void noteDialogShown(wxDialog& dialog);
 void noteDialogTick(wxDialog& dialog);
 
 /// A warning box (one OK button, title "Warning").
-void warningBox(MainWindow& window, const std::string& text);
+void warningBox(WindowLink& window, const std::string& text);
 /// A Yes/No question with a warning icon and the title "Warning"; true for Yes.
 bool warningQuestion(wxWindow* parent, const std::string& text);
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "desktop/window_link.h"
+
 class wxBitmapButton;
 class wxBitmapComboBox;
 class wxListView;
@@ -49,7 +51,7 @@ int controlId(int control);
 constexpr int kMinInnerWidth = 510;
 constexpr int kMinInnerHeight = 330;
 
-class MainWindow : public wxFrame {
+class MainWindow : public wxFrame, public WindowLink {
  public:
   /// Builds the window from `settings` (geometry, icon size, theme images)
   /// and the message table, hidden. `show` then runs the rest of start-up.
@@ -61,7 +63,7 @@ class MainWindow : public wxFrame {
   void StartUp();
 
   void NewList();
-  void RefreshOutputFolderBox();
+  void RefreshOutputFolderBox() override;
   /// After the preferences dialog: reloads images and rebuilds what changed.
   void RefreshMainWindow(bool iconSizeChanged, bool themeChanged);
 
@@ -78,8 +80,8 @@ class MainWindow : public wxFrame {
   /// box is empty, the input's folder becomes the output folder.
   void appendInputRow(const std::string& path);
   /// Rows waiting from a background scanner are moved into the list.
-  void takeQueuedRows();
-  std::vector<std::string> rows() const;
+  void takeQueuedRows() override;
+  std::vector<std::string> rows() const override;
   std::vector<std::string> selectedRows() const;
 
   /// Command 11, 12, 13: act only when the file list has the focus and has
@@ -93,13 +95,12 @@ class MainWindow : public wxFrame {
   void ShowAddInputChooser();
   void RunCommand(int command);
 
-  void setStatus(const std::string& text);
+  wxWindow& dialogParent() override { return *this; }
+  void setStatus(const std::string& text) override;
   std::string status() const;
-  /// The output folder box's text, and setting it without events.
-  std::string outputFolderText() const;
-  void setOutputFolderText(const std::string& text);
-  /// Index of the output format box's selection.
-  int outputFormatIndex() const;
+  std::string outputFolderText() const override;
+  void setOutputFolderText(const std::string& text) override;
+  int outputFormatIndex() const override;
 
   /// The closing steps: geometry, recent folders, save.
   void StoreOnClose();
