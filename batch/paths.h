@@ -18,4 +18,8 @@ std::string pathPart(const std::string& path);
 /// follows it.
 std::string extensionPart(const std::string& path);
 
+/// True when the relative path `name` stays inside the folder it is joined
+/// to: it does not begin with "/" and no component of it is "..".
+bool staysInFolder(const std::string& name);
+
 }  // namespace trovabild
