@@ -75,7 +75,8 @@ TEST_F(BatchDriver, ListsTheDefaultSettingsInDebugMode) {
 }
 
 TEST_F(BatchDriver, ListsEveryUsedSettingInDebugMode) {
-  testing::writeText(dir_ / "mark.png", "not empty");
+  // A real picture: the watermark image is read and checked before the batch.
+  ASSERT_TRUE(FreeImage_Save(FIF_PNG, testing::quadrantImage(4).get(), (dir_ / "mark.png").c_str(), 0));
   job.runMode = "DEBUG";
   settings.doRotation = 1;
   settings.rotationType = 1;
