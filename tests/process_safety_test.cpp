@@ -37,6 +37,7 @@ pid_t start(const std::vector<std::string>& args, const TempDir& runtime, const 
   close(in);
   close(out);
   if (closed >= 0) close(closed);
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) signal(signalNumber, SIG_DFL);
   setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
   setenv("TMPDIR", runtime.path().c_str(), 1);
   unsetenv("DISPLAY");
@@ -99,18 +100,21 @@ TEST(ProcessSafety, EndingSignalsRemoveTheTemporaryFileOfTheSave) {
   mkdir((dir / "in").c_str(), 0777);
   mkdir((dir / "out").c_str(), 0777);
   writeNoisyIcon(dir / "in/0000.ico");
-  for (int i = 1; i < 300; ++i) {
+  for (int i = 1; i < 100; ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "in/%04d.ico", i);
     ASSERT_EQ(link((dir / "in/0000.ico").c_str(), (dir / name).c_str()), 0);
   }
   int killedMidway = 0;
   for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
-    for (int round = 0; round < 3; ++round) {
+    for (int round = 0; round < 5; ++round) {
       SCOPED_TRACE(std::to_string(signalNumber) + " round " + std::to_string(round));
       TempDir runtime;
-      const pid_t pid = start({"-i", dir / "in", "-o", dir / "out", "--jpg-quality=100"}, runtime, dir / "capture");
-      std::this_thread::sleep_for(std::chrono::milliseconds(400 + 90 * round));
+      // Large outputs, so that a save is in progress much of the time.
+      const pid_t pid = start({"-i", dir / "in", "-o", dir / "out", "--width=1500", "--height=1500",
+                               "--jpg-quality=100"},
+                              runtime, dir / "capture");
+      std::this_thread::sleep_for(std::chrono::milliseconds(400 + 70 * round));
       kill(pid, signalNumber);
       int status = 0;
       waitpid(pid, &status, 0);
@@ -122,7 +126,7 @@ TEST(ProcessSafety, EndingSignalsRemoveTheTemporaryFileOfTheSave) {
       EXPECT_EQ(temporaryFilesIn(dir / "out"), std::vector<std::string>{});
     }
   }
-  EXPECT_GT(killedMidway, 6) << "the batch ended before most signals came";
+  EXPECT_GT(killedMidway, 10) << "the batch ended before most signals came";
 }
 
 TEST(ProcessSafety, ALaterRunRemovesTemporaryFilesOfEndedRuns) {
