@@ -277,7 +277,7 @@ TextLineReader::Result TextLineReader::next(std::string& line) {
 
 ReplacingFile::~ReplacingFile() { discard(); }
 
-bool ReplacingFile::create(const std::string& target) {
+bool ReplacingFile::create(const std::string& target, mode_t mode) {
   discard();
   failed_ = false;
   target_ = target;
@@ -289,7 +289,7 @@ bool ReplacingFile::create(const std::string& target) {
     // Known to the signal handler before the file exists, so no moment is
     // left in which an ending signal would leave it behind.
     slot_ = claimSlot(temporary_);
-    fd_ = open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    fd_ = open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
     if (fd_ >= 0) {
       buffer_.clear();
       buffer_.reserve(kChunk);

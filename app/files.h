@@ -80,8 +80,9 @@ class ReplacingFile {
   ReplacingFile(const ReplacingFile&) = delete;
   ReplacingFile& operator=(const ReplacingFile&) = delete;
 
-  /// Creates the temporary file for `target`; false when it cannot.
-  bool create(const std::string& target);
+  /// Creates the temporary file for `target` with the permission bits
+  /// `mode` (less the umask); false when it cannot.
+  bool create(const std::string& target, mode_t mode = 0666);
   /// Buffered; false once any write has failed.
   bool write(const void* data, size_t size);
   bool write(const std::string& text) { return write(text.data(), text.size()); }

@@ -225,7 +225,8 @@ std::optional<std::pair<std::string, std::string>> SettingsFileReader::nextKey()
 void SettingsFileReader::closeSettingsFile() { clear(); }
 
 bool SettingsFileWriter::createSettingsFile(const std::string& path) {
-  open_ = file_.create(path);
+  // Private to the user, as the preferences (recent folders) always were.
+  open_ = file_.create(path, 0600);
   if (!open_) return false;
   return file_.write(std::string_view("\xEF\xBB\xBF\r\n").data(), 5);
 }
