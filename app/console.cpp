@@ -11,6 +11,7 @@
 #include <iterator>
 #include <mutex>
 
+#include "app/files.h"
 #include "app/program.h"
 #include "app/seams.h"
 #include "settings/settings.h"
@@ -53,8 +54,10 @@ void eraseLiveLine() {
 }
 
 extern "C" void restoreAndEnd(int signalNumber) {
-  // Only async-signal-safe work here: put the terminal back, then let the
-  // signal's default action end the process.
+  // Only async-signal-safe work here: remove the temporary file of a save in
+  // progress, put the terminal back, then let the signal's default action
+  // end the process (the shell sees status 128 + the signal's number).
+  removeTemporaryFilesNow();
   if (terminalChanged) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
   std::signal(signalNumber, SIG_DFL);
   std::raise(signalNumber);
@@ -214,6 +217,13 @@ bool openConsole() {
   action.sa_handler = restoreAndEnd;
   sigemptyset(&action.sa_mask);
   sigaction(SIGHUP, &action, nullptr);
+  // Interrupt and terminate keep their default ending, after the cleanup;
+  // one the process was started ignoring stays ignored.
+  for (const int signalNumber : {SIGINT, SIGTERM}) {
+    struct sigaction previous {};
+    sigaction(signalNumber, nullptr, &previous);
+    if (previous.sa_handler == SIG_DFL) sigaction(signalNumber, &action, nullptr);
+  }
   // Output to a closed pipe must not end a batch half way: the write fails
   // quietly instead.
   std::signal(SIGPIPE, SIG_IGN);

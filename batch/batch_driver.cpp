@@ -99,6 +99,7 @@ class BatchRun {
   BatchRun(bool quiet) : quiet_(quiet), debug_(job.runMode == "DEBUG") {}
   ~BatchRun() {
     if (fontCreated_) releaseWatermarkFont();
+    if (pictureLoaded_) releaseWatermarkImage();
   }
 
   ExitStatus run();
@@ -135,6 +136,7 @@ class BatchRun {
   bool debug_;
   bool fontCreated_ = false;
   std::vector<Input> inputs_;
+  bool pictureLoaded_ = false;
 };
 
 // Every input is classified before anything is converted; the first one
@@ -318,12 +320,21 @@ bool BatchRun::checkFrameAndWatermark() {
     debug("Watermark offset (x/y): ", number(settings.wmImageXOffset) + "/" + number(settings.wmImageYOffset));
     debug("Watermark rotation: ", number(settings.wmImageRotation));
     debug("Watermark size/mode: ", word(kSizeModeWords, settings.wmImageSize));
-    if (fileSize(settings.wmImage) <= 0) {
+    // Read and checked here, once: a picture that cannot be used stops the
+    // run before any file is written.
+    pictureLoaded_ = fileSize(settings.wmImage) > 0 && loadWatermarkImage();
+    if (!pictureLoaded_) {
       printLine("Error: Invalid watermark image");
       return false;
     }
   }
   debug("Filename Mask: ", settings.filenameMask);
+  // The mask names a file inside the output folder, never one above it or
+  // elsewhere (buildOutputPath checks every expanded name as well).
+  if (!staysInFolder(lowerAscii(settings.filenameMask))) {
+    printLine("Error: Invalid filename mask");
+    return false;
+  }
   debug("File Timestamp: ", word(kTimestampWords, settings.fileTimestamp));
   if (settings.fileTimestamp == 2) debug("Custom Timestamp: ", number(settings.customTimestamp));
   debug("Keep Subfolders: ", number(settings.keepSubfolders));

@@ -187,7 +187,10 @@ std::string buildOutputName() {
 std::string buildOutputPath() {
   std::string path = job.outputFolder;
   if (settings.keepSubfolders) path += job.currentSubfolder;
-  return path + buildOutputName();
+  // A name that would leave the output folder gives no path: the save fails.
+  const std::string name = buildOutputName();
+  if (!staysInFolder(name)) return "";
+  return path + name;
 }
 
 std::string expandWatermarkTokens() {

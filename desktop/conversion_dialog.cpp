@@ -21,9 +21,11 @@
 
 namespace trovabild {
 
-// The watermark font of the batch (imaging/watermark.h, which cannot be
+// The watermark font and picture of the batch (imaging/watermark.h, which cannot be
 // included beside the toolkit's headers).
 bool createWatermarkFont();
+bool loadWatermarkImage();
+void releaseWatermarkImage();
 void releaseWatermarkFont();
 
 namespace {
@@ -246,7 +248,7 @@ void StartConversion(MainWindow& window) {
   }
   if (settings.watermarkType == 2) {
     if (settings.wmImage.empty()) return fail("", message("Msg", "Empty watermark image"));
-    if (fileSize(settings.wmImage) <= 0) {
+    if (fileSize(settings.wmImage) <= 0 || !loadWatermarkImage()) {
       return fail("", formatMessage(message("Msg", "Invalid watermark image"), settings.wmImage));
     }
   }
@@ -265,6 +267,7 @@ void StartConversion(MainWindow& window) {
     dialog.run();
   }
   if (fontCreated) releaseWatermarkFont();
+  releaseWatermarkImage();
   window.Enable(true);
   window.SetFocus();
 }

@@ -115,6 +115,14 @@ void alphaFromMask(const Image& image, std::span<const uint8_t> file, const Icon
 
 }  // namespace
 
+Image decodeIconFrame(std::span<const uint8_t> data, const IconFrameInfo& info) {
+  if (!info.valid) return {};  // never handed to the decoder
+  Image image = FrameStream(data, info).load();
+  if (!image || image.width() == 0 || image.height() == 0) return {};
+  if (info.alphaUnused) alphaFromMask(image, data, info);
+  return image;
+}
+
 FrameRange selectFrames(int icoFrameLoading, int count) {
   if (count <= 0) return {0, 0};
   switch (icoFrameLoading) {
@@ -172,10 +180,8 @@ bool convertIconData(std::span<const uint8_t> data, const OutputNamer& nameOutpu
   bool result = false;
   for (int k = range.first; k < range.end; ++k) {
     const IconFrameInfo& info = (*frames)[static_cast<size_t>(k)];
-    if (!info.valid) continue;  // never handed to the decoder
-    Image image = FrameStream(data, info).load();
-    if (!image || image.width() == 0 || image.height() == 0) continue;
-    if (info.alphaUnused) alphaFromMask(image, data, info);
+    Image image = decodeIconFrame(data, info);
+    if (!image) continue;
     // The depth stored in the file: loading with the mask as alpha makes a
     // bitmap frame 32 bits.
     job.sourceBpp = info.png ? image.bpp() : info.bpp;

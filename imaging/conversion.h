@@ -29,6 +29,12 @@ using OutputNamer = std::function<std::string()>;
 bool convertIconData(std::span<const uint8_t> data, const OutputNamer& nameOutput,
                      std::vector<std::string>& written, const SaveCheck& mayWrite = {});
 
+struct IconFrameInfo;
+/// One frame that inspectIcon passed, decoded from its own bytes alone (a
+/// 32-bit frame whose alpha is unused takes it from its mask); an empty
+/// image for a frame marked invalid or one the decoder refuses.
+Image decodeIconFrame(std::span<const uint8_t> data, const IconFrameInfo& info);
+
 /// The frames [first, end) that `icoFrameLoading` selects out of `count`.
 struct FrameRange {
   int first = 0;

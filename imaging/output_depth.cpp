@@ -1,13 +1,6 @@
 #include "imaging/output_depth.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-
+#include "app/files.h"
 #include "imaging/format_registry.h"
 #include "settings/settings.h"
 
@@ -31,13 +24,27 @@ bool losesColour(std::string_view extension, int target) {
   return target == 1 || target == 4 || (target == 8 && greyEightBits(extension));
 }
 
-std::string uniqueSuffix() {
-  static std::atomic<unsigned> counter{0};
-  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%d-%u-%llx", static_cast<int>(getpid()), counter++,
-                static_cast<unsigned long long>(ticks) & 0xFFFFFFu);
-  return buffer;
+// FreeImage's writers go through these, so every write of the save is
+// checked and lands in the temporary file.
+unsigned DLL_CALLCONV writeProc(void* data, unsigned size, unsigned count, fi_handle handle) {
+  auto* file = static_cast<ReplacingFile*>(handle);
+  if (size == 0 || count == 0) return 0;
+  return file->write(data, size_t{size} * count) ? count : 0;
+}
+
+unsigned DLL_CALLCONV readProc(void* data, unsigned size, unsigned count, fi_handle handle) {
+  auto* file = static_cast<ReplacingFile*>(handle);
+  if (size == 0 || count == 0) return 0;
+  const ssize_t got = file->read(data, size_t{size} * count);
+  return got > 0 ? static_cast<unsigned>(static_cast<size_t>(got) / size) : 0;
+}
+
+int DLL_CALLCONV seekProc(fi_handle handle, long offset, int origin) {
+  return static_cast<ReplacingFile*>(handle)->seek(offset, origin) ? 0 : -1;
+}
+
+long DLL_CALLCONV tellProc(fi_handle handle) {
+  return static_cast<long>(static_cast<ReplacingFile*>(handle)->tell());
 }
 
 }  // namespace
@@ -115,24 +122,22 @@ Image convertToOutputDepth(Image image) {
 
 bool saveImage(const Image& image, int fif, const std::string& path, int flags) {
   if (!image || path.empty() || path.back() == '/') return false;
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  // A short hidden name in the same folder: the rename then stays on one file
-  // system and the name fits whatever the target's length.
-  std::string temporary;
-  for (int attempt = 0;; ++attempt) {
-    temporary = folder + ".trovabild-" + uniqueSuffix() + ".tmp";
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-      close(fd);
-      break;
-    }
-    if (errno != EEXIST || attempt >= 100) return false;
+  // A hidden name in the same folder: the rename then stays on one file
+  // system, and a failed or interrupted save never touches the target.
+  ReplacingFile file;
+  if (!file.create(path)) return false;
+  FreeImageIO io{};
+  io.read_proc = readProc;
+  io.write_proc = writeProc;
+  io.seek_proc = seekProc;
+  io.tell_proc = tellProc;
+  const bool written = FreeImage_SaveToHandle(static_cast<FREE_IMAGE_FORMAT>(fif), image.get(), &io,
+                                              static_cast<fi_handle>(&file), flags) != 0;
+  if (!written || file.failed()) {
+    file.discard();
+    return false;
   }
-  bool saved = FreeImage_Save(static_cast<FREE_IMAGE_FORMAT>(fif), image.get(), temporary.c_str(), flags) != 0;
-  if (saved) saved = std::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!saved) unlink(temporary.c_str());
-  return saved;
+  return file.commit();
 }
 
 }  // namespace trovabild

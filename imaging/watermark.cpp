@@ -17,6 +17,9 @@ namespace {
 // Made before the worker starts and released after it has ended; the
 // worker only reads it.
 Font watermarkFont;
+// Likewise the image watermark's picture, read once per run.
+Picture watermarkPicture;
+bool watermarkPictureLoaded = false;
 
 Colour colourOf(const std::string& text, int alpha) {
   const Rgb rgb = parseColor(text);
@@ -182,8 +185,21 @@ Image renderTextOverlay() {
   return toFreeImage(overlay);
 }
 
+bool loadWatermarkImage() {
+  watermarkPicture = loadPicture(settings.wmImage);
+  watermarkPictureLoaded = static_cast<bool>(watermarkPicture);
+  return watermarkPictureLoaded;
+}
+
+void releaseWatermarkImage() {
+  watermarkPicture = Picture();
+  watermarkPictureLoaded = false;
+}
+
 Image renderImageOverlay() {
-  const Picture picture = loadPicture(settings.wmImage);
+  Picture read;
+  if (!watermarkPictureLoaded) read = loadPicture(settings.wmImage);
+  const Picture& picture = watermarkPictureLoaded ? watermarkPicture : read;
   if (!picture) return {};
   Canvas canvas(picture.width, picture.height);
   if (!canvas) return {};

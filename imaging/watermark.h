@@ -14,13 +14,22 @@ bool createWatermarkFont();
 /// Releases the font made by createWatermarkFont; safe to call without one.
 void releaseWatermarkFont();
 
+/// Reads and checks settings.wmImage once for the run; false when it is no
+/// usable picture (the run then stops). Until released, every frame's image
+/// watermark is drawn from this one reading.
+bool loadWatermarkImage();
+/// Forgets the picture read by loadWatermarkImage; safe to call without one.
+void releaseWatermarkImage();
+
 /// `width` and `height` are the image's size after resizing.
 Image applyWatermark(Image image, int width, int height);
 
 /// The text watermark as a 32-bit overlay; empty when there is no font or
 /// nothing to draw.
 Image renderTextOverlay();
-/// The image watermark as a 32-bit overlay; empty when the file cannot be read.
+/// The image watermark as a 32-bit overlay, from the picture read by
+/// loadWatermarkImage (or, without one, from the file); empty when the
+/// file cannot be read.
 Image renderImageOverlay();
 
 /// Which watermark's boundary, position, offsets and rotation to use.

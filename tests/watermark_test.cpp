@@ -1,6 +1,7 @@
 #include "imaging/watermark.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -371,6 +372,22 @@ TEST_F(ImageWatermark, LogoWithoutAlphaIsOpaqueBeforeOpacity) {
   EXPECT_EQ(p.a, 128);
   EXPECT_NEAR(p.g, 200, 1);  // half alpha keeps the colour to within one step
   EXPECT_EQ(p.r + p.b, 0);
+}
+
+// Read once for the run: later frames use that reading even when the file
+// changes or goes away; an icon gives its first usable frame.
+TEST_F(ImageWatermark, IsReadOncePerRun) {
+  settings.wmImage = dir / "logo.ico";
+  const Image red = solidImage(16, 16, 24, {255, 0, 0, 255});
+  ASSERT_TRUE(testing::writeIco(settings.wmImage, {&red}));
+  ASSERT_TRUE(loadWatermarkImage());
+  unlink(settings.wmImage.c_str());
+  for (int frame = 0; frame < 2; ++frame) {
+    const Image marked = applyWatermark(solidImage(10, 10, 24, {0, 0, 0, 255}), 10, 10);
+    EXPECT_EQ(pixel(marked, 0, 0), (Rgba{255, 0, 0, 255}));
+  }
+  releaseWatermarkImage();
+  EXPECT_FALSE(renderImageOverlay());
 }
 
 TEST_F(ImageWatermark, UnreadableFileLeavesTheImageUnmarked) {
