@@ -11,6 +11,7 @@
 #include <iterator>
 #include <mutex>
 
+#include "base/files.h"
 #include "base/product.h"
 #include "base/seams.h"
 
@@ -52,8 +53,10 @@ void eraseLiveLine() {
 }
 
 extern "C" void restoreAndEnd(int signalNumber) {
-  // Only async-signal-safe work here: put the terminal back, then let the
-  // signal's default action end the process.
+  // Only async-signal-safe work here: remove the temporary file of a save in
+  // progress, put the terminal back, then let the signal's default action
+  // end the process (the shell sees status 128 + the signal's number).
+  removeTemporaryFilesNow();
   if (terminalChanged) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
   std::signal(signalNumber, SIG_DFL);
   std::raise(signalNumber);
@@ -213,6 +216,13 @@ bool openConsole() {
   action.sa_handler = restoreAndEnd;
   sigemptyset(&action.sa_mask);
   sigaction(SIGHUP, &action, nullptr);
+  // Interrupt and terminate keep their default ending, after the cleanup;
+  // one the process was started ignoring stays ignored.
+  for (const int signalNumber : {SIGINT, SIGTERM}) {
+    struct sigaction previous {};
+    sigaction(signalNumber, nullptr, &previous);
+    if (previous.sa_handler == SIG_DFL) sigaction(signalNumber, &action, nullptr);
+  }
   // Output to a closed pipe must not end a batch half way: the write fails
   // quietly instead.
   std::signal(SIGPIPE, SIG_IGN);

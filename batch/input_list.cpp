@@ -7,14 +7,13 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <thread>
 #include <unordered_map>
 #include <utility>
 
 #include "base/console.h"
+#include "base/files.h"
 #include "base/text.h"
 #include "batch/paths.h"
 #include "batch/run_report.h"
@@ -82,82 +81,6 @@ int32_t walkFolder(const std::string& folder, VisitedFolders& visited) {
   int32_t count = 0;
   for (const std::string& name : names) count += handleEntry(folder, name, visited);
   return count;
-}
-
-// Decodes UTF-16 text (after its byte order mark) into UTF-8; lone
-// surrogates become U+FFFD.
-std::string utf16ToUtf8(const std::string& bytes, size_t start, bool bigEndian) {
-  std::string out;
-  auto unitAt = [&](size_t i) {
-    const auto b0 = static_cast<unsigned char>(bytes[i]);
-    const auto b1 = static_cast<unsigned char>(bytes[i + 1]);
-    return static_cast<uint32_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
-  };
-  for (size_t i = start; i + 1 < bytes.size(); i += 2) {
-    uint32_t unit = unitAt(i);
-    if (unit >= 0xD800 && unit <= 0xDBFF && i + 3 < bytes.size()) {
-      const uint32_t low = unitAt(i + 2);
-      if (low >= 0xDC00 && low <= 0xDFFF) {
-        appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
-        i += 2;
-        continue;
-      }
-    }
-    if (unit >= 0xD800 && unit <= 0xDFFF) unit = 0xFFFD;
-    appendUtf8(out, unit);
-  }
-  return out;
-}
-
-std::string utf32ToUtf8(const std::string& bytes, size_t start, bool bigEndian) {
-  std::string out;
-  for (size_t i = start; i + 3 < bytes.size(); i += 4) {
-    uint32_t code = 0;
-    for (int k = 0; k < 4; ++k) {
-      const auto byte = static_cast<unsigned char>(bytes[i + (bigEndian ? k : 3 - k)]);
-      code = (code << 8) | byte;
-    }
-    if (code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) code = 0xFFFD;
-    appendUtf8(out, code);
-  }
-  return out;
-}
-
-bool startsWith(const std::string& bytes, std::initializer_list<unsigned char> mark) {
-  if (bytes.size() < mark.size()) return false;
-  size_t i = 0;
-  for (unsigned char byte : mark)
-    if (static_cast<unsigned char>(bytes[i++]) != byte) return false;
-  return true;
-}
-
-// The list file's text as UTF-8, its byte order mark dropped; UTF-16 and
-// UTF-32 files are decoded in the encoding their mark announces.
-std::string decodeListFile(const std::string& bytes) {
-  if (startsWith(bytes, {0xEF, 0xBB, 0xBF})) return bytes.substr(3);
-  if (startsWith(bytes, {0xFF, 0xFE, 0x00, 0x00})) return utf32ToUtf8(bytes, 4, false);
-  if (startsWith(bytes, {0x00, 0x00, 0xFE, 0xFF})) return utf32ToUtf8(bytes, 4, true);
-  if (startsWith(bytes, {0xFF, 0xFE})) return utf16ToUtf8(bytes, 2, false);
-  if (startsWith(bytes, {0xFE, 0xFF})) return utf16ToUtf8(bytes, 2, true);
-  return bytes;
-}
-
-// Splits at CR, LF or CR LF; the last line needs no line end.
-std::vector<std::string> splitListLines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::string line;
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (c == '\r' || c == '\n') {
-      lines.push_back(std::move(line));
-      line.clear();
-      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    } else {
-      line += c;
-    }
-  }
-  if (!line.empty()) lines.push_back(std::move(line));
-  return lines;
 }
 
 std::string workingFolder() {
@@ -341,14 +264,16 @@ void folderScanThread() {
 
 void listFileScanThread() {
   int32_t count = 0;
-  std::ifstream file(job.currentInput, std::ios::binary);
-  if (file) {
-    const std::string bytes{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-    file.close();
+  // Read line by line: a pipe, a device or a file beyond the size limit is
+  // no list, and a line too long to be a path is skipped.
+  TextLineReader file;
+  if (file.open(job.currentInput)) {
     int32_t accepted = 0;
-    for (const std::string& rawLine : splitListLines(decodeListFile(bytes))) {
+    std::string rawLine;
+    for (TextLineReader::Result result; (result = file.next(rawLine)) != TextLineReader::Result::end;) {
       waitWhilePaused();
       if (!batchProgress.running) break;
+      if (result == TextLineReader::Result::tooLong) continue;
       std::string line(trimSpaces(rawLine));
       if (line.empty()) continue;
       const int64_t size = fileSize(line);

@@ -186,7 +186,10 @@ std::string buildOutputName(const std::string& mask, const NameValues& values) {
 std::string buildOutputPath(const RunPlan& plan, const std::string& subfolder, const NameValues& values) {
   std::string path = plan.outputFolder;
   if (plan.keepSubfolders) path += subfolder;
-  return path + buildOutputName(plan.filenameMask, values);
+  // A name that would leave the output folder gives no path: the save fails.
+  const std::string name = buildOutputName(plan.filenameMask, values);
+  if (!staysInFolder(name)) return "";
+  return path + name;
 }
 
 std::string expandWatermarkTokens(const std::string& watermarkText, const NameValues& values) {

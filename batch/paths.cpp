@@ -45,4 +45,16 @@ int makeFolders(const std::string& path) {
   }
 }
 
+bool staysInFolder(const std::string& name) {
+  if (name.starts_with("/")) return false;
+  size_t start = 0;
+  for (;;) {
+    const size_t slash = name.find('/', start);
+    const size_t length = (slash == std::string::npos ? name.size() : slash) - start;
+    if (name.compare(start, length, "..") == 0) return false;
+    if (slash == std::string::npos) return true;
+    start = slash + 1;
+  }
+}
+
 }  // namespace trovabild

@@ -22,5 +22,8 @@ std::string extensionPart(const std::string& path);
 /// Returns 0 on success (also when it already existed), else the errno of
 /// the step that failed (ENOTDIR when a file stands in the way).
 int makeFolders(const std::string& path);
+/// True when the relative path `name` stays inside the folder it is joined
+/// to: it does not begin with "/" and no component of it is "..".
+bool staysInFolder(const std::string& name);
 
 }  // namespace trovabild

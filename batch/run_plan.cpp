@@ -265,9 +265,15 @@ bool Preparer::checkFrameAndWatermark() {
     list("Watermark rotation: ", number(s_.wmImageRotation));
     list("Watermark size/mode: ", word(kSizeModeWords, s_.wmImageSize));
     if (!console_ && s_.wmImage.empty()) return fail(RunCheck::emptyWatermarkImage);
-    if (fileSize(s_.wmImage) <= 0) return fail(RunCheck::invalidWatermarkImage, s_.wmImage);
+    // Read and checked here, once: a picture that cannot be used stops the
+    // run before any file is written.
+    if (fileSize(s_.wmImage) > 0) result_.plan.pipeline.watermark.image.picture = loadWatermarkPicture(s_.wmImage);
+    if (!result_.plan.pipeline.watermark.image.picture) return fail(RunCheck::invalidWatermarkImage, s_.wmImage);
   }
   list("Filename Mask: ", s_.filenameMask);
+  // The mask names a file inside the output folder, never one above it or
+  // elsewhere (buildOutputPath checks every expanded name as well).
+  if (console_ && !staysInFolder(lowerAscii(s_.filenameMask))) return fail(RunCheck::invalidFilenameMask);
   list("File Timestamp: ", word(kTimestampWords, s_.fileTimestamp));
   if (s_.fileTimestamp == 2) list("Custom Timestamp: ", number(s_.customTimestamp));
   list("Keep Subfolders: ", number(s_.keepSubfolders));
@@ -295,8 +301,10 @@ RunPreparation Preparer::run() {
 
   RunPlan& plan = result_.plan;
   std::shared_ptr<const Font> font = std::move(plan.pipeline.watermark.text.font);
+  std::shared_ptr<const Picture> picture = std::move(plan.pipeline.watermark.image.picture);
   plan.pipeline = pipelineOptions(s_);
   plan.pipeline.watermark.text.font = std::move(font);
+  plan.pipeline.watermark.image.picture = std::move(picture);
   plan.pipeline.output = outputOptionsFor(s_, extension_);
   plan.filenameMask = s_.filenameMask;
   plan.keepSubfolders = s_.keepSubfolders != 0;
@@ -332,6 +340,7 @@ std::string consoleErrorLine(const RunPreparation& preparation) {
     case RunCheck::invalidWatermarkFont: return "Error: Invalid watermark font";
     case RunCheck::emptyWatermarkImage:
     case RunCheck::invalidWatermarkImage: return "Error: Invalid watermark image";
+    case RunCheck::invalidFilenameMask: return "Error: Invalid filename mask";
   }
   return "";
 }

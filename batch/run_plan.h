@@ -54,6 +54,7 @@ enum class RunCheck {
   invalidWatermarkFont,   ///< subject: the font name
   emptyWatermarkImage,    ///< window
   invalidWatermarkImage,  ///< subject: the image path
+  invalidFilenameMask,    ///< console: the mask leaves the output folder
 };
 
 struct RunRequest {

@@ -10,7 +10,8 @@ namespace trovabild {
 bool applyProfile(const std::string& fileName) {
   if (fileName.empty()) return false;
   SettingsFileReader reader;
-  if (!reader.openSettingsFile(fileName)) return false;
+  // Only the group that is applied is kept in memory.
+  if (!reader.openSettingsFile(fileName, "CLI")) return false;
   if (!reader.selectGroup("CLI")) return true;
   while (auto entry = reader.nextKey()) {
     std::string name = entry->first;

@@ -8,10 +8,10 @@
 #include <wx/timer.h>
 #include <wx/wx.h>
 
-#include <fstream>
 #include <map>
 #include <mutex>
 
+#include "base/files.h"
 #include "base/messages.h"
 #include "batch/input_list.h"
 #include "batch/paths.h"
@@ -197,9 +197,10 @@ int countFolderEntries(const std::string& folder) {
 // started, since only the main thread may touch the window.
 void exportWorker(const std::string& path, const std::vector<std::string>& rows) {
   int32_t written = 0;
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  if (file) {
-    file << "\xEF\xBB\xBF";
+  // The old file is replaced only by a completely written list.
+  ReplacingFile file;
+  if (file.create(path)) {
+    file.write("\xEF\xBB\xBF");
     for (const std::string& row : rows) {
       waitWhilePaused();
       if (!exportProgress.running) break;
@@ -207,10 +208,10 @@ void exportWorker(const std::string& path, const std::vector<std::string>& rows)
         std::lock_guard<std::mutex> hold(exportLock);
         ++exportProgress.processed;
       }
-      file << row << "\r\n";
+      file.write(row + "\r\n");
       ++written;
     }
-    file.close();
+    if (!file.commit()) written = 0;
   }
   std::lock_guard<std::mutex> hold(exportLock);
   exportProgress.doneCount += written;
@@ -282,23 +283,12 @@ std::string listFilesFilter() {
 }
 
 int countLines(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return 0;
+  TextLineReader reader;
+  if (!reader.open(path)) return 0;
   int lines = 0;
-  bool open = false;  // characters seen since the last line end
-  char previous = 0;
-  for (char c; file.get(c); previous = c) {
-    if (c == '\n') {
-      if (previous != '\r') ++lines;
-      open = false;
-    } else if (c == '\r') {
-      ++lines;
-      open = false;
-    } else {
-      open = true;
-    }
-  }
-  return lines + (open ? 1 : 0);
+  std::string line;
+  while (reader.next(line) != TextLineReader::Result::end) ++lines;
+  return lines;
 }
 
 std::string exportText(const std::vector<std::string>& rows) {

@@ -361,13 +361,9 @@ bool savePreferencesTo(const std::string& path) {
       std::free(resolved);
     }
   }
-  std::string temporary = target + ".XXXXXX";
-  const int descriptor = mkstemp(temporary.data());
-  if (descriptor < 0) return false;
-  close(descriptor);
-
   SettingsFileWriter writer;
-  bool ok = writer.createSettingsFile(temporary);
+  // The writer puts a complete, synced file in place, or leaves the old one.
+  bool ok = writer.createSettingsFile(target);
   if (ok) {
     for (const Group& group : layout()) {
       writer.writeGroup(group.name);
@@ -390,16 +386,6 @@ bool savePreferencesTo(const std::string& path) {
     }
     ok = writer.closeSettingsFile();
   }
-  if (ok) {
-    // The data is on disk before the name points at it.
-    const int sync = open(temporary.c_str(), O_RDONLY);
-    if (sync >= 0) {
-      ok = fsync(sync) == 0;
-      close(sync);
-    }
-  }
-  if (ok) ok = rename(temporary.c_str(), target.c_str()) == 0;
-  if (!ok) unlink(temporary.c_str());
   return ok;
 }
 

@@ -1,7 +1,8 @@
 // Feeds arbitrary bytes to the icon conversion as the batch runs it: the
-// structure checks, the decoder, every pipeline step and the save. A run
-// fails on any crash or sanitizer report, and when an output is left empty
-// or a temporary file survives.
+// structure checks, the decoder, every pipeline step and the save; then the
+// same bytes as the image watermark's picture, through its loader and onto a
+// frame. A run fails on any crash or sanitizer report, and when an output is
+// left empty or a temporary file survives.
 //
 // With TROVABILD_FUZZ_SEEDS=<folder> in the environment the target writes a
 // small seed corpus there instead and ends.
@@ -19,7 +20,9 @@
 
 #include "batch/file_conversion.h"
 #include "batch/input_list.h"
+#include "imaging/drawing.h"
 #include "imaging/format_registry.h"
+#include "imaging/watermark.h"
 #include "settings/settings.h"
 
 namespace {
@@ -110,6 +113,7 @@ void writeSeeds(const std::string& folder) {
       {"rgba32", icoFile({bitmapFrame(16, 32)})},
       {"png", icoFile({pngFrame(16)})},
       {"mixed", icoFile({bitmapFrame(8, 4), bitmapFrame(16, 32), pngFrame(12)})},
+      {"plain-png", pngFrame(16)},  // a watermark picture that is no icon
   };
   for (const auto& [name, bytes] : seeds) {
     const std::string path = folder + "/" + name + ".ico";
@@ -174,5 +178,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (saved && written.empty()) std::abort();
   checkOutputFolder(written);
   for (const std::string& path : written) unlink(path.c_str());
+
+  // The watermark picture's path: the loader's checks, the overlay and its
+  // placement over a frame.
+  const Picture picture = loadPictureFrom(std::span<const uint8_t>(data, size), "mark.ico");
+  if (picture && (picture.width < 1 || picture.height < 1 ||
+                  picture.pixels.size() != static_cast<size_t>(picture.width) * picture.height))
+    std::abort();
+  if (picture) {
+    const std::string mark = outputFolder + "mark.ico";
+    FILE* file = std::fopen(mark.c_str(), "wb");
+    if (file == nullptr) std::abort();
+    std::fwrite(data, 1, size, file);
+    std::fclose(file);
+    WatermarkOptions watermark;
+    watermark.type = 2;
+    watermark.image.path = mark;
+    watermark.image.placement.position = static_cast<int32_t>(size % 9);
+    watermark.image.picture = loadWatermarkPicture(mark);
+    if (!watermark.image.picture) std::abort();
+    Image marked = applyWatermark(Image(FreeImage_Allocate(32, 32, 24)), watermark, "", 32, 32, FrameOptions{});
+    if (!marked) std::abort();
+    unlink(mark.c_str());
+  }
   return 0;
 }

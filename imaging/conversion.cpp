@@ -107,6 +107,14 @@ void alphaFromMask(const Image& image, std::span<const uint8_t> file, const Icon
 
 }  // namespace
 
+Image decodeIconFrame(std::span<const uint8_t> data, const IconFrameInfo& info) {
+  if (!info.valid) return {};  // never handed to the decoder
+  Image image = FrameStream(data, info).load();
+  if (!image || image.width() == 0 || image.height() == 0) return {};
+  if (info.alphaUnused) alphaFromMask(image, data, info);
+  return image;
+}
+
 FrameRange selectFrames(int icoFrameLoading, int count) {
   if (count <= 0) return {0, 0};
   switch (icoFrameLoading) {
@@ -153,11 +161,5 @@ std::string numberedPath(const std::string& outputFile, const std::string& exten
 }
 
 bool selectsAllFrames(int icoFrameLoading) { return icoFrameLoading < kFirst || icoFrameLoading > kRandom; }
-
-Image decodeIconFrame(std::span<const uint8_t> file, const IconFrameInfo& frame) {
-  Image image = FrameStream(file, frame).load();
-  if (image && frame.alphaUnused) alphaFromMask(image, file, frame);
-  return image;
-}
 
 }  // namespace trovabild

@@ -11,9 +11,11 @@
 
 namespace trovabild {
 
-/// Decodes one frame that inspectIcon found valid; its mask becomes alpha.
-/// Empty when FreeImage cannot read it.
-Image decodeIconFrame(std::span<const uint8_t> file, const IconFrameInfo& frame);
+
+/// One frame that inspectIcon passed, decoded from its own bytes alone (a
+/// 32-bit frame whose alpha is unused takes it from its mask); an empty
+/// image for a frame marked invalid or one the decoder refuses.
+Image decodeIconFrame(std::span<const uint8_t> data, const IconFrameInfo& info);
 
 /// The frames [first, end) that `icoFrameLoading` selects out of `count`.
 struct FrameRange {

@@ -11,7 +11,11 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <utility>
+
+#include "imaging/conversion.h"
+#include "imaging/ico_guard.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define TROVABILD_ADDRESS_SANITIZER 1
@@ -276,12 +280,74 @@ double measureVectorText(const Font& font, std::string_view text) {
 
 // ---------------------------------------------------------------- Pictures
 
+namespace {
+
+// The bytes of a picture as a FreeImage memory stream, closed on leaving.
+class MemoryStream {
+ public:
+  explicit MemoryStream(std::span<const uint8_t> bytes)
+      : memory_(FreeImage_OpenMemory(const_cast<BYTE*>(bytes.data()), static_cast<DWORD>(bytes.size()))) {}
+  ~MemoryStream() {
+    if (memory_ != nullptr) FreeImage_CloseMemory(memory_);
+  }
+  MemoryStream(const MemoryStream&) = delete;
+  MemoryStream& operator=(const MemoryStream&) = delete;
+  FIMEMORY* get() const { return memory_; }
+
+ private:
+  FIMEMORY* memory_;
+};
+
+bool looksLikeIcon(std::span<const uint8_t> bytes) {
+  return bytes.size() >= 4 && bytes[0] == 0 && bytes[1] == 0 && bytes[2] == 1 && bytes[3] == 0;
+}
+
+// An icon never reaches FreeImage's icon reader as a whole: only its first
+// frame that passes the checks, on its own.
+Image loadIconPicture(std::span<const uint8_t> bytes) {
+  const std::optional<std::vector<IconFrameInfo>> frames = inspectIcon(bytes);
+  if (!frames) return {};
+  for (const IconFrameInfo& frame : *frames)
+    if (Image image = decodeIconFrame(bytes, frame)) return image;
+  return {};
+}
+
+Image loadOtherPicture(std::span<const uint8_t> bytes, FREE_IMAGE_FORMAT format) {
+  if (!FreeImage_FIFSupportsReading(format) || !FreeImage_FIFSupportsNoPixels(format)) return {};
+  MemoryStream memory(bytes);
+  if (memory.get() == nullptr) return {};
+  {
+    // The size first, from the header alone, so a picture that claims a
+    // huge size is refused before its pixels are allocated.
+    Image header(FreeImage_LoadFromMemory(format, memory.get(), FIF_LOAD_NOPIXELS));
+    if (!header) return {};
+    const int64_t pixels = int64_t{header.width()} * header.height();
+    if (header.width() < 1 || header.height() < 1 || pixels > kMaxIconPixels) return {};
+  }
+  FreeImage_SeekMemory(memory.get(), 0, SEEK_SET);
+  return Image(FreeImage_LoadFromMemory(format, memory.get(), 0));
+}
+
+}  // namespace
+
 Picture loadPicture(const std::string& path) {
+  const std::optional<std::vector<uint8_t>> bytes = readWholeFile(path, kMaxIconFileSize);
+  if (!bytes) return {};
+  return loadPictureFrom(*bytes, path);
+}
+
+Picture loadPictureFrom(std::span<const uint8_t> bytes, const std::string& nameHint) {
   Picture picture;
-  FREE_IMAGE_FORMAT format = FreeImage_GetFileType(path.c_str(), 0);
-  if (format == FIF_UNKNOWN) format = FreeImage_GetFIFFromFilename(path.c_str());
-  if (format == FIF_UNKNOWN || !FreeImage_FIFSupportsReading(format)) return picture;
-  Image loaded(FreeImage_Load(format, path.c_str(), 0));
+  if (bytes.empty() || bytes.size() > kMaxIconFileSize) return picture;
+  FREE_IMAGE_FORMAT format = FIF_UNKNOWN;
+  {
+    MemoryStream memory(bytes);
+    if (memory.get() == nullptr) return picture;
+    format = FreeImage_GetFileTypeFromMemory(memory.get(), static_cast<int>(bytes.size()));
+  }
+  if (format == FIF_UNKNOWN && !nameHint.empty()) format = FreeImage_GetFIFFromFilename(nameHint.c_str());
+  if (format == FIF_UNKNOWN) return picture;
+  Image loaded = format == FIF_ICO || looksLikeIcon(bytes) ? loadIconPicture(bytes) : loadOtherPicture(bytes, format);
   if (!loaded) return picture;
   const int bpp = loaded.bpp();
   if (FreeImage_GetImageType(loaded.get()) != FIT_BITMAP &&

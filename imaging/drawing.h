@@ -85,8 +85,14 @@ struct Picture {
 };
 
 /// Reads any image file FreeImage knows (PNG with alpha, JPEG, BMP, GIF ...);
-/// an empty picture when it cannot be read.
+/// an empty picture when it cannot be read. The file is read once, never
+/// from a pipe or device, and goes through loadPictureFrom.
 Picture loadPicture(const std::string& path);
+/// The same from bytes in memory. An icon passes the icon file checks and
+/// its first usable frame is decoded on its own; any other image must name
+/// its size in a header that can be read without its pixels, within the
+/// icon pixel limit. `nameHint` gives the format when the bytes do not.
+Picture loadPictureFrom(std::span<const uint8_t> bytes, const std::string& nameHint = "");
 
 /// Turns the colour written by drawPictureReplacing into another.
 using PixelFilter = Colour (*)(Colour);

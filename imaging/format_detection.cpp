@@ -4,7 +4,10 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdint>
 #include <string_view>
+
+#include "base/files.h"
 
 namespace trovabild {
 
@@ -131,7 +134,8 @@ std::string detectFormatOf(std::span<const uint8_t> head) {
 }
 
 std::string detectFormat(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Only a regular file is looked into; a pipe or device would block.
+  const int fd = openRegularFile(path, UINT64_MAX);
   if (fd < 0) return kUnrecognized;
   std::array<uint8_t, kHeadSize> head{};
   size_t got = 0;

@@ -1,11 +1,11 @@
 #include "imaging/ico_guard.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+
+#include "base/files.h"
 
 namespace trovabild {
 
@@ -132,16 +132,11 @@ std::optional<std::vector<IconFrameInfo>> inspectIcon(std::span<const uint8_t> d
 }
 
 std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, size_t maxSize) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  uint64_t size = 0;
+  const int fd = openRegularFile(path, maxSize, &size);
   if (fd < 0) return std::nullopt;
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-      static_cast<uint64_t>(info.st_size) > maxSize) {
-    close(fd);
-    return std::nullopt;
-  }
   // Never more than the size seen at open, even if the file grows meanwhile.
-  std::vector<uint8_t> bytes(static_cast<size_t>(info.st_size));
+  std::vector<uint8_t> bytes(static_cast<size_t>(size));
   size_t got = 0;
   while (got < bytes.size()) {
     const ssize_t n = read(fd, bytes.data() + got, bytes.size() - got);

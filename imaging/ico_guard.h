@@ -40,8 +40,9 @@ struct IconFrameInfo {
 /// directory entry, each marked valid or not.
 std::optional<std::vector<IconFrameInfo>> inspectIcon(std::span<const uint8_t> data);
 
-/// Reads a whole file of at most `maxSize` bytes; nothing when it cannot be
-/// read, is not a regular file or is larger.
+/// Reads a whole file of at most `maxSize` bytes, opened without waiting on
+/// a pipe or device; nothing when it cannot be read, is not a regular file
+/// or is larger.
 std::optional<std::vector<uint8_t>> readWholeFile(const std::string& path, size_t maxSize);
 
 }  // namespace trovabild

@@ -1,13 +1,6 @@
 #include "imaging/output_depth.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-
+#include "base/files.h"
 #include "imaging/format_registry.h"
 #include "settings/settings.h"
 
@@ -29,15 +22,6 @@ bool greyEightBits(std::string_view extension) {
 
 bool losesColour(std::string_view extension, int target) {
   return target == 1 || target == 4 || (target == 8 && greyEightBits(extension));
-}
-
-std::string uniqueSuffix() {
-  static std::atomic<unsigned> counter{0};
-  const auto ticks = std::chrono::steady_clock::now().time_since_epoch().count();
-  char buffer[64];
-  std::snprintf(buffer, sizeof buffer, "%d-%u-%llx", static_cast<int>(getpid()), counter++,
-                static_cast<unsigned long long>(ticks) & 0xFFFFFFu);
-  return buffer;
 }
 
 }  // namespace
@@ -127,29 +111,15 @@ std::optional<std::vector<uint8_t>> encodeImage(const Image& image, int fif, int
 
 bool writeFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes) {
   if (path.empty() || path.back() == '/') return false;
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  // A short hidden name in the same folder: the rename then stays on one file
-  // system and the name fits whatever the target's length.
-  std::string temporary;
-  int fd = -1;
-  for (int attempt = 0;; ++attempt) {
-    temporary = folder + ".trovabild-" + uniqueSuffix() + ".tmp";
-    fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) break;
-    if (errno != EEXIST || attempt >= 100) return false;
+  // A hidden name in the same folder: the rename then stays on one file
+  // system, and a failed or interrupted write never touches the target.
+  ReplacingFile file;
+  if (!file.create(path)) return false;
+  if (!file.write(bytes.data(), bytes.size()) || file.failed()) {
+    file.discard();
+    return false;
   }
-  bool saved = true;
-  for (size_t done = 0; saved && done < bytes.size();) {
-    const ssize_t written = write(fd, bytes.data() + done, bytes.size() - done);
-    if (written < 0 && errno == EINTR) continue;
-    if (written <= 0) saved = false;
-    else done += static_cast<size_t>(written);
-  }
-  if (close(fd) != 0) saved = false;
-  if (saved) saved = std::rename(temporary.c_str(), path.c_str()) == 0;
-  if (!saved) unlink(temporary.c_str());
-  return saved;
+  return file.commit();
 }
 
 bool saveImage(const Image& image, int fif, const std::string& path, int flags) {

@@ -12,6 +12,7 @@ namespace trovabild {
 
 struct Settings;
 class Font;
+struct Picture;
 
 struct RotationOptions {
   bool on = false;
@@ -86,6 +87,8 @@ struct TextWatermarkOptions {
 
 struct ImageWatermarkOptions {
   std::string path;
+  /// The picture, read once before the first file; null reads `path` anew.
+  std::shared_ptr<const Picture> picture;
   bool greyscale = false;
   int32_t opacity = 255;
   OverlayPlacement placement;

@@ -172,8 +172,16 @@ Image renderTextOverlay(const TextWatermarkOptions& options, const std::string& 
   return toFreeImage(overlay);
 }
 
+std::shared_ptr<const Picture> loadWatermarkPicture(const std::string& path) {
+  Picture picture = loadPicture(path);
+  if (!picture) return nullptr;
+  return std::make_shared<const Picture>(std::move(picture));
+}
+
 Image renderImageOverlay(const ImageWatermarkOptions& options) {
-  const Picture picture = loadPicture(options.path);
+  Picture read;
+  if (!options.picture) read = loadPicture(options.path);
+  const Picture& picture = options.picture ? *options.picture : read;
   if (!picture) return {};
   Canvas canvas(picture.width, picture.height);
   if (!canvas) return {};

@@ -11,6 +11,7 @@
 namespace trovabild {
 
 class Font;
+struct Picture;
 struct FrameOptions;
 struct ImageWatermarkOptions;
 struct OverlayPlacement;
@@ -34,7 +35,11 @@ Image applyWatermark(Image image, const WatermarkOptions& watermark, const std::
 /// The text watermark as a 32-bit overlay; empty when there is no font or
 /// nothing to draw.
 Image renderTextOverlay(const TextWatermarkOptions& options, const std::string& text);
-/// The image watermark as a 32-bit overlay; empty when the file cannot be read.
+/// The image watermark's picture, read and checked once for the run; null
+/// when the file is no usable picture (the run then stops).
+std::shared_ptr<const Picture> loadWatermarkPicture(const std::string& path);
+/// The image watermark as a 32-bit overlay, from the picture the options
+/// carry (or, without one, from the file); empty when it cannot be read.
 Image renderImageOverlay(const ImageWatermarkOptions& options);
 
 /// Rotates, crops, anchors and composites the overlay over the 24-bit

@@ -11,7 +11,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
 #include <new>
 
@@ -68,21 +67,19 @@ int remainingMs(Clock::time_point deadline) {
   return left > 0 ? static_cast<int>(left) : 0;
 }
 
-// A non-blocking connect bounded by `waitMs`, so an unreachable host cannot
-// hold the window longer than a silent server would.
-int connectTo(const UrlParts& parts, int waitMs) {
+// A non-blocking connect bounded by the exchange's deadline, so an
+// unreachable host cannot hold the window longer than a silent server would.
+// The socket stays non-blocking: every later step waits with poll.
+int connectTo(const UrlParts& parts, Clock::time_point deadline) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
   if (parts.host.empty() || getaddrinfo(parts.host.c_str(), parts.port.c_str(), &hints, &found) != 0) return -1;
   std::unique_ptr<addrinfo, decltype(&freeaddrinfo)> list(found, &freeaddrinfo);
-  auto deadline = Clock::now() + std::chrono::milliseconds(waitMs);
   for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
-    int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC, a->ai_protocol);
+    int fd = ::socket(a->ai_family, a->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, a->ai_protocol);
     if (fd < 0) continue;
-    int flags = fcntl(fd, F_GETFL, 0);
-    fcntl(fd, F_SETFL, flags | O_NONBLOCK);
     bool connected = ::connect(fd, a->ai_addr, a->ai_addrlen) == 0;
     if (!connected && errno == EINPROGRESS) {
       pollfd p{fd, POLLOUT, 0};
@@ -91,46 +88,45 @@ int connectTo(const UrlParts& parts, int waitMs) {
       connected = poll(&p, 1, remainingMs(deadline)) == 1 &&
                   getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &length) == 0 && error == 0;
     }
-    if (connected) {
-      fcntl(fd, F_SETFL, flags);
-      return fd;
-    }
+    if (connected) return fd;
     ::close(fd);
   }
   return -1;
 }
 
-bool sendAll(int fd, const std::string& data) {
+bool sendAll(int fd, const std::string& data, Clock::time_point deadline) {
   size_t sent = 0;
+  pollfd p{fd, POLLOUT, 0};
   while (sent < data.size()) {
     ssize_t n = ::send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (poll(&p, 1, remainingMs(deadline)) != 1) return false;
+      continue;
+    }
     if (n <= 0) return false;
     sent += static_cast<size_t>(n);
   }
   return true;
 }
 
-// Waits for the first data in steps of 20 ms up to `waitMs`, then reads into
-// the buffer until the peer closes, a read fails or the buffer is full.
-// Later reads wait at most `waitMs` each, so a server that stalls half-way
-// cannot hang the window either.
-size_t receive(int fd, char* buffer, size_t size, int waitMs) {
-  auto start = Clock::now();
+// Reads into the buffer until the peer closes, a read fails, the buffer is
+// full or the deadline passes; the answer is what came until then. The deadline holds for the whole answer: a
+// server that trickles its bytes cannot stretch the wait.
+size_t receive(int fd, char* buffer, size_t size, Clock::time_point deadline) {
   pollfd p{fd, POLLIN, 0};
-  while (true) {
-    int ready = poll(&p, 1, 20);
-    if (ready > 0) break;
-    if (ready < 0 && errno != EINTR) return 0;
-    if (Clock::now() - start > std::chrono::milliseconds(waitMs)) return 0;
-  }
   size_t filled = 0;
   while (filled < size) {
-    ssize_t n = ::recv(fd, buffer + filled, size - filled, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
+    const int left = remainingMs(deadline);
+    if (left <= 0) break;  // out of time: what came is all there is
+    const int ready = poll(&p, 1, left);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) break;
+    const ssize_t n = ::recv(fd, buffer + filled, size - filled, 0);
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) continue;
+    if (n < 0) return filled;
+    if (n == 0) break;
     filled += static_cast<size_t>(n);
-    if (filled < size && poll(&p, 1, waitMs) != 1) break;
   }
   return filled;
 }
@@ -159,14 +155,16 @@ std::string updateDataUrl() {
 std::string HttpGetText(const std::string& url, const std::string& userAgent, int waitMs) {
   if (url.empty()) return "";
   UrlParts parts = splitUrl(url);
+  // One deadline for the whole exchange: connecting, sending and receiving.
+  const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[kHttpBufferSize + 1]);
   if (!buffer) return "";
-  Socket socket(connectTo(parts, waitMs));
+  Socket socket(connectTo(parts, deadline));
   if (socket.fd() < 0) return "";
   std::string request = "GET " + parts.path + " HTTP/1.0\r\n" + "Host: " + parts.host + "\r\n" +
                         "Accept: */*\r\n" + "User-Agent: " + userAgent + "\r\n" + "Connection: close\r\n\r\n";
-  if (!sendAll(socket.fd(), request)) return "";
-  size_t length = receive(socket.fd(), buffer.get(), kHttpBufferSize, waitMs);
+  if (!sendAll(socket.fd(), request, deadline)) return "";
+  size_t length = receive(socket.fd(), buffer.get(), kHttpBufferSize, deadline);
   buffer[length] = '\0';
   std::string response(buffer.get());  // up to the first zero byte
   if (!statusIsOk(response)) return "";

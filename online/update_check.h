@@ -10,7 +10,7 @@ namespace trovabild {
 
 /// The program's own build number (displayed as version 2.9).
 constexpr int kBuildNumber = 290;
-/// How long HttpGetText waits for the first data of an answer.
+/// How long the whole exchange of HttpGetText may take.
 constexpr int kHttpWaitMs = 10000;
 /// Size of the receive buffer; a longer answer is cut there.
 constexpr int kHttpBufferSize = 2048;
@@ -21,8 +21,10 @@ std::string updateDataUrl();
 /// GETs the URL over plain TCP (the scheme is ignored; port 80 unless the URL
 /// names one) with the fixed HTTP/1.0 request lines and returns the first
 /// three characters of the trimmed body. Returns "" on any failure: no
-/// connection, nothing within `waitMs` milliseconds, or a status line other
-/// than 200. At most kHttpBufferSize bytes of the answer are read.
+/// connection, no usable answer within `waitMs` milliseconds of the call
+/// (what arrived by then is all that is read), or a status line other than
+/// 200. At most kHttpBufferSize bytes of
+/// the answer are read.
 std::string HttpGetText(const std::string& url, const std::string& userAgent, int waitMs = kHttpWaitMs);
 
 enum class UpdateStatus { connectionProblem, newVersion, upToDate };

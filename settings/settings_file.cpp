@@ -3,9 +3,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
-#include <filesystem>
 #include <limits>
-#include <sstream>
 
 #include "base/text.h"
 
@@ -104,53 +102,83 @@ double leadingReal(std::string_view text) {
   return value;
 }
 
-bool SettingsFileReader::openSettingsFile(const std::string& path) {
-  std::error_code error;
-  if (std::filesystem::is_directory(path, error)) return false;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) return false;
-  openSettingsText(content.str());
+void SettingsFileReader::clear() {
+  groups_.clear();
+  current_ = nullptr;
+  nextLine_ = 0;
+  group_ = nullptr;
+  keepGroup_ = true;
+  groupTaken_ = false;
+}
+
+bool SettingsFileReader::openSettingsFile(const std::string& path, std::string_view onlyGroup) {
+  clear();
+  TextLineReader reader;
+  if (!reader.open(path)) return false;
+  std::string line;
+  for (;;) {
+    const TextLineReader::Result result = reader.next(line);
+    if (result == TextLineReader::Result::end) break;
+    if (result == TextLineReader::Result::tooLong) {
+      clear();
+      return false;
+    }
+    addLine(line, reader.marked(), onlyGroup);
+  }
+  group_ = nullptr;
+  if (reader.failed()) {
+    clear();
+    return false;
+  }
   return true;
 }
 
 void SettingsFileReader::openSettingsText(std::string_view raw) {
-  groups_.clear();
-  current_ = nullptr;
-  nextLine_ = 0;
+  clear();
   // With a byte order mark the file is UTF-8; without one each line is
   // taken as UTF-8 when it is valid UTF-8 and as Latin-1 otherwise.
   const bool marked = raw.size() >= 3 && raw.substr(0, 3) == "\xEF\xBB\xBF";
-  const std::string text(marked ? raw.substr(3) : raw);
-
-  Group* group = nullptr;
+  const std::string_view text = marked ? raw.substr(3) : raw;
   size_t start = 0;
   while (start <= text.size()) {
     size_t end = text.find_first_of("\r\n", start);
     if (end == std::string::npos) end = text.size();
-    const std::string decoded = marked ? std::string() : utf8OrLatin1({text.data() + start, end - start});
-    std::string_view line = marked ? std::string_view(text.data() + start, end - start) : std::string_view(decoded);
+    addLine(text.substr(start, end - start), marked, {});
     start = end + 1;
     if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') ++start;
-
-    while (!line.empty() && isBlank(line.front())) line.remove_prefix(1);
-    if (line.empty() || line.front() == ';') continue;
-    if (line.front() == '[') {
-      line.remove_prefix(1);
-      const size_t close = line.find(']');
-      groups_.push_back(Group{std::string(trimBlanks(line.substr(0, close))), {}});
-      group = &groups_.back();
-      continue;
-    }
-    const size_t equals = line.find('=');
-    // Lines outside any group, and lines that are neither group nor key, are
-    // not part of the file's content.
-    if (group == nullptr || equals == std::string_view::npos) continue;
-    group->lines.push_back(
-        Line{std::string(trimBlanks(line.substr(0, equals))), std::string(trimBlanks(line.substr(equals + 1)))});
   }
+  group_ = nullptr;
+}
+
+void SettingsFileReader::addLine(std::string_view raw, bool marked, std::string_view onlyGroup) {
+  const std::string decoded = marked ? std::string() : utf8OrLatin1(raw);
+  std::string_view line = marked ? raw : std::string_view(decoded);
+  while (!line.empty() && isBlank(line.front())) line.remove_prefix(1);
+  if (line.empty() || line.front() == ';') return;
+  if (line.front() == '[') {
+    line.remove_prefix(1);
+    const size_t close = line.find(']');
+    std::string name(trimBlanks(line.substr(0, close)));
+    if (!onlyGroup.empty()) {
+      // Only the first group of the wanted name is kept; the lines of any
+      // other group are passed over.
+      keepGroup_ = !groupTaken_ && equalIgnoringAsciiCase(name, trimBlanks(onlyGroup));
+      groupTaken_ = groupTaken_ || keepGroup_;
+      if (!keepGroup_) {
+        group_ = nullptr;
+        return;
+      }
+    }
+    groups_.push_back(Group{std::move(name), {}});
+    group_ = &groups_.back();
+    return;
+  }
+  const size_t equals = line.find('=');
+  // Lines outside any group, and lines that are neither group nor key, are
+  // not part of the file's content.
+  if (group_ == nullptr || equals == std::string_view::npos) return;
+  group_->lines.push_back(
+      Line{std::string(trimBlanks(line.substr(0, equals))), std::string(trimBlanks(line.substr(equals + 1)))});
 }
 
 bool SettingsFileReader::selectGroup(std::string_view name) {
@@ -194,19 +222,13 @@ std::optional<std::pair<std::string, std::string>> SettingsFileReader::nextKey()
   return std::make_pair(line.key, line.value);
 }
 
-void SettingsFileReader::closeSettingsFile() {
-  groups_.clear();
-  current_ = nullptr;
-  nextLine_ = 0;
-}
+void SettingsFileReader::closeSettingsFile() { clear(); }
 
 bool SettingsFileWriter::createSettingsFile(const std::string& path) {
-  if (file_.is_open()) file_.close();
-  file_.clear();
-  file_.open(path, std::ios::binary | std::ios::trunc);
-  if (!file_) return false;
-  file_ << "\xEF\xBB\xBF\r\n";
-  return static_cast<bool>(file_);
+  // Private to the user, as the preferences (recent folders) always were.
+  open_ = file_.create(path, 0600);
+  if (!open_) return false;
+  return file_.write(std::string_view("\xEF\xBB\xBF\r\n").data(), 5);
 }
 
 void SettingsFileWriter::writeLine(std::string_view line) {
@@ -214,7 +236,7 @@ void SettingsFileWriter::writeLine(std::string_view line) {
   for (char& c : clean)
     if (c == '\r' || c == '\n') c = ' ';
   clean += "\r\n";
-  file_ << clean;
+  file_.write(clean);
 }
 
 void SettingsFileWriter::writeGroup(std::string_view name) { writeLine("[" + std::string(name) + "]"); }
@@ -237,11 +259,9 @@ void SettingsFileWriter::writeReal(std::string_view key, double value) {
 void SettingsFileWriter::writeGroupEnd() { writeLine("; "); }
 
 bool SettingsFileWriter::closeSettingsFile() {
-  if (!file_.is_open()) return false;
-  file_.flush();
-  const bool good = static_cast<bool>(file_);
-  file_.close();
-  return good && !file_.fail();
+  if (!open_) return false;
+  open_ = false;
+  return file_.commit(true);
 }
 
 }  // namespace trovabild

@@ -3,12 +3,13 @@
 // "[Group]" header lines, "key = value" lines, ";" comments.
 
 #include <cstdint>
-#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "base/files.h"
 
 namespace trovabild {
 
@@ -16,10 +17,13 @@ namespace trovabild {
 /// case; when a group name occurs twice only the first group is found.
 class SettingsFileReader {
  public:
-  /// Reads the whole file; false when it cannot be opened. A leading UTF-8
-  /// byte order mark is dropped; text that is not valid UTF-8 is read as
-  /// Latin-1. Any previous content is forgotten.
-  bool openSettingsFile(const std::string& path);
+  /// Reads the file line by line; false when it cannot be opened, is no
+  /// regular file, is larger than kMaxTextFileSize or has a line longer
+  /// than kMaxTextLine. A leading UTF-8 byte order mark is dropped, UTF-16
+  /// and UTF-32 text is decoded by its mark; text without a mark that is not
+  /// valid UTF-8 is read as Latin-1. With `onlyGroup`, only the first group
+  /// of that name is kept. Any previous content is forgotten.
+  bool openSettingsFile(const std::string& path, std::string_view onlyGroup = {});
   /// As openSettingsFile, from text already in memory (never fails).
   void openSettingsText(std::string_view text);
   /// Makes the first group of that name current; false when there is none
@@ -53,6 +57,14 @@ class SettingsFileReader {
     std::vector<Line> lines;
   };
   const Line* findKey(std::string_view key) const;
+  void clear();
+  // One line of the file; `marked` when it came from a file with a byte
+  // order mark (and is therefore UTF-8).
+  void addLine(std::string_view raw, bool marked, std::string_view onlyGroup);
+
+  Group* group_ = nullptr;    // the group lines are added to, while reading
+  bool keepGroup_ = true;
+  bool groupTaken_ = false;   // the wanted group was seen already
 
   std::vector<Group> groups_;
   const Group* current_ = nullptr;
@@ -60,10 +72,12 @@ class SettingsFileReader {
 };
 
 /// Writes a settings file anew: UTF-8 with a byte order mark and CR LF line
-/// ends, "key = value" lines, and "; " after the keys of every group.
+/// ends, "key = value" lines, and "; " after the keys of every group. The
+/// file is written under a temporary name and replaces the old one only when
+/// it was written completely.
 class SettingsFileWriter {
  public:
-  /// Creates (or truncates) the file; false when it cannot be created.
+  /// Starts the new file; false when it cannot be created.
   bool createSettingsFile(const std::string& path);
   void writeGroup(std::string_view name);
   /// Line breaks in a value are written as blanks, so a value can never
@@ -73,12 +87,14 @@ class SettingsFileWriter {
   /// Six decimals with "." as the decimal point: 1.5 is "1.500000".
   void writeReal(std::string_view key, double value);
   void writeGroupEnd();
-  /// Closes the file; false when any write failed.
+  /// Puts the file in place (synced to disk first); false, with the old file
+  /// left as it was, when any write, the flush or the close failed.
   bool closeSettingsFile();
 
  private:
   void writeLine(std::string_view line);
-  std::ofstream file_;
+  ReplacingFile file_;
+  bool open_ = false;
 };
 
 /// Leading decimal number of `text` after blanks and tabs, with an optional

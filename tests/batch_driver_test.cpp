@@ -10,12 +10,15 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 #include "base/messages.h"
 #include "base/seams.h"
 #include "batch/input_list.h"
 #include "batch/run_plan.h"
 #include "imaging/format_registry.h"
 #include "settings/settings.h"
+#include "tests/support/ico_bytes.h"
 #include "tests/support/test_support.h"
 
 namespace trovabild {
@@ -79,7 +82,8 @@ TEST_F(BatchDriver, ListsTheDefaultSettingsInDebugMode) {
 }
 
 TEST_F(BatchDriver, ListsEveryUsedSettingInDebugMode) {
-  testing::writeText(dir_ / "mark.png", "not empty");
+  // A real picture: the watermark image is read and checked before the batch.
+  ASSERT_TRUE(FreeImage_Save(FIF_PNG, testing::quadrantImage(4).get(), (dir_ / "mark.png").c_str(), 0));
   job.runMode = "DEBUG";
   settings.doRotation = 1;
   settings.rotationType = 1;
@@ -160,6 +164,12 @@ const CheckCase kCheckCases[] = {
     {"gamma off", [] { settings.gamma = 0.0f; }, ""},
     {"missing watermark image", [] { settings.watermarkType = 2; settings.wmImage = "/nonexistent/x.png"; },
      "Error: Invalid watermark image"},
+    {"mask three levels up", [] { settings.filenameMask = "../../../x.jpg"; }, "Error: Invalid filename mask"},
+    {"absolute mask", [] { settings.filenameMask = "/tmp/%filename%.%ext%"; }, "Error: Invalid filename mask"},
+    {"mask up from a subfolder", [] { settings.filenameMask = "a/../../x.%ext%"; }, "Error: Invalid filename mask"},
+    {"mask ending in ..", [] { settings.filenameMask = "a/.."; }, "Error: Invalid filename mask"},
+    {"mask into a subfolder", [] { settings.filenameMask = "sub/%filename%.%ext%"; }, ""},
+    {"mask with dots in a name", [] { settings.filenameMask = "..%filename%...%ext%"; }, ""},
     {"output folder ..", [] { job.outputFolder = "../out"; }, "Error: Incorrect output folder"},
     {"missing output folder, made", [] { job.outputFolder += "/missing/deeper"; }, ""},
     {"output folder is a file", [] { job.outputFolder = job.inputPath + "/../file.txt"; }, "Error: Invalid output folder"},
@@ -185,6 +195,70 @@ TEST_F(BatchDriver, StopsAtTheFirstInvalidSetting) {
       EXPECT_TRUE(errorLines().empty());
       EXPECT_EQ(lines_.back(), "No input file(s) found. Please, add valid file(s) and try again!");
     }
+  }
+}
+
+// A PNG header claiming `width` x `height`, with valid checksums.
+testing::Bytes pngClaiming(uint32_t width, uint32_t height) {
+  testing::Bytes png = {137, 80, 78, 71, 13, 10, 26, 10, 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+  for (uint32_t v : {width, height})
+    for (int k = 3; k >= 0; --k) png.push_back(static_cast<uint8_t>(v >> (8 * k)));
+  for (uint8_t v : {8, 2, 0, 0, 0}) png.push_back(v);
+  const uLong crc = crc32(0, png.data() + 12, 17);
+  for (int k = 3; k >= 0; --k) png.push_back(static_cast<uint8_t>(crc >> (8 * k)));
+  png.insert(png.end(), {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82});
+  return png;
+}
+
+// The watermark image is read and checked before the batch, with the
+// checks an input icon gets; one that cannot be used stops the run.
+TEST_F(BatchDriver, RefusesAWatermarkImageThatCannotBeUsed) {
+  testing::Bytes wideBits = testing::icoFile({testing::solidFrame(16, 0x00FF00)});
+  testing::putLe16(wideBits, 22 + 14, 231);  // the frame header claims 231 bits per pixel
+  testing::Bytes png;
+  {
+    FIMEMORY* memory = FreeImage_OpenMemory();
+    ASSERT_TRUE(FreeImage_SaveToMemory(FIF_PNG, testing::quadrantImage(8).get(), memory, 0));
+    BYTE* data = nullptr;
+    DWORD size = 0;
+    FreeImage_AcquireMemory(memory, &data, &size);
+    png.assign(data, data + size);
+    FreeImage_CloseMemory(memory);
+  }
+  struct Case {
+    const char* name;
+    testing::Bytes bytes;
+    bool usable;
+  };
+  const Case cases[] = {
+      {"icon with a 231-bit frame", wideBits, false},
+      {"6-byte icon", {0, 0, 1, 0, 1, 0}, false},
+      {"icon without frames", {0, 0, 1, 0, 0, 0}, false},
+      {"text", {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'm', 'a', 'g', 'e'}, false},
+      {"PNG claiming 100000 x 100000 pixels", pngClaiming(100000, 100000), false},
+      {"icon", testing::icoFile({testing::solidFrame(16, 0x00FF00)}), true},
+      {"PNG", png, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    lines_.clear();
+    settings.watermarkType = 2;
+    settings.wmImage = dir_ / (std::string(c.name) + ".ico");
+    testing::writeBytes(settings.wmImage, c.bytes);
+    EXPECT_EQ(runBatch(true), ExitStatus::failed);
+    EXPECT_EQ(errorLines(), c.usable ? std::vector<std::string>{}
+                                     : std::vector<std::string>{"Error: Invalid watermark image"});
+  }
+  // Neither a pipe nor a device is opened as a picture.
+  ASSERT_EQ(mkfifo((dir_ / "fifo.png").c_str(), 0600), 0);
+  for (const std::string& path : {dir_ / "fifo.png", std::string("/dev/zero")}) {
+    SetUp();
+    lines_.clear();
+    settings.watermarkType = 2;
+    settings.wmImage = path;
+    EXPECT_EQ(runBatch(true), ExitStatus::failed);
+    EXPECT_EQ(errorLines(), std::vector<std::string>{"Error: Invalid watermark image"});
   }
 }
 

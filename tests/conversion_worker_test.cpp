@@ -4,11 +4,15 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <dirent.h>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "base/files.h"
 #include "base/messages.h"
 #include "base/seams.h"
 #include "batch/input_list.h"
@@ -103,6 +107,57 @@ TEST_F(ConversionWorker, NumbersOnlyTheFilesThatConverted) {
   EXPECT_EQ(batchProgress.processed, 3);
   EXPECT_EQ(batchProgress.currentFile, dir_ / "in/c.ico");
   EXPECT_TRUE(lines_.empty());  // only debug runs print
+}
+
+// A disk that fills during the save: the file fails, the JPEG written by an
+// earlier run stays whole, and no temporary file is left.
+TEST_F(ConversionWorker, AFullDiskFailsTheFileAndKeepsTheOldOutput) {
+  writeIcon("a.ico", {255, 0, 0, 255});
+  testing::writeText(dir_ / "out/a.jpg", "the good old JPEG");
+  scanFolderTree(job.inputPath);
+  setFileWriteSeam([](int fd, const void* data, size_t size) -> ssize_t {
+    static size_t written = 0;
+    if (written >= 300) {
+      errno = ENOSPC;
+      return -1;
+    }
+    const ssize_t n = ::write(fd, data, std::min<size_t>(size, 300 - written));
+    if (n > 0) written += static_cast<size_t>(n);
+    return n;
+  });
+  verbose_ = true;
+  EXPECT_EQ(runWorker(), 0);
+  setFileWriteSeam({});
+  EXPECT_EQ(testing::readText(dir_ / "out/a.jpg"), "the good old JPEG");
+  std::vector<std::string> names;
+  DIR* folder = opendir((dir_ / "out").c_str());
+  while (const dirent* entry = readdir(folder)) names.emplace_back(entry->d_name);
+  closedir(folder);
+  EXPECT_EQ(names.size(), 3u) << "only ., .. and a.jpg";
+  EXPECT_EQ(lines_.back(), "[ERROR] Unable to convert the file!");
+}
+
+// Inputs that are no longer regular files when their turn comes, and names
+// that would leave the output folder, fail alone and at once.
+TEST_F(ConversionWorker, InputsThatTurnedSpecialAndEscapingNamesFailAtOnce) {
+  writeIcon("a.ico", {255, 0, 0, 255});
+  writeIcon("b.ico", {0, 255, 0, 255});
+  writeIcon("...ico", {0, 0, 255, 255});  // its base name is ".."
+  writeIcon("c.ico", {0, 0, 255, 255});
+  scanFolderTree(job.inputPath);
+  ASSERT_EQ(inputEntries().size(), 4u);
+  unlink((dir_ / "in/a.ico").c_str());
+  ASSERT_EQ(mkfifo((dir_ / "in/a.ico").c_str(), 0600), 0);
+  unlink((dir_ / "in/b.ico").c_str());
+  ASSERT_EQ(symlink("/dev/zero", (dir_ / "in/b.ico").c_str()), 0);
+  config_.filenameMask = "%filename%/x.%ext%";
+  mkdir((dir_ / "out/c").c_str(), 0777);
+  verbose_ = true;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(runWorker(), 1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_TRUE(testing::fileExists(dir_ / "out/c/x.jpg"));
+  EXPECT_FALSE(testing::fileExists(dir_ / "x.jpg"));
 }
 
 TEST_F(ConversionWorker, PrintsABlockPerFileInDebugRuns) {

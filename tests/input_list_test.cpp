@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 #include <thread>
 #include <utility>
@@ -288,6 +289,33 @@ TEST_F(InputList, DecodesListFilesInTheEncodingTheirMarkAnnounces) {
     EXPECT_EQ(expandInput(), 1);
     ASSERT_EQ(inputEntries().size(), 1u);
     EXPECT_EQ(inputEntries()[0].path, "caf\xC3\xA9.ico");
+  }
+}
+
+// A line too long to be a path is skipped and the lines after it are read;
+// a list that is a pipe, a device or beyond the size limit adds nothing and
+// never blocks.
+TEST_F(InputList, SkipsOverlongLinesAndRefusesSpecialOrHugeLists) {
+  touch("one.ico");
+  touch("two.ico");
+  touch("list.txt", "one.ico\n" + std::string(70000, 'x') + ".ico\ntwo.ico\n");
+  job.inputPath = "list.txt";
+  ASSERT_TRUE(classifyInput());
+  EXPECT_EQ(expandInput(), 2);
+
+  ASSERT_EQ(mkfifo("fifo.txt", 0600), 0);
+  touch("huge.txt", "one.ico\n");
+  ASSERT_EQ(truncate("huge.txt", 16 * 1024 * 1024 + 1), 0);
+  for (const char* list : {"fifo.txt", "/dev/zero", "huge.txt"}) {
+    SCOPED_TRACE(list);
+    clearInputList();
+    job.inputPath.clear();
+    job.currentInput = list;
+    const auto start = std::chrono::steady_clock::now();
+    resetBatchProgress();
+    listFileScanThread();
+    EXPECT_TRUE(inputEntries().empty());
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   }
 }
 

@@ -2,7 +2,13 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "base/files.h"
 #include "imaging/format_registry.h"
 #include "imaging/output_depth.h"
 #include "imaging/step_options.h"
@@ -200,6 +206,40 @@ TEST_F(OutputDepth, AFailedSaveLeavesTheOldFileIntact) {
   ASSERT_TRUE(saveImage(colourImage(), FIF_JPEG, path, 95));
   EXPECT_EQ(testing::loadImage(path).width(), kSide);
   EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"kept.jpg"});
+}
+
+// A full disk: the write that crosses `limit` bytes fails with ENOSPC.
+TEST_F(OutputDepth, AWriteFailingAtAnyByteNeverReplacesTheFile) {
+  testing::TempDir dir;
+  const std::string path = dir / "kept.png";
+  Image big(FreeImage_Allocate(300, 300, 24));  // uncompressed: well past one write buffer
+  for (int y = 0; y < 300; ++y) {
+    BYTE* row = FreeImage_GetScanLine(big.get(), y);
+    for (int x = 0; x < 900; ++x) row[x] = static_cast<BYTE>(x * 7 + y * 13);
+  }
+  ASSERT_TRUE(saveImage(big, FIF_PNG, path, PNG_Z_NO_COMPRESSION));
+  const std::vector<uint8_t> complete = testing::readBytes(path);
+  ASSERT_GT(complete.size(), 200000u);
+  for (size_t limit : {size_t{0}, size_t{100}, size_t{65536}, complete.size() / 2, complete.size() - 1}) {
+    SCOPED_TRACE(limit);
+    testing::writeText(path, "old contents");
+    auto written = std::make_shared<size_t>(0);
+    setFileWriteSeam([written, limit](int fd, const void* data, size_t size) -> ssize_t {
+      if (*written >= limit) {
+        errno = ENOSPC;
+        return -1;
+      }
+      const ssize_t n = ::write(fd, data, std::min(size, limit - *written));
+      if (n > 0) *written += static_cast<size_t>(n);
+      return n;
+    });
+    EXPECT_FALSE(saveImage(big, FIF_PNG, path, PNG_Z_NO_COMPRESSION));
+    setFileWriteSeam({});
+    EXPECT_EQ(testing::readText(path), "old contents");
+    EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"kept.png"});
+  }
+  ASSERT_TRUE(saveImage(big, FIF_PNG, path, PNG_Z_NO_COMPRESSION));
+  EXPECT_EQ(testing::readBytes(path), complete);
 }
 
 }  // namespace trovabild

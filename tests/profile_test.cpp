@@ -1,4 +1,8 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
 
 #include "cli/profile.h"
 #include "settings/settings.h"
@@ -89,6 +93,54 @@ TEST_F(Profile, RefusesMissingFiles) {
   EXPECT_FALSE(applyProfile(""));
   EXPECT_FALSE(applyProfile(dir / "missing.ini"));
   EXPECT_FALSE(applyProfile(dir.path()));  // a folder is no profile
+}
+
+// Only a regular file within the size limit is read, without waiting on a
+// pipe or reading a device without end.
+TEST_F(Profile, RefusesPipesDevicesAndHugeFiles) {
+  ASSERT_EQ(mkfifo((dir / "fifo.ini").c_str(), 0600), 0);
+  testing::writeText(dir / "huge.ini", "[CLI]\r\n--JPG-QUALITY=10\r\n");
+  ASSERT_EQ(truncate((dir / "huge.ini").c_str(), 16 * 1024 * 1024 + 1), 0);
+  const auto start = std::chrono::steady_clock::now();
+  for (const std::string& path : {dir / "fifo.ini", std::string("/dev/zero"), dir / "huge.ini"}) {
+    SCOPED_TRACE(path);
+    EXPECT_FALSE(applyProfile(path));
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(settings.jpgQuality, 95);
+}
+
+TEST_F(Profile, ALineBeyondTheLimitIsAnErrorAndNothingIsApplied) {
+  EXPECT_TRUE(apply("[CLI]\r\n--JPG-QUALITY=10\r\n--WM-TEXT=" + std::string(60000, 'x') + "\r\n"));
+  EXPECT_EQ(settings.jpgQuality, 10);
+  resetSettings(true);
+  EXPECT_FALSE(apply("[CLI]\r\n--JPG-QUALITY=10\r\n--WM-TEXT=" + std::string(70000, 'x') + "\r\n"));
+  EXPECT_EQ(settings.jpgQuality, 95);
+  EXPECT_EQ(settings.watermarkType, 0);
+}
+
+TEST_F(Profile, ReadsUtf16AndUtf32ByTheirMark) {
+  const std::string text = "[CLI]\r\n--WM-TEXT=caf\xC3\xA9\r\n";
+  auto widen = [&](int width, bool big) {
+    std::string out;
+    auto put = [&](uint32_t code) {
+      for (int k = 0; k < width; ++k) out += static_cast<char>((code >> (8 * (big ? width - 1 - k : k))) & 0xFF);
+    };
+    put(0xFEFF);
+    for (uint32_t code : std::initializer_list<uint32_t>{'[', 'C', 'L', 'I', ']', '\r', '\n', '-', '-', 'W', 'M', '-', 'T', 'E', 'X', 'T', '=',
+                          'c', 'a', 'f', 0xE9, '\r', '\n'})
+      put(code);
+    return out;
+  };
+  for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
+           {"UTF-16LE", widen(2, false)}, {"UTF-16BE", widen(2, true)},
+           {"UTF-32LE", widen(4, false)}, {"UTF-32BE", widen(4, true)}}) {
+    SCOPED_TRACE(name);
+    resetSettings(true);
+    EXPECT_TRUE(apply(bytes));
+    EXPECT_EQ(settings.watermarkType, 1);
+    EXPECT_EQ(settings.wmText, "caf\xC3\xA9");
+  }
 }
 
 }  // namespace trovabild

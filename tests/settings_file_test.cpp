@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <clocale>
 #include <cmath>
+#include <filesystem>
+#include <memory>
 
 #include "settings/settings_file.h"
 #include "support/test_support.h"
@@ -43,6 +48,38 @@ TEST(SettingsFile, WritesTheLayout) {
   writer.writeGroupEnd();
   ASSERT_TRUE(writer.closeSettingsFile());
   EXPECT_EQ(testing::readText(path), "\xEF\xBB\xBF\r\n[X]\r\n; \r\n");
+}
+
+// The preferences file is replaced only by a complete one: a write that
+// fails at any point leaves the old file and no temporary file.
+TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
+  testing::TempDir dir;
+  const std::string path = dir / "config.ini";
+  for (size_t limit : {size_t{0}, size_t{4}, size_t{40}}) {
+    SCOPED_TRACE(limit);
+    testing::writeText(path, "[General]\r\nCFG = 19\r\n");
+    auto written = std::make_shared<size_t>(0);
+    setFileWriteSeam([written, limit](int fd, const void* data, size_t size) -> ssize_t {
+      if (*written >= limit) {
+        errno = ENOSPC;
+        return -1;
+      }
+      const ssize_t n = ::write(fd, data, std::min(size, limit - *written));
+      if (n > 0) *written += static_cast<size_t>(n);
+      return n;
+    });
+    SettingsFileWriter writer;
+    ASSERT_TRUE(writer.createSettingsFile(path));
+    writer.writeGroup("General");
+    writer.writeText("Text", std::string(100, 'x'));
+    writer.writeGroupEnd();
+    EXPECT_FALSE(writer.closeSettingsFile());
+    setFileWriteSeam({});
+    EXPECT_EQ(testing::readText(path), "[General]\r\nCFG = 19\r\n");
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
+    EXPECT_EQ(entries, 1) << "no temporary file is left";
+  }
 }
 
 TEST(SettingsFile, RealsIgnoreTheLocale) {

@@ -142,6 +142,20 @@ TEST(UpdateCheck, GivesUpWhenTheServerStaysSilent) {
   EXPECT_EQ(HttpGetText(server.url(), "Trovabild 2.9", 150), "");
 }
 
+// A server that trickles its answer a few bytes at a time cannot stretch the
+// wait: the deadline holds for the whole exchange, not for each read.
+TEST(UpdateCheck, GivesUpWhenTheServerTricklesPastTheDeadline) {
+  std::vector<std::string> pieces = {"HTTP/1.0 200 OK\r\n"};
+  for (int i = 0; i < 40; ++i) pieces.push_back("X: " + std::to_string(i) + "\r\n");
+  pieces.push_back("\r\n291");
+  FakeServer server(pieces);  // 60 ms between pieces: 2.4 s in all
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(HttpGetText(server.url(), "Trovabild 2.9", 500), "");
+  const auto waited = std::chrono::steady_clock::now() - start;
+  EXPECT_GE(waited, std::chrono::milliseconds(450));
+  EXPECT_LT(waited, std::chrono::milliseconds(1200));
+}
+
 TEST(UpdateCheck, FailsWithoutAServer) {
   EXPECT_EQ(HttpGetText("", "Trovabild 2.9"), "");
   int probe = socket(AF_INET, SOCK_STREAM, 0);

@@ -1,6 +1,7 @@
 #include "imaging/watermark.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <sys/stat.h>
 
@@ -32,6 +33,7 @@ class Watermark : public ::testing::Test {
   WatermarkOptions options() const {
     WatermarkOptions watermark = watermarkOptions(config);
     watermark.text.font = font;
+    watermark.image.picture = picture;
     return watermark;
   }
   std::string text() const { return expandWatermarkTokens(config.wmText, names); }
@@ -49,6 +51,7 @@ class Watermark : public ::testing::Test {
 
   Settings config = defaultSettings(true);
   std::shared_ptr<const Font> font;
+  std::shared_ptr<const Picture> picture;  ///< the run's reading of the image watermark
   NameValues names;  ///< what the text's tokens read
 };
 
@@ -396,6 +399,23 @@ TEST_F(ImageWatermark, LogoWithoutAlphaIsOpaqueBeforeOpacity) {
   EXPECT_EQ(p.a, 128);
   EXPECT_NEAR(p.g, 200, 1);  // half alpha keeps the colour to within one step
   EXPECT_EQ(p.r + p.b, 0);
+}
+
+// Read once for the run: later frames use that reading even when the file
+// changes or goes away; an icon gives its first usable frame.
+TEST_F(ImageWatermark, IsReadOncePerRun) {
+  config.wmImage = dir / "logo.ico";
+  const Image red = solidImage(16, 16, 24, {255, 0, 0, 255});
+  ASSERT_TRUE(testing::writeIco(config.wmImage, {&red}));
+  picture = loadWatermarkPicture(config.wmImage);
+  ASSERT_TRUE(picture);
+  unlink(config.wmImage.c_str());
+  for (int frame = 0; frame < 2; ++frame) {
+    const Image marked = watermark(solidImage(10, 10, 24, {0, 0, 0, 255}), 10, 10);
+    EXPECT_EQ(pixel(marked, 0, 0), (Rgba{255, 0, 0, 255}));
+  }
+  picture = nullptr;
+  EXPECT_FALSE(imageOverlay());
 }
 
 TEST_F(ImageWatermark, UnreadableFileLeavesTheImageUnmarked) {

@@ -1,5 +1,8 @@
 #include <wx/gauge.h>
 
+#include <cerrno>
+
+#include "base/files.h"
 #include "batch/paths.h"
 #include "tests/desktop/window_fixture.h"
 
@@ -67,6 +70,24 @@ TEST_F(InputDialogsTest, ExportWritesByteOrderMarkAndCrLfLines) {
   EXPECT_TRUE(ExportListTo(*window, dir / "empty.lst"));
   EXPECT_EQ(messages.size(), 1u);
   EXPECT_EQ(fileSize(dir / "empty.lst"), static_cast<int64_t>(expected.size()));
+}
+
+// A disk that fills during the export keeps the old list whole.
+TEST_F(InputDialogsTest, AFailedExportKeepsTheOldList) {
+  for (const char* name : {"one.ico", "two.ico"}) writeFile(dir / name, "x");
+  AddInputFiles(*window, {dir / "one.ico", dir / "two.ico"});
+  writeFile(dir / "list.txt", "old list\r\n");
+  answer = wxYES;
+  setFileWriteSeam([](int, const void*, size_t) -> ssize_t {
+    errno = ENOSPC;
+    return -1;
+  });
+  EXPECT_TRUE(ExportListTo(*window, dir / "list.txt"));
+  setFileWriteSeam({});
+  std::ifstream file(dir / "list.txt", std::ios::binary);
+  const std::string kept{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(kept, "old list\r\n");
+  EXPECT_EQ(window->status(), "Export complete, entries saved: 0");
 }
 
 TEST_F(InputDialogsTest, ExportOfAnEmptyListWarns) {

@@ -1,0 +1,153 @@
+// The executable under conditions a shell can create: closed standard
+// streams, ending signals in the middle of a batch, and temporary files left
+// by a run that was killed.
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "tests/support/test_support.h"
+
+namespace trovabild {
+namespace {
+
+using testing::TempDir;
+
+// Starts trovabildcmd with its own runtime and temporary folders. Standard
+// input is /dev/null and the outputs go to `capture`, except that the
+// descriptor `closed` (when not -1) is closed instead.
+pid_t start(const std::vector<std::string>& args, const TempDir& runtime, const std::string& capture,
+            int closed = -1) {
+  const pid_t pid = fork();
+  if (pid != 0) return pid;
+  const int in = open("/dev/null", O_RDONLY);
+  const int out = open(capture.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  dup2(in, 0);
+  dup2(out, 1);
+  dup2(out, 2);
+  close(in);
+  close(out);
+  if (closed >= 0) close(closed);
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) signal(signalNumber, SIG_DFL);
+  setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
+  setenv("TMPDIR", runtime.path().c_str(), 1);
+  unsetenv("DISPLAY");
+  unsetenv("WAYLAND_DISPLAY");
+  std::string exe = TROVABILD_EXE;
+  std::vector<std::string> copies(args);
+  std::vector<char*> argv{exe.data()};
+  for (std::string& a : copies) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  execv(exe.c_str(), argv.data());
+  _exit(127);
+}
+
+std::vector<std::string> temporaryFilesIn(const std::string& folder) {
+  std::vector<std::string> found;
+  if (DIR* dir = opendir(folder.c_str())) {
+    while (const dirent* entry = readdir(dir))
+      if (std::string(entry->d_name).starts_with(".trovabild-")) found.push_back(entry->d_name);
+    closedir(dir);
+  }
+  return found;
+}
+
+// An icon of random-looking pixels, slow enough to compress that a save
+// is in progress most of the time.
+void writeNoisyIcon(const std::string& path) {
+  Image frame(FreeImage_Allocate(256, 256, 32));
+  uint32_t seed = 12345;
+  for (int y = 0; y < 256; ++y) {
+    BYTE* row = FreeImage_GetScanLine(frame.get(), y);
+    for (int x = 0; x < 256 * 4; ++x) {
+      seed = seed * 1103515245u + 12345u;
+      row[x] = static_cast<BYTE>(seed >> 16);
+    }
+  }
+  ASSERT_TRUE(testing::writeIco(path, {&frame}));
+}
+
+TEST(ProcessSafety, ClosedStandardStreamsNeverReceiveFiles) {
+  for (int closed : {0, 1, 2}) {
+    SCOPED_TRACE(closed);
+    TempDir runtime, dir;
+    const pid_t pid = start({"-i", dir / "missing.ico", "-o", dir.path()}, runtime, dir / "capture", closed);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    // The console text went to the terminal or nowhere, never into the lock.
+    const std::string lock = runtime / "Trovabild 2.9.lock";
+    ASSERT_TRUE(testing::fileExists(lock));
+    EXPECT_EQ(testing::readText(lock), "");
+    if (closed != 1) {
+      EXPECT_NE(testing::readText(dir / "capture").find("Error: Invalid input file"), std::string::npos);
+    }
+  }
+}
+
+TEST(ProcessSafety, EndingSignalsRemoveTheTemporaryFileOfTheSave) {
+  TempDir dir;
+  mkdir((dir / "in").c_str(), 0777);
+  mkdir((dir / "out").c_str(), 0777);
+  writeNoisyIcon(dir / "in/0000.ico");
+  for (int i = 1; i < 100; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "in/%04d.ico", i);
+    ASSERT_EQ(link((dir / "in/0000.ico").c_str(), (dir / name).c_str()), 0);
+  }
+  int killedMidway = 0;
+  for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+    for (int round = 0; round < 5; ++round) {
+      SCOPED_TRACE(std::to_string(signalNumber) + " round " + std::to_string(round));
+      TempDir runtime;
+      // Large outputs, so that a save is in progress much of the time.
+      const pid_t pid = start({"-i", dir / "in", "-o", dir / "out", "--width=1500", "--height=1500",
+                               "--jpg-quality=100"},
+                              runtime, dir / "capture");
+      std::this_thread::sleep_for(std::chrono::milliseconds(400 + 70 * round));
+      kill(pid, signalNumber);
+      int status = 0;
+      waitpid(pid, &status, 0);
+      // Killed by the signal itself, so the shell reports 128 + its number.
+      if (WIFSIGNALED(status)) {
+        EXPECT_EQ(WTERMSIG(status), signalNumber);
+        ++killedMidway;
+      }
+      EXPECT_EQ(temporaryFilesIn(dir / "out"), std::vector<std::string>{});
+    }
+  }
+  EXPECT_GT(killedMidway, 10) << "the batch ended before most signals came";
+}
+
+TEST(ProcessSafety, ALaterRunRemovesTemporaryFilesOfEndedRuns) {
+  TempDir dir, runtime;
+  mkdir((dir / "in").c_str(), 0777);
+  mkdir((dir / "out").c_str(), 0777);
+  writeNoisyIcon(dir / "in/a.ico");
+  const pid_t child = fork();
+  if (child == 0) _exit(0);
+  waitpid(child, nullptr, 0);
+  const std::string stale = ".trovabild-" + std::to_string(child) + "-3.tmp";
+  const std::string live = ".trovabild-" + std::to_string(getpid()) + "-3.tmp";
+  testing::writeText(dir / ("out/" + stale), "partial");
+  testing::writeText(dir / ("out/" + live), "being written");
+  const pid_t pid = start({"-i", dir / "in", "-o", dir / "out"}, runtime, dir / "capture");
+  int status = 0;
+  waitpid(pid, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << testing::readText(dir / "capture");
+  EXPECT_TRUE(testing::fileExists(dir / "out/a.jpg"));
+  EXPECT_EQ(temporaryFilesIn(dir / "out"), std::vector<std::string>{live});
+}
+
+}  // namespace
+}  // namespace trovabild
