@@ -25,6 +25,7 @@
 #include "desktop/preferences.h"
 #include "desktop/small_dialogs.h"
 #include "desktop/themes.h"
+#include "imaging/font_family.h"
 #include "imaging/format_registry.h"
 #include "settings/settings.h"
 
@@ -164,10 +165,14 @@ std::string chooseColour(wxWindow* parent, const std::string& current) {
 }
 
 // Face and point size chosen; the face is "" when cancelled.
+// The chooser lists the families installed, so an alias such as Arial is
+// preset as the family fontconfig gives for it.
 std::pair<std::string, int> chooseFont(wxWindow* parent, const std::string& face, int size) {
-  if (fontHook) return fontHook(face, size);
+  const std::string provided = providedFontFamily(face);
+  const std::string preset = provided.empty() ? face : provided;
+  if (fontHook) return fontHook(preset, size);
   wxFontData data;
-  data.SetInitialFont(wxFont(wxFontInfo(size).FaceName(wxString::FromUTF8(face))));
+  data.SetInitialFont(wxFont(wxFontInfo(size).FaceName(wxString::FromUTF8(preset))));
   wxFontDialog chooser(parent, data);
   if (chooser.ShowModal() != wxID_OK) return {"", 0};
   wxFont chosen = chooser.GetFontData().GetChosenFont();
@@ -491,11 +496,21 @@ void PreferencesDialog::fontRow(wxWindow* page, int row, std::string& font, cons
   label(page, row, pref("Font"));
   auto* choice = new wxChoice(page, wxID_ANY, wxPoint(kControlX, rowY(row)), wxSize(kPickerWidth, -1), 0, nullptr,
                               0, wxDefaultValidator, name);
-  for (const std::string& item : splitList(settings.wmFonts, ','))
-    if (choice->FindString(wxString::FromUTF8(item), true) == wxNOT_FOUND) choice->Append(wxString::FromUTF8(item));
-  if (!font.empty() && choice->FindString(wxString::FromUTF8(font), true) == wxNOT_FOUND)
-    choice->Append(wxString::FromUTF8(font));
-  choice->SetSelection(choice->FindString(wxString::FromUTF8(font), true));
+  // Only fonts a conversion would accept are offered; the pick list itself
+  // stays as stored.
+  auto offer = [choice](const std::string& item) {
+    if (!item.empty() && choice->FindString(wxString::FromUTF8(item), true) == wxNOT_FOUND &&
+        !providedFontFamily(item).empty())
+      choice->Append(wxString::FromUTF8(item));
+  };
+  for (const std::string& item : splitList(settings.wmFonts, ',')) offer(item);
+  offer(font);
+  const int stored = choice->FindString(wxString::FromUTF8(font), true);
+  if (stored != wxNOT_FOUND) {
+    choice->SetSelection(stored);
+  } else if (choice->GetCount() > 0) {
+    choice->SetSelection(0);
+  }
   auto* pick = new wxButton(page, wxID_ANY, "...", wxPoint(kPickButtonX, rowY(row)),
                             wxSize(kPickButtonSize, kPickButtonSize), wxBU_EXACTFIT, wxDefaultValidator,
                             std::string(name) + "Pick");
