@@ -507,6 +507,12 @@ void MainWindow::RefreshMainWindow(bool iconSizeChanged, bool themeChanged) {
     // refilled toolbar cannot show, so the window widens until they fit.
     setInnerSize(before.x, before.y);
     ApplyLayout();
+    // The frame works out its size from the toolbar's old height until GTK
+    // has laid the refilled toolbar out; then the size is set once more.
+    CallAfter([this, before] {
+      setInnerSize(before.x, before.y);
+      ApplyLayout();
+    });
   }
   if (static_cast<int>(folderBox_->GetCount()) != settings.outFoldersNumber) {
     const std::string text = outputFolderText();

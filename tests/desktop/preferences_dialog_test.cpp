@@ -195,7 +195,7 @@ std::vector<ControlCase> controlCases() {
       {"solidOpacity", spin("solidOpacity", 128), "--fr-solid-opacity=128", of(&Settings::solidOpacity), "128"},
       {"watermarkType", pick("watermarkType", 1), "--wm-text=Hi", of(&Settings::watermarkType), "1"},
       {"wmText", type("wmText", "Hello %n%"), "--wm-text=Hello %n%", of(&Settings::wmText), "Hello %n%"},
-      {"wmFont", pick("wmFont", 1), "--wm-font=Tahoma", of(&Settings::wmFont), "Tahoma"},
+      {"wmFont", pick("wmFont", 1), "--wm-font=Courier New", of(&Settings::wmFont), "Courier New"},
       {"wmFontSize", type("wmFontSize", "20"), "--wm-font-size=20", of(&Settings::wmFontSize), "20"},
       {"wmFontLeading", type("wmFontLeading", "2"), "--wm-font-leading=2", of(&Settings::wmFontLeading), "2"},
       {"wmFontColor", pick("wmFontColor", 2), "--wm-font-color=FF0000", of(&Settings::wmFontColor), "FF0000"},
@@ -260,6 +260,7 @@ TEST_F(PreferencesDialogTest, ReadsEveryControlBackIntoTheSettings) {
   settings.rotationBackColor = "ff0000";
   settings.wmTextSize = 3;
   settings.wmImageSize = 3;
+  settings.wmFonts = "Arial,Tahoma,Courier New";  // Tahoma is not offered here
   const Settings before = settings;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.control);
@@ -386,6 +387,36 @@ TEST_F(PreferencesDialogTest, KeepsStoredValuesTheControlsCannotShow) {
       << "the pick lists are never changed";
 }
 
+// The font drop-down offers only the fonts a conversion accepts (Debian has
+// no Tahoma or Verdana, nor an alias for them); a stored font the check
+// refuses is not offered, one it accepts stays chosen.
+TEST_F(PreferencesDialogTest, OffersOnlyFontsTheFontCheckAccepts) {
+  struct Case {
+    const char* stored;
+    std::vector<std::string> offered;
+    const char* selected;
+  };
+  const Case cases[] = {
+      {"Arial", {"Arial"}, "Arial"},
+      {"Tahoma", {"Arial"}, "Arial"},
+      {"Liberation Serif", {"Arial", "Liberation Serif"}, "Liberation Serif"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    settings.wmFonts = "Arial,Tahoma,Verdana";
+    settings.wmFont = c.stored;
+    withDialog(kPageWatermark, [&](wxDialog* dialog) {
+      auto* fonts = find<wxChoice>(dialog, "wmFont");
+      std::vector<std::string> offered;
+      for (unsigned i = 0; i < fonts->GetCount(); ++i) offered.push_back(fonts->GetString(i).utf8_string());
+      EXPECT_EQ(offered, c.offered);
+      EXPECT_EQ(fonts->GetStringSelection().utf8_string(), c.selected);
+      click(wxWindow::FindWindowById(wxID_CANCEL, dialog));
+    });
+    EXPECT_EQ(settings.wmFonts, "Arial,Tahoma,Verdana");
+  }
+}
+
 TEST_F(PreferencesDialogTest, NamesColoursAndShowsTheirSwatches) {
   settings.wmBackColors = "000000,c0c0c0,804000,8000FF,FF8001";
   settings.wmBackColor = "FF8001";
@@ -430,7 +461,8 @@ TEST_F(PreferencesDialogTest, ColourAndFontChoosersAddOrSelect) {
     return std::vector<std::string>{"ff0000", "123456", "", "123456"}[asked.size() - 1];
   });
   setFontChooserHook([](const std::string& face, int size) {
-    EXPECT_EQ(face, "Arial");
+    // Arial is an alias; the chooser lists the family that serves it.
+    EXPECT_EQ(face, "Liberation Sans");
     EXPECT_EQ(size, 14);
     return std::pair<std::string, int>{"DejaVu Serif", 22};
   });
