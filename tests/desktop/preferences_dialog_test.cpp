@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <wx/bmpcbox.h>
-#include <wx/datectrl.h>
+#include <wx/combo.h>
 #include <wx/spinctrl.h>
-#include <wx/timectrl.h>
 #include <wx/wx.h>
 
 #include <cmath>
@@ -239,8 +238,10 @@ std::vector<ControlCase> controlCases() {
       {"fileTimestamp", pick("fileTimestamp", 2), "--file-timestamp=custom", of(&Settings::fileTimestamp), "2"},
       {"customTimestamp",
        [](wxDialog* d) {
-         find<wxDatePickerCtrl>(d, "customTimestampDate")->SetValue(wxDateTime(6, wxDateTime::May, 2024));
-         find<wxTimePickerCtrl>(d, "customTimestampTime")->SetTime(7, 8, 0);
+         // Shown as "%yyyy/%mm/%dd %hh:%ii" (1599999969 is 2020-09-13 12:26:09).
+         auto* box = find<wxComboCtrl>(d, "customTimestamp");
+         EXPECT_EQ(box->GetValue(), "2020/09/13 12:26");
+         box->SetValue("2024/05/06 07:08");
        },
        // 2024-05-06 07:08:09 counted in local time; the stored seconds (9) stay.
        "--file-timestamp-custom=1714979289", of(&Settings::customTimestamp), "1714979289"},
