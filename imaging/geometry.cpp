@@ -102,6 +102,17 @@ Image resampleWithAlpha(const Image& image, RGBQUAD clear, Resample resample) {
   return result;
 }
 
+}  // namespace
+
+Image rotateWithAlpha(const Image& image, double angle, RGBQUAD clear) {
+  const RGBQUAD transparent{};
+  return resampleWithAlpha(image, clear, [&](FIBITMAP* bitmap) {
+    return FreeImage_Rotate(bitmap, angle, &transparent);
+  });
+}
+
+namespace {
+
 // Round half away from zero, as a single-precision value.
 int64_t roundSingle(float x) {
   const double value = x;
@@ -134,6 +145,9 @@ Rgb parseColor(std::string_view colour) {
 
 Image rotateImage(Image image) {
   if (!settings.doRotation || settings.rotation < 1 || settings.rotation > 359 || !image) return image;
+  // The depth stored in the icon: a frame below 32 bits whose AND mask was
+  // made its alpha is 32 bits here, yet still has no corners of its own.
+  const int storedBpp = job.sourceBpp > 0 ? job.sourceBpp : static_cast<int>(image.bpp());
   if (FreeImage_GetImageType(image.get()) != FIT_BITMAP || image.bpp() <= 16 || image.bpp() > 32)
     image = Image(FreeImage_ConvertTo24Bits(image.get()));
   if (!image) return image;
@@ -150,12 +164,20 @@ Image rotateImage(Image image) {
     // Quarter turns move whole pixels; nothing is mixed.
     if (!hasAlphaChannel(image) || settings.rotation % 90 == 0)
       return Image(FreeImage_Rotate(image.get(), angle, &background));
+    if (storedBpp < 32) {
+      // The corners get the background colour, opaque, while the frame's
+      // own transparent pixels stay transparent (white once flattened).
+      // Rotation mixes the weighted colours linearly, so an opaque
+      // background is mixed into the edges by just the share it covers.
+      RGBQUAD opaque = background;
+      opaque.rgbReserved = 255;
+      return resampleWithAlpha(image, background, [&](FIBITMAP* bitmap) {
+        return FreeImage_Rotate(bitmap, angle, &opaque);
+      });
+    }
     // The uncovered corners are transparent, so their colour is weighted
     // out; they take the background colour afterwards.
-    const RGBQUAD clear{};
-    return resampleWithAlpha(image, background, [&](FIBITMAP* bitmap) {
-      return FreeImage_Rotate(bitmap, angle, &clear);
-    });
+    return rotateWithAlpha(image, angle, background);
   }
   if (settings.rotationType == kAdvancedRotation) {
     const double xOrigin = image.width() / 2.0, yOrigin = image.height() / 2.0;

@@ -21,4 +21,10 @@ Image rotateImage(Image image);
 Image resizeImage(Image image, int width, int height);
 Image flipImage(Image image);
 
+/// `FreeImage_Rotate` of a 32-bit image with its colours weighted by alpha,
+/// so that transparent pixels do not darken the edges; the corners that
+/// the rotation adds are transparent, and every fully transparent pixel
+/// gets the colour of `clear`.
+Image rotateWithAlpha(const Image& image, double angle, RGBQUAD clear = RGBQUAD{});
+
 }  // namespace trovabild
