@@ -17,7 +17,7 @@ namespace {
 /// needs and returns the image to use from then on.
 FrameOutput convertFrame(Image image, int sourceBpp, const RunPlan& plan, const FileValues& file, int number) {
   const PipelineOptions& steps = plan.pipeline;
-  image = rotateImage(std::move(image), steps.rotation);
+  image = rotateImage(std::move(image), steps.rotation, sourceBpp);
   const int rotatedWidth = image.width();
   const int rotatedHeight = image.height();
   image = resizeImage(std::move(image), steps.resize, rotatedWidth, rotatedHeight);

@@ -118,14 +118,24 @@ class ConversionProgress : public wxDialog {
   void show(int processed, const std::string& current, int64_t lastDuration) {
     shown_ = processed;
     SetTitle(text(message("Dialog", "Convert Progress") + " " + progressText(processed)));
-    std::string label = current;
-    const int characters = static_cast<int>(wxString::FromUTF8(current).length());
-    if (characters * charWidth_ > kLabelWidth) label = ShortenForDisplay(current, maxChars_);
-    fileLabel_->SetLabel(text(label));
+    fileLabel_->SetLabel(text(fittedLabel(current)));
     if (total_ > 4 && lastDuration != 0) {
       timeLabel_->SetLabel(timeText(FormatDuration(lastDuration * (total_ - processed + 1))));
     }
     bar_->SetValue(std::min(processed, total_ + 1));
+  }
+
+  // The path as it fits the label on screen: shortened in the middle, from
+  // the length the average character width gives, until its drawn width
+  // fits, so that the end with the file name stays visible. A label that
+  // does not fit would wrap and lose its second line.
+  std::string fittedLabel(const std::string& path) const {
+    auto width = [this](const std::string& value) { return fileLabel_->GetTextExtent(text(value)).x; };
+    if (width(path) <= kLabelWidth) return path;
+    std::string label = ShortenForDisplay(path, maxChars_);
+    for (int maximum = maxChars_ - 1; maximum > 3 && width(label) > kLabelWidth; --maximum)
+      label = ShortenForDisplay(path, maximum);
+    return label;
   }
 
   void finish() {

@@ -89,6 +89,22 @@ void makeCompact(const std::vector<wxWindow*>& controls) {
   }
 }
 
+// GTK hides the images of menu items unless an item asks to show its own.
+void showMenuImages(wxMenu* menu) {
+  using TypeOf = unsigned long (*)();
+  using IsA = int (*)(void*, unsigned long);
+  using ShowImage = void (*)(void*, int);
+  static auto imageItemType = reinterpret_cast<TypeOf>(dlsym(RTLD_DEFAULT, "gtk_image_menu_item_get_type"));
+  static auto isA = reinterpret_cast<IsA>(dlsym(RTLD_DEFAULT, "g_type_check_instance_is_a"));
+  static auto showImage =
+      reinterpret_cast<ShowImage>(dlsym(RTLD_DEFAULT, "gtk_image_menu_item_set_always_show_image"));
+  if (!imageItemType || !isA || !showImage) return;
+  for (wxMenuItem* item : menu->GetMenuItems()) {
+    void* widget = item->GetMenuItem();
+    if (widget && item->GetBitmap().IsOk() && isA(widget, imageItemType())) showImage(widget, 1);
+  }
+}
+
 wxBitmap blankImage(int size) {
   wxImage image(size, size);
   image.InitAlpha();
@@ -176,6 +192,7 @@ wxMenu* makeMenu(const MenuEntry (&entries)[N]) {
     item->SetBitmap(menuImage(entry.image));
     menu->Append(item);
   }
+  showMenuImages(menu);
   return menu;
 }
 
@@ -234,7 +251,14 @@ class AddInputChooser : public wxDialog {
                      wxSize(120, 30), wxALIGN_CENTRE_HORIZONTAL | wxST_NO_AUTORESIZE);
     files->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndModal(kCmdSelectInputFiles); });
     folder->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndModal(kCmdSelectInputFolder); });
-    SetEscapeId(wxID_CANCEL);
+    // The chooser has no Cancel button for the toolkit to press on Escape.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+      if (event.GetKeyCode() == WXK_ESCAPE) {
+        EndModal(wxID_CANCEL);
+        return;
+      }
+      event.Skip();
+    });
     CentreOnParent();
   }
 };
@@ -280,6 +304,9 @@ MainWindow::MainWindow()
   buildToolBar();
   CreateStatusBar(1);
   SetStatusText("");
+  // The status bar shows the program's own texts only: the toolkit's help
+  // for a hovered tool or menu item would blank it (the items carry none).
+  SetStatusBarPane(-1);
   buildControls();
 
   updateMinimumSize();
@@ -384,14 +411,14 @@ void MainWindow::buildControls() {
   list_->Bind(wxEVT_LIST_COL_CLICK, listEvent);
   list_->Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) { onListEvent(event); });
   list_->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& event) { onListEvent(event); });
+  // The generic list view takes mouse events in an inner window and hands
+  // each one to the list first, so the gestures are bound on the list
+  // alone (bound on both, one double click would open two choosers).
   list_->Bind(wxEVT_LEFT_DCLICK, &MainWindow::onListDoubleClick, this);
   list_->Bind(wxEVT_RIGHT_UP, &MainWindow::onListRightClick, this);
-  // The generic list view takes mouse and focus events in an inner window.
+  // Focus events are not handed on.
   for (wxWindow* child : list_->GetChildren()) {
     child->Bind(wxEVT_SET_FOCUS, [this](wxFocusEvent& event) { onListEvent(event); });
-    child->Bind(wxEVT_LEFT_DOWN, [this](wxMouseEvent& event) { onListEvent(event); });
-    child->Bind(wxEVT_LEFT_DCLICK, &MainWindow::onListDoubleClick, this);
-    child->Bind(wxEVT_RIGHT_UP, &MainWindow::onListRightClick, this);
   }
 
   folderBox_->Bind(wxEVT_TEXT, &MainWindow::onFolderBoxChanged, this);
@@ -455,6 +482,7 @@ void MainWindow::RefreshOutputFolderBox() {
 }
 
 void MainWindow::RefreshMainWindow(bool iconSizeChanged, bool themeChanged) {
+  const wxSize before = innerSize();
   if (themeChanged) {
     LoadTheme(true, true, true);
     buildMenus();
@@ -465,7 +493,18 @@ void MainWindow::RefreshMainWindow(bool iconSizeChanged, bool themeChanged) {
     LoadTheme(false, false, true);
     buildToolBar();
   }
-  if (themeChanged || iconSizeChanged) ApplyLayout();
+  if (themeChanged || iconSizeChanged) {
+    // The inner size stays; GTK offers no overflow for the buttons that a
+    // refilled toolbar cannot show, so the window widens until they fit.
+    setInnerSize(before.x, before.y);
+    ApplyLayout();
+    // The frame works out its size from the toolbar's old height until GTK
+    // has laid the refilled toolbar out; then the size is set once more.
+    CallAfter([this, before] {
+      setInnerSize(before.x, before.y);
+      ApplyLayout();
+    });
+  }
   if (static_cast<int>(folderBox_->GetCount()) != settings.outFoldersNumber) {
     const std::string text = outputFolderText();
     RefreshOutputFolderBox();
@@ -488,33 +527,46 @@ int MainWindow::menuBarHeight() const {
   return menuHeight_;
 }
 
-int MainWindow::toolBarHeight() const {
-  wxToolBar* bar = GetToolBar();
+namespace {
+
+// Until GTK has laid a bar out, its size is a placeholder (a toolbar of
+// 32-pixel icons reports 7 pixels), and a refilled toolbar keeps its old
+// size for a while; the height it asks for is the real one.
+int barHeight(const wxWindow* bar) {
   if (!bar) return 0;
   const int height = bar->GetSize().y;
-  return height > 1 ? height : bar->GetBestSize().y;
+  if (!bar->IsShownOnScreen() || height <= 1) return bar->GetBestSize().y;
+  return height;
 }
 
-int MainWindow::statusBarHeight() const {
-  wxStatusBar* bar = GetStatusBar();
-  if (!bar) return 0;
-  const int height = bar->GetSize().y;
-  return height > 1 ? height : bar->GetBestSize().y;
+}  // namespace
+
+int MainWindow::toolBarHeight() const {
+  const wxToolBar* bar = GetToolBar();
+  return bar ? bar->GetBestSize().y : 0;
 }
+
+int MainWindow::statusBarHeight() const { return barHeight(GetStatusBar()); }
 
 wxSize MainWindow::innerSize() const {
   const wxSize client = GetClientSize();
   return wxSize(client.x, client.y + toolBarHeight() + statusBarHeight());
 }
 
+int MainWindow::minimumInnerWidth() const {
+  // Wide enough for every toolbar button (the larger icon sizes need more).
+  const wxToolBar* bar = GetToolBar();
+  return std::max(kMinInnerWidth, bar ? bar->GetBestSize().x : 0);
+}
+
 void MainWindow::updateMinimumSize() {
-  const wxSize minimum(kMinInnerWidth, kMinInnerHeight - toolBarHeight() - statusBarHeight());
+  const wxSize minimum(minimumInnerWidth(), kMinInnerHeight - toolBarHeight() - statusBarHeight());
   if (GetMinClientSize() != minimum) SetMinClientSize(minimum);
 }
 
 void MainWindow::setInnerSize(int width, int height) {
   updateMinimumSize();
-  width = std::max(width, kMinInnerWidth);
+  width = std::max(width, minimumInnerWidth());
   height = std::max(height, kMinInnerHeight);
   SetClientSize(width, height - toolBarHeight() - statusBarHeight());
 }
@@ -625,6 +677,7 @@ void MainWindow::onListRightClick(wxMouseEvent& event) {
     item->SetBitmap(menuImage(entry.image));
     popup.Append(item);
   }
+  showMenuImages(&popup);
   PopupMenu(&popup);
 }
 

@@ -75,6 +75,8 @@ class MainWindow : public wxFrame, public WindowLink {
   int menuBarHeight() const;
   int toolBarHeight() const;
   int statusBarHeight() const;
+  /// 510, or more when the toolbar's buttons need it.
+  int minimumInnerWidth() const;
 
   /// A new row at the end of the file list; then, while the output folder
   /// box is empty, the input's folder becomes the output folder.

@@ -2,12 +2,12 @@
 
 #include <wx/bmpcbox.h>
 #include <wx/colordlg.h>
-#include <wx/datectrl.h>
-#include <wx/dateevt.h>
+#include <wx/combo.h>
+#include <wx/calctrl.h>
+#include <wx/generic/calctrlg.h>
 #include <wx/fontdlg.h>
 #include <wx/scrolwin.h>
 #include <wx/spinctrl.h>
-#include <wx/timectrl.h>
 #include <wx/valtext.h>
 #include <wx/wx.h>
 
@@ -25,6 +25,7 @@
 #include "desktop/preferences.h"
 #include "desktop/small_dialogs.h"
 #include "desktop/themes.h"
+#include "imaging/font_family.h"
 #include "imaging/format_registry.h"
 #include "settings/settings.h"
 
@@ -164,10 +165,14 @@ std::string chooseColour(wxWindow* parent, const std::string& current) {
 }
 
 // Face and point size chosen; the face is "" when cancelled.
+// The chooser lists the families installed, so an alias such as Arial is
+// preset as the family fontconfig gives for it.
 std::pair<std::string, int> chooseFont(wxWindow* parent, const std::string& face, int size) {
-  if (fontHook) return fontHook(face, size);
+  const std::string provided = providedFontFamily(face);
+  const std::string preset = provided.empty() ? face : provided;
+  if (fontHook) return fontHook(preset, size);
   wxFontData data;
-  data.SetInitialFont(wxFont(wxFontInfo(size).FaceName(wxString::FromUTF8(face))));
+  data.SetInitialFont(wxFont(wxFontInfo(size).FaceName(wxString::FromUTF8(preset))));
   wxFontDialog chooser(parent, data);
   if (chooser.ShowModal() != wxID_OK) return {"", 0};
   wxFont chosen = chooser.GetFontData().GetChosenFont();
@@ -491,11 +496,21 @@ void PreferencesDialog::fontRow(wxWindow* page, int row, std::string& font, cons
   label(page, row, pref("Font"));
   auto* choice = new wxChoice(page, wxID_ANY, wxPoint(kControlX, rowY(row)), wxSize(kPickerWidth, -1), 0, nullptr,
                               0, wxDefaultValidator, name);
-  for (const std::string& item : splitList(settings.wmFonts, ','))
-    if (choice->FindString(wxString::FromUTF8(item), true) == wxNOT_FOUND) choice->Append(wxString::FromUTF8(item));
-  if (!font.empty() && choice->FindString(wxString::FromUTF8(font), true) == wxNOT_FOUND)
-    choice->Append(wxString::FromUTF8(font));
-  choice->SetSelection(choice->FindString(wxString::FromUTF8(font), true));
+  // Only fonts a conversion would accept are offered; the pick list itself
+  // stays as stored.
+  auto offer = [choice](const std::string& item) {
+    if (!item.empty() && choice->FindString(wxString::FromUTF8(item), true) == wxNOT_FOUND &&
+        !providedFontFamily(item).empty())
+      choice->Append(wxString::FromUTF8(item));
+  };
+  for (const std::string& item : splitList(settings.wmFonts, ',')) offer(item);
+  offer(font);
+  const int stored = choice->FindString(wxString::FromUTF8(font), true);
+  if (stored != wxNOT_FOUND) {
+    choice->SetSelection(stored);
+  } else if (choice->GetCount() > 0) {
+    choice->SetSelection(0);
+  }
   auto* pick = new wxButton(page, wxID_ANY, "...", wxPoint(kPickButtonX, rowY(row)),
                             wxSize(kPickButtonSize, kPickButtonSize), wxBU_EXACTFIT, wxDefaultValidator,
                             std::string(name) + "Pick");
@@ -538,43 +553,67 @@ void PreferencesDialog::pictureRow(wxWindow* page, int row, const char* labelKey
   readers_.push_back([box, &value] { value = box->GetValue().utf8_string(); });
 }
 
-// The stored value counts seconds in local time; the pickers show it as the
-// broken-down time it names.
+// The timestamp's text, "%yyyy/%mm/%dd %hh:%ii".
+constexpr const char* kTimestampFormat = "%Y/%m/%d %H:%M";
+
+// The drop-down of the timestamp box: a calendar whose day replaces the
+// date of the text, keeping its time.
+class CalendarPopup : public wxGenericCalendarCtrl, public wxComboPopup {
+ public:
+  bool Create(wxWindow* parent) override {
+    if (!wxGenericCalendarCtrl::Create(parent, wxID_ANY, wxDateTime::Today(), wxDefaultPosition, wxDefaultSize,
+                                       static_cast<long>(wxCAL_SHOW_SURROUNDING_WEEKS) | static_cast<long>(wxBORDER_SIMPLE)))
+      return false;
+    Bind(wxEVT_CALENDAR_DOUBLECLICKED, [this](wxCalendarEvent&) { Dismiss(); });
+    return true;
+  }
+  wxWindow* GetControl() override { return this; }
+  void SetStringValue(const wxString& text) override {
+    wxDateTime day;
+    wxString::const_iterator end;
+    if (day.ParseFormat(text, kTimestampFormat, &end)) SetDate(day);
+  }
+  wxString GetStringValue() const override {
+    wxString time = "00:00";
+    const wxString text = GetComboCtrl()->GetValue();
+    if (text.Find(' ') != wxNOT_FOUND) time = text.AfterFirst(' ');
+    return GetDate().Format("%Y/%m/%d") + " " + time;
+  }
+  wxSize GetAdjustedSize(int minWidth, int, int) override {
+    const wxSize best = GetBestSize();
+    return wxSize(std::max(best.x, minWidth), best.y);
+  }
+};
+
+// The stored value counts seconds in local time; the box shows it as the
+// broken-down time it names, to the minute.
 void PreferencesDialog::timestampRow(wxWindow* page, int row, const char* labelKey, int32_t& value,
                                      const char* name) {
   label(page, row, pref(labelKey));
   std::time_t stored = value;
   std::tm parts{};
   gmtime_r(&stored, &parts);
-  wxDateTime shown(static_cast<wxDateTime::wxDateTime_t>(parts.tm_mday), static_cast<wxDateTime::Month>(parts.tm_mon),
-                   parts.tm_year + 1900, static_cast<wxDateTime::wxDateTime_t>(parts.tm_hour),
-                   static_cast<wxDateTime::wxDateTime_t>(parts.tm_min));
-  auto* date = new wxDatePickerCtrl(page, wxID_ANY, shown, wxPoint(kControlX, rowY(row)), wxDefaultSize,
-                                    wxDP_DROPDOWN | wxDP_SHOWCENTURY, wxDefaultValidator,
-                                    std::string(name) + "Date");
-  auto* time = new wxTimePickerCtrl(page, wxID_ANY, shown, wxPoint(kControlX, rowY(row)), wxDefaultSize,
-                                    wxTP_DEFAULT, wxDefaultValidator, std::string(name) + "Time");
-  // Both pickers at their natural widths, the time picker ending where the
-  // page's controls end (or as close to it as the page allows).
-  const int timeWidth = time->GetBestSize().x;
-  const int right = std::max(kControlX + kControlWidth, std::min(kPageWidth - 4, kControlX + date->GetBestSize().x + 4 + timeWidth));
-  time->SetSize(right - timeWidth, rowY(row), timeWidth, -1);
-  date->SetSize(kControlX, rowY(row), right - timeWidth - 4 - kControlX, -1);
+  char shown[32];
+  std::strftime(shown, sizeof shown, kTimestampFormat, &parts);
+  auto* box = new wxComboCtrl(page, wxID_ANY, shown, wxPoint(kControlX, rowY(row)), wxSize(kControlWidth, -1), 0,
+                              wxDefaultValidator, name);
+  box->SetPopupControl(new CalendarPopup);
   const int32_t seconds = static_cast<int32_t>(parts.tm_sec);
-  readers_.push_back([date, time, seconds, &value] {
-    wxDateTime day = date->GetValue();
-    int hour = 0, minute = 0, second = 0;
-    time->GetTime(&hour, &minute, &second);
-    if (!day.IsValid()) return;
-    std::tm chosen{};
-    chosen.tm_year = day.GetYear() - 1900;
-    chosen.tm_mon = day.GetMonth();
-    chosen.tm_mday = day.GetDay();
-    chosen.tm_hour = hour;
-    chosen.tm_min = minute;
-    // The picker shows minutes; keep the stored seconds.
-    chosen.tm_sec = seconds;
-    value = static_cast<int32_t>(timegm(&chosen));
+  readers_.push_back([box, seconds, &value] {
+    wxDateTime chosen;
+    wxString::const_iterator end;
+    const wxString text = box->GetValue().Strip(wxString::both);
+    // A text that is not a date and time leaves the stored value.
+    if (!chosen.ParseFormat(text, kTimestampFormat, &end) || end != text.end()) return;
+    std::tm broken{};
+    broken.tm_year = chosen.GetYear() - 1900;
+    broken.tm_mon = chosen.GetMonth();
+    broken.tm_mday = chosen.GetDay();
+    broken.tm_hour = chosen.GetHour();
+    broken.tm_min = chosen.GetMinute();
+    // The box shows minutes; keep the stored seconds.
+    broken.tm_sec = seconds;
+    value = static_cast<int32_t>(timegm(&broken));
   });
 }
 

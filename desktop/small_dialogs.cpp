@@ -53,7 +53,14 @@ class ConverterFinder : public wxDialog {
     auto* search = new wxButton(this, kSearchButton, text("Custom-Converter", "Search"), wxPoint(280, 18),
                                 wxSize(80, -1));
     search->SetDefault();
-    SetEscapeId(wxID_CANCEL);
+    // No Cancel button for the toolkit to press on Escape.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+      if (event.GetKeyCode() == WXK_ESCAPE) {
+        EndModal(wxID_CANCEL);
+        return;
+      }
+      event.Skip();
+    });
     // GTK entries are taller than 20 pixels; keep the positions, grow the window.
     int bottom = std::max(from_->GetRect().GetBottom(), search->GetRect().GetBottom()) + 8;
     SetClientSize(370, std::max(60, bottom));
@@ -158,6 +165,16 @@ class AboutBox : public wxDialog {
     ok->SetDefault();
     SetEscapeId(wxID_OK);
     SetAffirmativeId(wxID_OK);
+    // Enter is OK wherever the focus is: a link that had the focus would
+    // otherwise open again.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+      const int key = event.GetKeyCode();
+      if (key == WXK_RETURN || key == WXK_NUMPAD_ENTER || key == WXK_ESCAPE) {
+        EndModal(wxID_OK);
+        return;
+      }
+      event.Skip();
+    });
     CentreOnParent();
     ok->SetFocus();
   }

@@ -1,4 +1,5 @@
 #include "imaging/drawing.h"
+#include "imaging/font_family.h"
 
 #include <cairo.h>
 #include <fontconfig/fontconfig.h>
@@ -254,6 +255,11 @@ Font Font::create(std::string_view family, int emPixels, bool bold, bool italic,
   pango_font_description_set_weight(font.description_, bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
   pango_font_description_set_style(font.description_, italic ? PANGO_STYLE_ITALIC : PANGO_STYLE_NORMAL);
   return font;
+}
+
+std::string providedFontFamily(std::string_view family) {
+  const Font font = Font::create(family, 12, false, false, false, false);
+  return font ? font.family() : std::string();
 }
 
 // ---------------------------------------------------------------- Text measure

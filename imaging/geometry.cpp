@@ -102,6 +102,17 @@ Image resampleWithAlpha(const Image& image, RGBQUAD clear, Resample resample) {
   return result;
 }
 
+}  // namespace
+
+Image rotateWithAlpha(const Image& image, double angle, RGBQUAD clear) {
+  const RGBQUAD transparent{};
+  return resampleWithAlpha(image, clear, [&](FIBITMAP* bitmap) {
+    return FreeImage_Rotate(bitmap, angle, &transparent);
+  });
+}
+
+namespace {
+
 // Round half away from zero, as a single-precision value.
 int64_t roundSingle(float x) {
   const double value = x;
@@ -132,8 +143,11 @@ Rgb parseColor(std::string_view colour) {
   return {readHexPair(c[0], c[1]), readHexPair(c[2], c[3]), readHexPair(c[4], c[5])};
 }
 
-Image rotateImage(Image image, const RotationOptions& rotation) {
+Image rotateImage(Image image, const RotationOptions& rotation, int storedBpp) {
   if (!rotation.on || rotation.angle < 1 || rotation.angle > 359 || !image) return image;
+  // The depth stored in the icon: a frame below 32 bits whose AND mask was
+  // made its alpha is 32 bits here, yet still has no corners of its own.
+  const int stored = storedBpp > 0 ? storedBpp : static_cast<int>(image.bpp());
   if (FreeImage_GetImageType(image.get()) != FIT_BITMAP || image.bpp() <= 16 || image.bpp() > 32)
     image = Image(FreeImage_ConvertTo24Bits(image.get()));
   if (!image) return image;
@@ -150,12 +164,20 @@ Image rotateImage(Image image, const RotationOptions& rotation) {
     // Quarter turns move whole pixels; nothing is mixed.
     if (!hasAlphaChannel(image) || rotation.angle % 90 == 0)
       return Image(FreeImage_Rotate(image.get(), angle, &background));
+    if (stored < 32) {
+      // The corners get the background colour, opaque, while the frame's
+      // own transparent pixels stay transparent (white once flattened).
+      // Rotation mixes the weighted colours linearly, so an opaque
+      // background is mixed into the edges by just the share it covers.
+      RGBQUAD opaque = background;
+      opaque.rgbReserved = 255;
+      return resampleWithAlpha(image, background, [&](FIBITMAP* bitmap) {
+        return FreeImage_Rotate(bitmap, angle, &opaque);
+      });
+    }
     // The uncovered corners are transparent, so their colour is weighted
     // out; they take the background colour afterwards.
-    const RGBQUAD clear{};
-    return resampleWithAlpha(image, background, [&](FIBITMAP* bitmap) {
-      return FreeImage_Rotate(bitmap, angle, &clear);
-    });
+    return rotateWithAlpha(image, angle, background);
   }
   if (rotation.type == kAdvancedRotation) {
     const double xOrigin = image.width() / 2.0, yOrigin = image.height() / 2.0;

@@ -20,9 +20,17 @@ struct RotationOptions;
 struct ResizeOptions;
 struct FlipOptions;
 
-Image rotateImage(Image image, const RotationOptions& rotation);
+/// `storedBpp` is the frame's depth as stored in the icon (0: the image's
+/// own); a frame stored below 32 bits has no corners of its own.
+Image rotateImage(Image image, const RotationOptions& rotation, int storedBpp = 0);
 /// `width` and `height` are the image's current size, measured by the caller.
 Image resizeImage(Image image, const ResizeOptions& resize, int width, int height);
 Image flipImage(Image image, const FlipOptions& flip);
+
+/// `FreeImage_Rotate` of a 32-bit image with its colours weighted by alpha,
+/// so that transparent pixels do not darken the edges; the corners that
+/// the rotation adds are transparent, and every fully transparent pixel
+/// gets the colour of `clear`.
+Image rotateWithAlpha(const Image& image, double angle, RGBQUAD clear = RGBQUAD{});
 
 }  // namespace trovabild

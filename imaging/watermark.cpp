@@ -200,7 +200,13 @@ Image placeOverlay(Image image, Image overlay, int width, int height, const Over
   const int dy = placement.yOffset;
 
   if (rotation >= 1 && rotation <= 359) {
-    overlay = Image(FreeImage_Rotate(overlay.get(), rotation, nullptr));
+    // Weighted by alpha: the overlay's transparent pixels are black, which
+    // would otherwise ring the rotated watermark with a dark halo.
+    if (overlay.bpp() == 32) {
+      overlay = rotateWithAlpha(overlay, rotation);
+    } else {
+      overlay = Image(FreeImage_Rotate(overlay.get(), rotation, nullptr));
+    }
     if (!overlay) return image;
   }
 

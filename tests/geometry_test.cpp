@@ -19,7 +19,9 @@ using testing::solidImage;
 
 class Geometry : public ::testing::Test {
  protected:
-  Image rotate(Image image) const { return rotateImage(std::move(image), rotationOptions(config)); }
+  Image rotate(Image image, int storedBpp = 0) const {
+    return rotateImage(std::move(image), rotationOptions(config), storedBpp);
+  }
   Image resize(Image image, int width, int height) const {
     return resizeImage(std::move(image), resizeOptions(config), width, height);
   }
@@ -198,6 +200,36 @@ TEST_F(Geometry, TurnedImagesWithAlphaFlattenToCleanWhiteCorners) {
           ASSERT_NEAR(int{p.r}, int{p.b}, 1) << x << "," << y;
         }
     }
+  }
+}
+
+// A frame stored with fewer than 32 bits whose AND mask became its alpha:
+// the corners the rotation adds take the back colour, opaque, while its own
+// transparent pixels stay transparent and so come out white.
+TEST_F(Geometry, MaskedFramesBelow32BitsGetTheBackColourInTheirCorners) {
+  config.doRotation = 1;
+  config.rotation = 45;
+  config.rotationBackColor = "FF0000";
+  for (const int stored : {4, 8}) {
+    SCOPED_TRACE(stored);
+    // Green, with a transparent 4 x 4 hole in the middle.
+    Image source = solidImage(20, 20, 32, {0, 200, 0, 255});
+    RGBQUAD clear{0, 0, 0, 0};
+    for (unsigned y = 8; y < 12; ++y)
+      for (unsigned x = 8; x < 12; ++x) FreeImage_SetPixelColor(source.get(), x, y, &clear);
+    const Image rotated = rotate(std::move(source), stored);
+    ASSERT_TRUE(rotated);
+    EXPECT_EQ(pixel(rotated, 0, 0), (Rgba{255, 0, 0, 255}));
+    EXPECT_EQ(pixel(rotated, rotated.width() - 1, rotated.height() - 1), (Rgba{255, 0, 0, 255}));
+    const Image flat = flattenOntoWhite(rotated);
+    EXPECT_EQ(pixel(flat, flat.width() / 2, flat.height() / 2), (Rgba{255, 255, 255, 255}));
+    // The edges mix red and green only: no black, and white only around
+    // the hole.
+    for (int y = 0; y < flat.height(); ++y)
+      for (int x = 0; x < flat.width(); ++x) {
+        const Rgba p = pixel(flat, x, y);
+        ASSERT_GE(int{p.r} + int{p.g}, 196) << x << "," << y;
+      }
   }
 }
 

@@ -488,3 +488,58 @@ TEST_F(WatermarkRun, UnknownFontFamilyStopsTheBatch) {
 
 }  // namespace
 }  // namespace trovabild
+
+namespace trovabild {
+namespace {
+
+int darkestChannel(const Image& image) {
+  int darkest = 255;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const Rgba p = testing::pixel(image, x, y);
+      darkest = std::min({darkest, int{p.r}, int{p.g}, int{p.b}});
+    }
+  return darkest;
+}
+
+// White on white stays white at any angle: the rotation of a watermark
+// mixes no colour of its transparent pixels into the edges.
+TEST_F(Watermark, RotatedWatermarksLeaveNoDarkHalo) {
+  TempDir dir;
+  // A white logo with a transparent (black) border.
+  Image logo(FreeImage_Allocate(12, 12, 32, FI_RGBA_RED_MASK, FI_RGBA_GREEN_MASK, FI_RGBA_BLUE_MASK));
+  for (int y = 0; y < 12; ++y) {
+    BYTE* p = FreeImage_GetScanLine(logo.get(), y);
+    for (int x = 0; x < 12; ++x, p += 4) {
+      const bool inside = x >= 3 && x < 9 && y >= 3 && y < 9;
+      p[FI_RGBA_RED] = p[FI_RGBA_GREEN] = p[FI_RGBA_BLUE] = inside ? 255 : 0;
+      p[FI_RGBA_ALPHA] = inside ? 255 : 0;
+    }
+  }
+  const std::string logoPath = dir / "logo.png";
+  ASSERT_TRUE(FreeImage_Save(FIF_PNG, logo.get(), logoPath.c_str(), 0));
+
+  for (const int type : {1, 2}) {
+    for (const int angle : {0, 30, 45, 90}) {
+      SCOPED_TRACE(::testing::Message() << "type " << type << " angle " << angle);
+      config = defaultSettings(true);
+      config.watermarkType = static_cast<int8_t>(type);
+      config.wmText = "Wm";
+      config.wmFontColor = "FFFFFF";
+      config.wmBackOpacity = 0;
+      config.wmTextRotation = angle;
+      config.wmImage = logoPath;
+      config.wmImageRotation = angle;
+      if (type == 1) {
+        ASSERT_TRUE(makeFont());
+      }
+      const Image marked = watermark(solidImage(80, 80, 24, {255, 255, 255, 255}), 80, 80);
+      ASSERT_TRUE(marked);
+      EXPECT_GE(darkestChannel(marked), 254);
+      font = nullptr;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace trovabild

@@ -320,3 +320,65 @@ TEST_F(ConversionTest, BreakQuestionStopsOnYesAndGoesOnAfterNo) {
 
 }  // namespace
 }  // namespace trovabild::testing
+
+namespace trovabild::testing {
+namespace {
+
+// A path far wider than the label is shortened by its drawn width: what
+// the label shows fits its 280 pixels on one line and ends in the file name.
+TEST_F(ConversionTest, ALongPathFitsTheLabelAndKeepsTheFileName) {
+  const std::string deep = dir / (std::string(70, 'w') + "/" + std::string(70, 'm') + "/");
+  std::filesystem::create_directories(deep);
+  std::vector<std::string> paths;
+  constexpr int kFiles = 8;
+  for (int i = 0; i < kFiles; ++i) {
+    paths.push_back(deep + "icon-file-" + std::to_string(i) + ".ico");
+    ASSERT_TRUE(writeSampleIcon(paths.back(), 16, i));
+  }
+  addRows(paths);
+  std::filesystem::create_directories(dir / "out");
+  window->setOutputFolderText(dir / "out");
+  auto processed = [] {
+    std::lock_guard<std::mutex> hold(progressLock);
+    return batchProgress.processed;
+  };
+  std::vector<std::string> shown;
+  int widest = 0;
+  // The worker is let on a file or two at a time, so that the label shows
+  // some of the paths.
+  setBackgroundPaused(true);
+  observer = [&](wxDialog& dialog) {
+    if (dialog.GetName() == "conversionProgress" && !part(dialog, kConvertOk)->IsEnabled()) {
+      auto* fileLabel = static_cast<wxStaticText*>(part(dialog, kConvertFileLabel));
+      const std::string text(fileLabel->GetLabel().utf8_str());
+      const int done = processed();
+      if (done == 0 || (!text.empty() && (shown.empty() || shown.back() != text))) {
+        if (done > 0) {
+          shown.push_back(text);
+          widest = std::max(widest, fileLabel->GetTextExtent(fileLabel->GetLabel()).x);
+        }
+        setBackgroundPaused(false);
+        if (done < kFiles) {
+          while (processed() == done) std::this_thread::sleep_for(std::chrono::microseconds(50));
+          setBackgroundPaused(true);
+        }
+      }
+    }
+    closeWhenDone(dialog);
+  };
+  ASSERT_TRUE(runToEnd());
+  setBackgroundPaused(false);
+  ASSERT_FALSE(shown.empty());
+  EXPECT_LE(widest, 280);
+  for (const std::string& text : shown) {
+    SCOPED_TRACE(text);
+    // The whole file name after the last folder separator.
+    const std::string name = text.substr(text.rfind('/') + 1);
+    EXPECT_EQ(name.rfind("icon-file-", 0), 0u);
+    EXPECT_EQ(name.size(), std::string("icon-file-0.ico").size());
+    EXPECT_NE(text.find("..."), std::string::npos);
+  }
+}
+
+}  // namespace
+}  // namespace trovabild::testing

@@ -5,6 +5,8 @@
 #include <wx/listctrl.h>
 #include <wx/toolbar.h>
 
+#include <dlfcn.h>
+
 #include "base/product.h"
 #include "batch/paths.h"
 #include "desktop/themes.h"
@@ -108,6 +110,16 @@ constexpr MenuCase kMenuCases[] = {
     {kCmdAbout, "About..."},
 };
 
+bool menuImageShown(wxMenuItem* item) {
+  using GetImage = void* (*)(void*);
+  using Visible = int (*)(void*);
+  static auto getImage = reinterpret_cast<GetImage>(dlsym(RTLD_DEFAULT, "gtk_image_menu_item_get_image"));
+  static auto visible = reinterpret_cast<Visible>(dlsym(RTLD_DEFAULT, "gtk_widget_get_visible"));
+  if (!getImage || !visible || !item->GetMenuItem()) return false;
+  void* image = getImage(item->GetMenuItem());
+  return image && visible(image);
+}
+
 TEST_F(MainWindowTest, MenusCarryTextsShortcutsAndImages) {
   wxMenuBar* bar = window->GetMenuBar();
   ASSERT_EQ(bar->GetMenuCount(), 4u);
@@ -121,6 +133,8 @@ TEST_F(MainWindowTest, MenusCarryTextsShortcutsAndImages) {
     ASSERT_NE(item, nullptr);
     EXPECT_EQ(item->GetItemLabel(), wxString::FromUTF8(c.text));
     EXPECT_TRUE(item->GetBitmap().IsOk());
+    // GTK hides menu images unless the item asks to show its own.
+    EXPECT_TRUE(menuImageShown(item));
   }
 }
 
@@ -130,14 +144,26 @@ TEST_F(MainWindowTest, ToolbarIconsFollowTheIconSize) {
   EXPECT_EQ(bar->GetToolsCount(), 12);  // nine buttons and three separators
   EXPECT_EQ(bar->GetToolShortHelp(commandId(kCmdAddInput)), "Add Input Files...");
   EXPECT_EQ(bar->GetToolShortHelp(commandId(kCmdManual)), "User Manual...");
-  for (int size : {0, 1, 2, 3, 4}) {
+  window->setInnerSize(510, 330);
+  pumpEvents();
+  for (int size : {0, 1, 2, 3, 4, 1}) {
     SCOPED_TRACE(size);
     settings.uiSize = size;
     window->RefreshMainWindow(true, false);
+    pumpEvents();
     const int pixels = themeIconPixels(size);
     EXPECT_EQ(window->GetToolBar()->GetToolBitmapSize(), wxSize(pixels, pixels));
     EXPECT_EQ(window->GetToolBar()->GetToolsCount(), 12);
+    // Every button fits (GTK offers no overflow for a refilled toolbar),
+    // and the inner height stays.
+    EXPECT_GE(window->GetToolBar()->GetSize().x, window->GetToolBar()->GetBestSize().x);
+    EXPECT_EQ(window->innerSize().y, 330);
   }
+  // The toolkit's help for a hovered tool (there is none) leaves the status.
+  window->GetToolBar()->OnMouseEnter(commandId(kCmdNew));
+  EXPECT_EQ(window->status(), "Ready");
+  window->GetToolBar()->OnMouseEnter(wxID_ANY);
+  EXPECT_EQ(window->status(), "Ready");
   EXPECT_EQ(window->outputFolderBar()->GetToolShortHelp(commandId(kCmdSelectOutputFolder)),
             "Select Output Folder...");
   EXPECT_EQ(window->outputFormatBar()->GetToolShortHelp(commandId(kCmdOutputOptions)), "Options...");

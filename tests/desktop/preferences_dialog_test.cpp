@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <wx/bmpcbox.h>
-#include <wx/datectrl.h>
+#include <wx/combo.h>
 #include <wx/spinctrl.h>
-#include <wx/timectrl.h>
 #include <wx/wx.h>
 
 #include <cmath>
@@ -195,7 +194,7 @@ std::vector<ControlCase> controlCases() {
       {"solidOpacity", spin("solidOpacity", 128), "--fr-solid-opacity=128", of(&Settings::solidOpacity), "128"},
       {"watermarkType", pick("watermarkType", 1), "--wm-text=Hi", of(&Settings::watermarkType), "1"},
       {"wmText", type("wmText", "Hello %n%"), "--wm-text=Hello %n%", of(&Settings::wmText), "Hello %n%"},
-      {"wmFont", pick("wmFont", 1), "--wm-font=Tahoma", of(&Settings::wmFont), "Tahoma"},
+      {"wmFont", pick("wmFont", 1), "--wm-font=Courier New", of(&Settings::wmFont), "Courier New"},
       {"wmFontSize", type("wmFontSize", "20"), "--wm-font-size=20", of(&Settings::wmFontSize), "20"},
       {"wmFontLeading", type("wmFontLeading", "2"), "--wm-font-leading=2", of(&Settings::wmFontLeading), "2"},
       {"wmFontColor", pick("wmFontColor", 2), "--wm-font-color=FF0000", of(&Settings::wmFontColor), "FF0000"},
@@ -239,8 +238,10 @@ std::vector<ControlCase> controlCases() {
       {"fileTimestamp", pick("fileTimestamp", 2), "--file-timestamp=custom", of(&Settings::fileTimestamp), "2"},
       {"customTimestamp",
        [](wxDialog* d) {
-         find<wxDatePickerCtrl>(d, "customTimestampDate")->SetValue(wxDateTime(6, wxDateTime::May, 2024));
-         find<wxTimePickerCtrl>(d, "customTimestampTime")->SetTime(7, 8, 0);
+         // Shown as "%yyyy/%mm/%dd %hh:%ii" (1599999969 is 2020-09-13 12:26:09).
+         auto* box = find<wxComboCtrl>(d, "customTimestamp");
+         EXPECT_EQ(box->GetValue(), "2020/09/13 12:26");
+         box->SetValue("2024/05/06 07:08");
        },
        // 2024-05-06 07:08:09 counted in local time; the stored seconds (9) stay.
        "--file-timestamp-custom=1714979289", of(&Settings::customTimestamp), "1714979289"},
@@ -260,6 +261,7 @@ TEST_F(PreferencesDialogTest, ReadsEveryControlBackIntoTheSettings) {
   settings.rotationBackColor = "ff0000";
   settings.wmTextSize = 3;
   settings.wmImageSize = 3;
+  settings.wmFonts = "Arial,Tahoma,Courier New";  // Tahoma is not offered here
   const Settings before = settings;
   for (const auto& c : cases) {
     SCOPED_TRACE(c.control);
@@ -386,6 +388,36 @@ TEST_F(PreferencesDialogTest, KeepsStoredValuesTheControlsCannotShow) {
       << "the pick lists are never changed";
 }
 
+// The font drop-down offers only the fonts a conversion accepts (Debian has
+// no Tahoma or Verdana, nor an alias for them); a stored font the check
+// refuses is not offered, one it accepts stays chosen.
+TEST_F(PreferencesDialogTest, OffersOnlyFontsTheFontCheckAccepts) {
+  struct Case {
+    const char* stored;
+    std::vector<std::string> offered;
+    const char* selected;
+  };
+  const Case cases[] = {
+      {"Arial", {"Arial"}, "Arial"},
+      {"Tahoma", {"Arial"}, "Arial"},
+      {"Liberation Serif", {"Arial", "Liberation Serif"}, "Liberation Serif"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.stored);
+    settings.wmFonts = "Arial,Tahoma,Verdana";
+    settings.wmFont = c.stored;
+    withDialog(kPageWatermark, [&](wxDialog* dialog) {
+      auto* fonts = find<wxChoice>(dialog, "wmFont");
+      std::vector<std::string> offered;
+      for (unsigned i = 0; i < fonts->GetCount(); ++i) offered.push_back(fonts->GetString(i).utf8_string());
+      EXPECT_EQ(offered, c.offered);
+      EXPECT_EQ(fonts->GetStringSelection().utf8_string(), c.selected);
+      click(wxWindow::FindWindowById(wxID_CANCEL, dialog));
+    });
+    EXPECT_EQ(settings.wmFonts, "Arial,Tahoma,Verdana");
+  }
+}
+
 TEST_F(PreferencesDialogTest, NamesColoursAndShowsTheirSwatches) {
   settings.wmBackColors = "000000,c0c0c0,804000,8000FF,FF8001";
   settings.wmBackColor = "FF8001";
@@ -430,7 +462,8 @@ TEST_F(PreferencesDialogTest, ColourAndFontChoosersAddOrSelect) {
     return std::vector<std::string>{"ff0000", "123456", "", "123456"}[asked.size() - 1];
   });
   setFontChooserHook([](const std::string& face, int size) {
-    EXPECT_EQ(face, "Arial");
+    // Arial is an alias; the chooser lists the family that serves it.
+    EXPECT_EQ(face, "Liberation Sans");
     EXPECT_EQ(size, 14);
     return std::pair<std::string, int>{"DejaVu Serif", 22};
   });
