@@ -195,9 +195,17 @@ class UninstallPrompt : public wxDialog {
     sizer->Add(visit_, 0, wxALL, 15);
     sizer->Add(next, 0, wxALIGN_RIGHT | wxLEFT | wxRIGHT | wxBOTTOM, 15);
     SetSizerAndFit(sizer);
-    SetMinClientSize(wxSize(300, -1));
-    Fit();
+    // Sized by its inner size: the prompt is the only window of its run, and
+    // the toolkit holds back a first window whose outer size was set until
+    // the window manager reports its frame, then maps it at a 2 x 1
+    // placeholder in the screen's corner, where the window manager keeps it.
+    wxSize inner = GetClientSize();
+    inner.x = std::max(inner.x, 300);
+    SetMinClientSize(inner);
+    SetClientSize(inner);
     Centre();
+    // Centred again, frame and all, once the window manager has framed it.
+    Bind(wxEVT_SIZE, &UninstallPrompt::OnSize, this);
     next->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
       if (visit_->GetValue()) openAddress(kUninstallPage);
       EndModal(wxID_OK);
@@ -205,6 +213,13 @@ class UninstallPrompt : public wxDialog {
   }
 
  private:
+  void OnSize(wxSizeEvent& event) {
+    event.Skip();
+    if (!IsShown() || GetSize() == GetClientSize()) return;
+    Unbind(wxEVT_SIZE, &UninstallPrompt::OnSize, this);
+    Centre();
+  }
+
   wxCheckBox* visit_;
 };
 

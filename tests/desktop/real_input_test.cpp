@@ -120,7 +120,9 @@ class RunningProgram {
 
   std::string configPath() const { return home_ / "config/Pixmundo/trovabild/config.ini"; }
 
-  bool start() {
+  /// Starts the program, with `argument` as its one parameter when given,
+  /// and waits for the window titled `title` to be on the screen.
+  bool start(const char* argument = nullptr, const std::string& title = "Trovabild 2.9") {
     pid_ = fork();
     if (pid_ < 0) return false;
     if (pid_ == 0) {
@@ -131,10 +133,11 @@ class RunningProgram {
       freopen("/dev/null", "r", stdin);
       freopen("/dev/null", "w", stdout);
       freopen("/dev/null", "w", stderr);
-      execl(TROVABILD_EXE, TROVABILD_EXE, static_cast<char*>(nullptr));
+      execl(TROVABILD_EXE, TROVABILD_EXE, argument, static_cast<char*>(nullptr));
       _exit(127);
     }
-    return waitUntil([&] { return !mainWindow().empty() || !running(); }, 30) && !mainWindow().empty();
+    auto shown = [&] { return !windowsTitled(title).empty(); };
+    return waitUntil([&] { return shown() || !running(); }, 30) && shown();
   }
 
   /// The main window's id, "" while it is not on the screen.
@@ -170,6 +173,97 @@ class RunningProgram {
   const ScratchDir& home_;
   pid_t pid_ = -1;
 };
+
+bool haveOpenbox() { return std::system("command -v openbox >/dev/null 2>&1") == 0; }
+
+/// A display of its own, 1024 x 768, managed by openbox: the suite's display
+/// has no window manager, and a window manager frames and places windows.
+/// While it lives, DISPLAY names it, so the helpers above and the programs
+/// this process starts use it.
+class ManagedDisplay {
+ public:
+  static constexpr int kWidth = 1024, kHeight = 768;
+
+  explicit ManagedDisplay(const ScratchDir& home) {
+    if (const char* old = std::getenv("DISPLAY")) oldDisplay_ = old;
+    int ready[2];
+    if (pipe(ready) != 0) return;
+    server_ = fork();
+    if (server_ == 0) {
+      close(ready[0]);
+      freopen("/dev/null", "w", stdout);
+      freopen("/dev/null", "w", stderr);
+      const std::string fd = std::to_string(ready[1]);
+      execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+             static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    close(ready[1]);
+    // The server writes its display number once it takes connections.
+    std::string number;
+    char c;
+    while (server_ > 0 && read(ready[0], &c, 1) == 1 && c != '\n') number += c;
+    close(ready[0]);
+    if (number.empty()) return;
+    setenv("DISPLAY", (":" + number).c_str(), 1);
+    manager_ = fork();
+    if (manager_ == 0) {
+      // The system's own settings, not those of whoever runs the tests.
+      setenv("XDG_CONFIG_HOME", (home / "openbox-config").c_str(), 1);
+      setenv("XDG_CACHE_HOME", (home / "openbox-cache").c_str(), 1);
+      freopen("/dev/null", "w", stdout);
+      freopen("/dev/null", "w", stderr);
+      execlp("openbox", "openbox", static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    ready_ = manager_ > 0 && waitUntil([] {
+      return shell("xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null").find("window id") != std::string::npos;
+    });
+  }
+  ~ManagedDisplay() {
+    for (pid_t pid : {manager_, server_}) {
+      if (pid <= 0) continue;
+      kill(pid, SIGTERM);
+      waitpid(pid, nullptr, 0);
+    }
+    if (oldDisplay_.empty())
+      unsetenv("DISPLAY");
+    else
+      setenv("DISPLAY", oldDisplay_.c_str(), 1);
+  }
+  bool ready() const { return ready_; }
+
+ private:
+  std::string oldDisplay_;
+  pid_t server_ = -1, manager_ = -1;
+  bool ready_ = false;
+};
+
+/// A managed window's rectangle on the screen with the window manager's
+/// frame around it; width 0 until the frame is there.
+Geometry framedGeometryOf(const std::string& window) {
+  Geometry g;
+  int left = 0, right = 0, top = 0, bottom = 0;
+  const std::string extents = shell("xprop -id " + window + " _NET_FRAME_EXTENTS 2>/dev/null");
+  const size_t eq = extents.find('=');
+  if (eq == std::string::npos ||
+      std::sscanf(extents.c_str() + eq + 1, "%d, %d, %d, %d", &left, &right, &top, &bottom) != 4)
+    return g;
+  // xwininfo, not xdotool: xdotool counts the frame twice in the position.
+  std::istringstream lines(shell("xwininfo -id " + window + " 2>/dev/null"));
+  Geometry inner;
+  for (std::string line; std::getline(lines, line);) {
+    const size_t colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    const int value = std::atoi(line.c_str() + colon + 1);
+    if (line.find("Absolute upper-left X") != std::string::npos) inner.x = value;
+    if (line.find("Absolute upper-left Y") != std::string::npos) inner.y = value;
+    if (line.find("  Width") == 0) inner.width = value;
+    if (line.find("  Height") == 0) inner.height = value;
+  }
+  if (inner.width == 0) return g;
+  return {inner.x - left, inner.y - top, inner.width + left + right, inner.height + top + bottom};
+}
 
 std::string storedValue(const std::string& path, const std::string& key) {
   std::ifstream in(path);
@@ -273,6 +367,30 @@ TEST_F(RealProgram, EscapeClosesEveryDialog) {
     ASSERT_TRUE(waitUntil([&] { return windowsTitled(d.title).empty(); }, 3));
   }
   EXPECT_TRUE(program.exitByKeyboard());
+}
+
+// Under a window manager the prompt of "-U" opens centred on the screen,
+// frame and all, and closing it with the window manager's Alt+F4 ends the
+// program.
+TEST_F(RealProgram, UninstallPromptOpensCentredUnderAWindowManager) {
+  if (!haveOpenbox()) GTEST_SKIP() << "openbox is not installed (scripts/setup-deps installs it)";
+  ManagedDisplay display(home);
+  ASSERT_TRUE(display.ready());
+  ASSERT_TRUE(program.start("-U", "Uninstall"));
+  const std::string prompt = windowsTitled("Uninstall").front();
+  Geometry frame;
+  auto centred = [&] {
+    frame = framedGeometryOf(prompt);
+    return frame.width > 0 && std::abs(2 * frame.x + frame.width - ManagedDisplay::kWidth) <= 4 &&
+           std::abs(2 * frame.y + frame.height - ManagedDisplay::kHeight) <= 4;
+  };
+  EXPECT_TRUE(waitUntil(centred, 5)) << "framed prompt at (" << frame.x << ", " << frame.y << ") " << frame.width
+                                     << " x " << frame.height << " on a 1024 x 768 screen";
+  xdotool("windowactivate --sync " + prompt);
+  sleepMs(100);
+  xdotool("key --clearmodifiers alt+F4");
+  EXPECT_TRUE(waitUntil([&] { return !program.running(); }, 10));
+  program.stop();
 }
 
 // ------------------------------------------------------------ this process
