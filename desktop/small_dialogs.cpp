@@ -206,6 +206,15 @@ class UninstallPrompt : public wxDialog {
     Centre();
     // Centred again, frame and all, once the window manager has framed it.
     Bind(wxEVT_SIZE, &UninstallPrompt::OnSize, this);
+    // Escape closes the prompt as the close box does, opening nothing; there
+    // is no Cancel button for the toolkit to press.
+    Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
+      if (event.GetKeyCode() == WXK_ESCAPE) {
+        EndModal(wxID_CANCEL);
+        return;
+      }
+      event.Skip();
+    });
     next->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) {
       if (visit_->GetValue()) openAddress(kUninstallPage);
       EndModal(wxID_OK);

@@ -393,6 +393,14 @@ TEST_F(RealProgram, UninstallPromptOpensCentredUnderAWindowManager) {
   program.stop();
 }
 
+// Escape closes the uninstall prompt as its close box does.
+TEST_F(RealProgram, EscapeClosesTheUninstallPrompt) {
+  ASSERT_TRUE(program.start("-U", "Uninstall"));
+  keys(windowsTitled("Uninstall").front(), "Escape");
+  EXPECT_TRUE(waitUntil([&] { return !program.running(); }, 10));
+  program.stop();
+}
+
 // ------------------------------------------------------------ this process
 
 class RealInputWindow : public WindowTest {
