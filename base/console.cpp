@@ -1,6 +1,8 @@
 #include "base/console.h"
 
 #include <poll.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -8,8 +10,8 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
-#include <iterator>
 #include <mutex>
+#include <thread>
 
 #include "base/files.h"
 #include "base/product.h"
@@ -27,7 +29,7 @@ std::function<void(std::string_view)> errorSink;
 bool liveLineShown = false;
 
 // Terminal state saved while standard input is in key-reading mode; read by
-// the hang-up handler, so kept in plain storage guarded by a flag.
+// the signal thread when a signal ends the process.
 termios savedTerminal{};
 std::atomic<bool> terminalChanged{false};
 
@@ -52,20 +54,56 @@ void eraseLiveLine() {
   writeAll(STDOUT_FILENO, erase.data(), erase.size());
 }
 
-extern "C" void restoreAndEnd(int signalNumber) {
-  // Only async-signal-safe work here: remove the temporary file of a save in
-  // progress, put the terminal back, then let the signal's default action
-  // end the process (the shell sees status 128 + the signal's number).
-  removeTemporaryFilesNow();
-  if (terminalChanged) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
-  std::signal(signalNumber, SIG_DFL);
-  std::raise(signalNumber);
+// The ending signals the process handles. They are blocked in every thread
+// and taken by one thread of their own, which removes the temporary files
+// of saves, puts the terminal back and then lets the signal end the process
+// (so the shell sees status 128 + its number). The removal and the stop of
+// further saves happen under one lock, so no save can leave a file behind.
+constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
+
+void endBySignal(int signalNumber) {
+  endAllSaves([signalNumber] {
+    if (terminalChanged) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    std::signal(signalNumber, SIG_DFL);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signalNumber);
+    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    raise(signalNumber);
+    _exit(128 + signalNumber);  // only if the signal did not end the process
+  });
 }
 
-// Signals that end the process while keys are read: their default action
-// stays, but the terminal gets its line editing and echo back first.
-constexpr int kEndingSignals[] = {SIGINT, SIGQUIT, SIGTERM};
-struct sigaction previousActions[std::size(kEndingSignals)];
+void startSignalThread() {
+  static bool started = false;
+  if (started) return;
+  started = true;
+  sigset_t handled;
+  sigemptyset(&handled);
+  for (const int signalNumber : kEndingSignals) {
+    struct sigaction previous {};
+    sigaction(signalNumber, nullptr, &previous);
+    // A signal the process was started ignoring stays ignored.
+    if (previous.sa_handler == SIG_DFL) sigaddset(&handled, signalNumber);
+  }
+  // Blocked before the thread exists, so every later thread inherits it.
+  pthread_sigmask(SIG_BLOCK, &handled, nullptr);
+  std::thread([handled] {
+    int signalNumber = 0;
+    while (sigwait(&handled, &signalNumber) != 0) {
+    }
+    endBySignal(signalNumber);
+  }).detach();
+}
+
+// Control characters (a line end in a file name, say) are shown as "?", so
+// that every line printed stays one line.
+std::string printable(std::string_view text) {
+  std::string line(text);
+  for (char& c : line)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  return line;
+}
 
 bool enterKeyMode() {
   if (terminalChanged) return true;
@@ -79,18 +117,10 @@ bool enterKeyMode() {
   current.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
   current.c_cc[VMIN] = 1;
   current.c_cc[VTIME] = 0;
-  struct sigaction action {};
-  action.sa_handler = restoreAndEnd;
-  sigemptyset(&action.sa_mask);
-  for (size_t i = 0; i < std::size(kEndingSignals); ++i) {
-    sigaction(kEndingSignals[i], nullptr, &previousActions[i]);
-    // A signal the process ignores (or handles itself) is left as it is.
-    if (previousActions[i].sa_handler == SIG_DFL) sigaction(kEndingSignals[i], &action, nullptr);
-  }
+  // The signal thread restores the terminal when a signal ends the process.
   terminalChanged = true;
   if (tcsetattr(STDIN_FILENO, TCSANOW, &current) != 0) {
     terminalChanged = false;
-    for (size_t i = 0; i < std::size(kEndingSignals); ++i) sigaction(kEndingSignals[i], &previousActions[i], nullptr);
     return false;
   }
   return true;
@@ -99,7 +129,6 @@ bool enterKeyMode() {
 void leaveKeyMode() {
   if (!terminalChanged.exchange(false)) return;
   tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
-  for (size_t i = 0; i < std::size(kEndingSignals); ++i) sigaction(kEndingSignals[i], &previousActions[i], nullptr);
 }
 
 bool inputWaiting(int timeoutMs) {
@@ -164,13 +193,11 @@ void setErrorSink(std::function<void(std::string_view line)> sink) {
 void printLine(std::string_view text) {
   std::lock_guard<std::mutex> hold(consoleMutex);
   if (consoleSink) {
-    consoleSink(text);
+    consoleSink(printable(text));
     return;
   }
   eraseLiveLine();
-  std::string line;
-  line.reserve(text.size() + 1);
-  line.append(text);
+  std::string line = printable(text);
   line.push_back('\n');
   writeAll(STDOUT_FILENO, line.data(), line.size());
 }
@@ -178,13 +205,11 @@ void printLine(std::string_view text) {
 void printErrorLine(std::string_view text) {
   std::lock_guard<std::mutex> hold(consoleMutex);
   if (errorSink) {
-    errorSink(text);
+    errorSink(printable(text));
     return;
   }
   eraseLiveLine();  // the terminal shows both streams on one screen
-  std::string line;
-  line.reserve(text.size() + 1);
-  line.append(text);
+  std::string line = printable(text);
   line.push_back('\n');
   writeAll(STDERR_FILENO, line.data(), line.size());
 }
@@ -200,7 +225,7 @@ void showLiveLine(std::string_view text) {
   std::lock_guard<std::mutex> hold(consoleMutex);
   if (consoleSink) return;
   std::string line = "\r";
-  line.append(text);
+  line.append(printable(text));
   line.append("\x1B[K");  // clears what a longer earlier line left
   writeAll(STDOUT_FILENO, line.data(), line.size());
   liveLineShown = true;
@@ -212,17 +237,7 @@ void clearLiveLine() {
 }
 
 bool openConsole() {
-  struct sigaction action {};
-  action.sa_handler = restoreAndEnd;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGHUP, &action, nullptr);
-  // Interrupt and terminate keep their default ending, after the cleanup;
-  // one the process was started ignoring stays ignored.
-  for (const int signalNumber : {SIGINT, SIGTERM}) {
-    struct sigaction previous {};
-    sigaction(signalNumber, nullptr, &previous);
-    if (previous.sa_handler == SIG_DFL) sigaction(signalNumber, &action, nullptr);
-  }
+  startSignalThread();
   // Output to a closed pipe must not end a batch half way: the write fails
   // quietly instead.
   std::signal(SIGPIPE, SIG_IGN);

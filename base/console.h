@@ -7,7 +7,8 @@
 namespace trovabild {
 
 /// Writes one complete line (text and line end) in one write, flushed. Lines
-/// from several threads never interleave. A test sink (setConsoleSink) gets
+/// from several threads never interleave. Control characters in the text
+/// are shown as "?" (also in the lines of printErrorLine and the live line). A test sink (setConsoleSink) gets
 /// the text without the line end instead.
 void printLine(std::string_view text);
 
@@ -26,7 +27,9 @@ void showLiveLine(std::string_view text);
 /// Removes the live line, if one is shown.
 void clearLiveLine();
 
-/// Prepares the standard handles and installs the hang-up handler; true.
+/// Prepares the standard handles and starts the thread that takes the
+/// ending signals (SIGHUP, SIGINT, SIGQUIT, SIGTERM, each unless ignored at
+/// start): they are blocked in every thread made afterwards. True.
 bool openConsole();
 /// Sets the terminal's title when standard output is a terminal.
 void setConsoleTitle(std::string_view title);

@@ -2,7 +2,6 @@
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <limits.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,37 +25,24 @@ constexpr const char* kTemporarySuffix = ".tmp";
 
 std::function<ssize_t(int, const void*, size_t)> writeSeam;
 
-// The temporary files that exist right now, readable from a signal handler:
-// a slot is claimed (1), filled with the path, then published (2).
-struct TemporarySlot {
-  std::atomic<int> state{0};
-  char path[PATH_MAX] = {};
-};
-constexpr int kSlots = 64;
-TemporarySlot slots[kSlots];
+// The temporary files that exist right now. The mutex also orders every
+// create against the end of the process: once `ending` is set no new
+// temporary file is made, so none can appear after the last were removed.
+// Never destroyed: a signal may still come while the process exits.
+std::mutex temporaryMutex;
+std::set<std::string>& temporaryFiles = *new std::set<std::string>;
+bool ending = false;
 
-int claimSlot(const std::string& path) {
-  if (path.size() >= PATH_MAX) return -1;
-  for (int i = 0; i < kSlots; ++i) {
-    int expected = 0;
-    if (slots[i].state.compare_exchange_strong(expected, 1)) {
-      std::memcpy(slots[i].path, path.c_str(), path.size() + 1);
-      slots[i].state.store(2);
-      return i;
-    }
-  }
-  return -1;
-}
-
-void releaseSlot(int& slot) {
-  if (slot >= 0) slots[slot].state.store(0);
-  slot = -1;
+void forgetTemporary(const std::string& path) {
+  std::lock_guard<std::mutex> hold(temporaryMutex);
+  temporaryFiles.erase(path);
 }
 
 bool writeAll(int fd, const unsigned char* data, size_t size) {
   while (size > 0) {
     const ssize_t written = writeSeam ? writeSeam(fd, data, size) : ::write(fd, data, size);
     if (written < 0 && errno == EINTR) continue;
+    if (written == 0) errno = ENOSPC;  // nothing taken: the device has no room
     if (written <= 0) return false;
     data += written;
     size -= static_cast<size_t>(written);
@@ -113,9 +99,16 @@ int openRegularFile(const std::string& path, uint64_t maxSize, uint64_t* size) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return -1;
   struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_size < 0 ||
-      static_cast<uint64_t>(info.st_size) > maxSize) {
+  int refusal = 0;
+  if (fstat(fd, &info) != 0)
+    refusal = errno;
+  else if (!S_ISREG(info.st_mode) || info.st_size < 0)
+    refusal = kNotRegularFile;
+  else if (static_cast<uint64_t>(info.st_size) > maxSize)
+    refusal = EFBIG;
+  if (refusal != 0) {
     close(fd);
+    errno = refusal;
     return -1;
   }
   const int flags = fcntl(fd, F_GETFL);
@@ -280,33 +273,48 @@ ReplacingFile::~ReplacingFile() { discard(); }
 bool ReplacingFile::create(const std::string& target, mode_t mode) {
   discard();
   failed_ = false;
+  error_ = 0;
   target_ = target;
-  if (target.empty() || target.back() == '/') return false;
+  if (target.empty() || target.back() == '/') {
+    error_ = errno = EINVAL;
+    return false;
+  }
   const std::string folder = folderOf(target);
   cleanFolderOnce(folder.empty() ? "./" : folder);
   for (int attempt = 0; attempt < 100; ++attempt) {
     temporary_ = temporaryName(folder);
-    // Known to the signal handler before the file exists, so no moment is
-    // left in which an ending signal would leave it behind.
-    slot_ = claimSlot(temporary_);
-    fd_ = open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    int error = 0;
+    {
+      // Made and registered in one step, so an ending signal either finds
+      // the file in the registry or stops it from being made at all.
+      std::lock_guard<std::mutex> hold(temporaryMutex);
+      if (ending) {
+        error = ECANCELED;
+      } else {
+        fd_ = open(temporary_.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd_ >= 0)
+          temporaryFiles.insert(temporary_);
+        else
+          error = errno;
+      }
+    }
     if (fd_ >= 0) {
       buffer_.clear();
       buffer_.reserve(kChunk);
       return true;
     }
-    const int error = errno;
-    releaseSlot(slot_);
+    error_ = error;
     if (error != EEXIST) break;
   }
   temporary_.clear();
   failed_ = true;
+  errno = error_;
   return false;
 }
 
 bool ReplacingFile::flush() {
   if (fd_ < 0 || failed_) return false;
-  if (!buffer_.empty() && !writeAll(fd_, buffer_.data(), buffer_.size())) failed_ = true;
+  if (!buffer_.empty() && !writeAll(fd_, buffer_.data(), buffer_.size())) fail(errno);
   buffer_.clear();
   return !failed_;
 }
@@ -317,7 +325,7 @@ bool ReplacingFile::write(const void* data, size_t size) {
   if (buffer_.size() + size > kChunk) {
     if (!flush()) return false;
     if (size >= kChunk) {
-      if (!writeAll(fd_, bytes, size)) failed_ = true;
+      if (!writeAll(fd_, bytes, size)) fail(errno);
       return !failed_;
     }
   }
@@ -345,27 +353,38 @@ int64_t ReplacingFile::tell() {
   return at < 0 ? -1 : static_cast<int64_t>(at) + static_cast<int64_t>(buffer_.size());
 }
 
+void ReplacingFile::fail(int error) {
+  if (!failed_) error_ = error;
+  failed_ = true;
+}
+
 bool ReplacingFile::commit(bool durable) {
   if (fd_ < 0) return false;
   bool ok = flush();
-  if (ok && durable && fsync(fd_) != 0) ok = false;
-  if (close(fd_) != 0) ok = false;
+  if (ok && durable && fsync(fd_) != 0) fail(errno);
+  if (close(fd_) != 0) fail(errno);
   fd_ = -1;
-  if (ok && std::rename(temporary_.c_str(), target_.c_str()) != 0) ok = false;
+  ok = !failed_;
+  if (ok && std::rename(temporary_.c_str(), target_.c_str()) != 0) fail(errno);
+  ok = !failed_;
   if (!ok) unlink(temporary_.c_str());
+  forgetTemporary(temporary_);
   temporary_.clear();
-  releaseSlot(slot_);
-  failed_ = !ok;
+  if (!ok) errno = error_;
   return ok;
 }
 
 void ReplacingFile::discard() {
+  const int saved = errno;
   if (fd_ >= 0) close(fd_);
   fd_ = -1;
-  if (!temporary_.empty()) unlink(temporary_.c_str());
+  if (!temporary_.empty()) {
+    unlink(temporary_.c_str());
+    forgetTemporary(temporary_);
+  }
   temporary_.clear();
-  releaseSlot(slot_);
   buffer_.clear();
+  errno = saved;
 }
 
 bool isTemporaryFileName(const std::string& name) {
@@ -396,9 +415,12 @@ int removeStaleTemporaryFiles(const std::string& folder) {
   return removed;
 }
 
-void removeTemporaryFilesNow() {
-  for (TemporarySlot& slot : slots)
-    if (slot.state.load() == 2) unlink(slot.path);
+void endAllSaves(const std::function<void()>& last) {
+  temporaryMutex.lock();  // held until the process ends
+  ending = true;
+  for (const std::string& path : temporaryFiles) unlink(path.c_str());
+  temporaryFiles.clear();
+  if (last) last();
 }
 
 void setFileWriteSeam(std::function<ssize_t(int fd, const void* data, size_t size)> seam) {

@@ -5,6 +5,7 @@
 
 #include <sys/types.h>
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -22,9 +23,14 @@ constexpr size_t kMaxTextLine = 64 * 1024;
 /// any of them closed, so no file opened later can take their place.
 void guardStandardStreams();
 
+/// The errno openRegularFile leaves for a file that opens but is no regular
+/// file (EFBIG is left for one larger than the limit).
+constexpr int kNotRegularFile = EMEDIUMTYPE;
+
 /// Opens `path` for reading without ever waiting on a pipe or device, and
 /// keeps it only when fstat shows a regular file of at most `maxSize`
-/// bytes. The descriptor, or -1; `size` (when given) receives the size.
+/// bytes. The descriptor, or -1 with errno set (see kNotRegularFile);
+/// `size` (when given) receives the size.
 int openRegularFile(const std::string& path, uint64_t maxSize, uint64_t* size = nullptr);
 
 /// Reads a text file line by line with bounded memory. A leading byte order
@@ -41,7 +47,7 @@ class TextLineReader {
   TextLineReader& operator=(const TextLineReader&) = delete;
 
   /// False when the file cannot be opened, is no regular file or is larger
-  /// than `maxSize`.
+  /// than `maxSize`; errno then says which (as for openRegularFile).
   bool open(const std::string& path, uint64_t maxSize = kMaxTextFileSize);
   /// The next line; `tooLong` for a line longer than kMaxTextLine (its text
   /// is dropped and reading goes on after it); `end` at the end of the file
@@ -72,7 +78,7 @@ class TextLineReader {
 /// it over the target only when every write, the flush and the close
 /// succeeded; otherwise the temporary file is deleted and the target left
 /// as it was. The temporary file is also deleted when the process is ended
-/// by SIGINT, SIGTERM or SIGHUP while it exists.
+/// by an ending signal while it exists (see endAllSaves).
 class ReplacingFile {
  public:
   ReplacingFile() = default;
@@ -81,7 +87,8 @@ class ReplacingFile {
   ReplacingFile& operator=(const ReplacingFile&) = delete;
 
   /// Creates the temporary file for `target` with the permission bits
-  /// `mode` (less the umask); false when it cannot.
+  /// `mode` (less the umask); false, with errno and error() set, when it
+  /// cannot (ECANCELED once endAllSaves has run).
   bool create(const std::string& target, mode_t mode = 0666);
   /// Buffered; false once any write has failed.
   bool write(const void* data, size_t size);
@@ -91,19 +98,23 @@ class ReplacingFile {
   bool seek(int64_t offset, int origin);
   int64_t tell();
   /// Flushes, closes (after fsync when `durable`) and renames into place.
-  /// False, with the temporary file removed, when anything failed.
+  /// False, with the temporary file removed and errno and error() set to
+  /// the reason of the first failure, when anything failed.
   bool commit(bool durable = false);
   /// Removes the temporary file; the target is not touched.
   void discard();
   bool failed() const { return failed_; }
+  /// The errno of the first failed step, 0 while none failed.
+  int error() const { return error_; }
   const std::string& temporaryPath() const { return temporary_; }
 
  private:
   bool flush();
+  void fail(int error);
 
   int fd_ = -1;
-  int slot_ = -1;
   bool failed_ = false;
+  int error_ = 0;
   std::string target_;
   std::string temporary_;
   std::vector<unsigned char> buffer_;
@@ -115,8 +126,11 @@ bool isTemporaryFileName(const std::string& name);
 /// longer runs; returns how many. Done once per folder by ReplacingFile.
 int removeStaleTemporaryFiles(const std::string& folder);
 
-/// Removes every temporary file of a save in progress. Async-signal-safe.
-void removeTemporaryFilesNow();
+/// Ends every save for good, for a process about to end: from now on
+/// ReplacingFile::create refuses, each temporary file that exists is
+/// removed, and `last` runs while no save can start. Meant for the thread
+/// that receives an ending signal; `last` must end the process.
+void endAllSaves(const std::function<void()>& last);
 
 /// Test seam: replaces write(2) for the files ReplacingFile writes; an empty
 /// function restores it.

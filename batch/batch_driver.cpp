@@ -1,5 +1,9 @@
 #include "batch/batch_driver.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,7 +25,21 @@ namespace {
 struct Input {
   std::string folder;
   std::string file;
+  std::string outputFolder;  ///< its default output folder, checked
 };
+
+// Why an input named among several was refused, for standard error.
+std::string refusalOf(const std::string& path) {
+  if (path.starts_with("..")) return "it begins with \"..\"";
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return std::strerror(errno);
+  const bool file = !extensionPart(path).empty();
+  if (S_ISDIR(info.st_mode)) return file ? "a folder named like a file" : "the folder cannot be used";
+  if (!file) return "not a folder";
+  if (!S_ISREG(info.st_mode)) return "not a regular file";
+  if (info.st_size == 0) return "the file is empty";
+  return "the file cannot be used";
+}
 
 // Every input is classified before anything is converted; the first one
 // refused stops the run. The job then describes the first input, which the
@@ -32,22 +50,51 @@ bool classifyInputs(std::vector<Input>& inputs) {
   for (const std::string& path : named) {
     job.inputPath = path;
     job.currentInput.clear();
-    if (!classifyInput()) return false;
-    inputs.push_back({job.inputPath, job.currentInput});
+    if (!classifyInput()) {
+      if (named.size() > 1) printErrorLine("Error: cannot use input \"" + path + "\": " + refusalOf(path));
+      return false;
+    }
+    inputs.push_back({job.inputPath, job.currentInput, ""});
   }
   job.inputPath = inputs.front().folder;
   job.currentInput = inputs.front().file;
   return true;
 }
 
+// The output folder a run of this input alone would default to.
+std::string defaultOutputFolder(const Input& input) {
+  return input.folder.empty() ? pathPart(input.file) : input.folder;
+}
+
+// Without an output folder each of several inputs writes to its own default
+// folder, as if it ran alone; each is checked as the first one is.
+bool checkOwnOutputFolders(std::vector<Input>& inputs) {
+  for (Input& input : inputs) {
+    std::string folder = defaultOutputFolder(input);
+    switch (checkFolder(folder, true)) {
+      case FolderCheck::incorrect: printLine("Error: Incorrect output folder"); return false;
+      case FolderCheck::invalid: printLine("Error: Invalid output folder"); return false;
+      case FolderCheck::ok: break;
+    }
+    input.outputFolder = folder;
+  }
+  return true;
+}
+
 // Expands each input in turn, as for a single one; files of a folder input
-// keep their subfolder below that input's folder.
-int32_t expandInputs(const std::vector<Input>& inputs) {
+// keep their subfolder below that input's folder. `entries` receives the
+// list, each entry with its input's own output folder when it has one.
+int32_t expandInputs(const std::vector<Input>& inputs, std::vector<InputEntry>& entries) {
   int32_t added = 0;
   for (const Input& input : inputs) {
     job.inputPath = input.folder;
     job.currentInput = input.file;
     added += expandInput();
+    const std::vector<InputEntry>& listed = inputEntries();
+    for (size_t i = entries.size(); i < listed.size(); ++i) {
+      entries.push_back(listed[i]);
+      entries.back().outputFolder = input.outputFolder;
+    }
   }
   job.inputPath = inputs.front().folder;
   job.currentInput = inputs.front().file;
@@ -70,10 +117,10 @@ ExitStatus runBatch(bool quiet) {
 
   RunRequest request;
   request.face = RunFace::console;
-  // Without an output folder the outputs go beside the (first) input.
+  // Without an output folder the outputs go beside the input (with several,
+  // each beside its own; the plan holds the first one's).
   request.outputFolder = job.outputFolder;
-  if (request.outputFolder.empty())
-    request.outputFolder = job.inputPath.empty() ? pathPart(job.currentInput) : job.inputPath;
+  if (request.outputFolder.empty()) request.outputFolder = defaultOutputFolder(inputs.front());
   request.createOutputFolder = true;
   request.outputExtension = job.outputExtension;
   request.inputType = job.inputType;
@@ -89,8 +136,11 @@ ExitStatus runBatch(bool quiet) {
     return ExitStatus::failed;
   }
 
+  if (job.outputFolder.empty() && inputs.size() > 1 && !checkOwnOutputFolders(inputs)) return ExitStatus::failed;
+
   status("General", "Importing");
-  const int32_t added = expandInputs(inputs);
+  std::vector<InputEntry> entries;
+  const int32_t added = expandInputs(inputs, entries);
   status("Msg", "Import complete", std::to_string(added));
   if (added == 0) {
     printLine(message("Msg", "Conversion is not complete"));
@@ -106,7 +156,7 @@ ExitStatus runBatch(bool quiet) {
   // quiet runs keep the screen as it is.
   const bool live = !quiet && !debug && terminalColumns() > 0;
   runWithLiveProgress(
-      added, [&] { done = conversionWorker(prepared.plan, inputEntries(), counters, batchProgress); }, live);
+      added, [&] { done = conversionWorker(prepared.plan, entries, counters, batchProgress); }, live);
   job.randomNumber = counters.randomNumber;
   job.counter = counters.counter;
   if (done == 0) {

@@ -16,6 +16,7 @@
 #include "batch/file_conversion.h"
 #include "batch/paths.h"
 #include "batch/run_report.h"
+#include "imaging/output_depth.h"
 
 namespace trovabild {
 
@@ -55,27 +56,33 @@ class OutputGuard {
     }
   }
 
-  bool mayWrite(const std::string& inputPath, const std::string& path) const {
+  // False when the write must be refused; the reason goes to standard error
+  // when `tell`, and the run counts as partial either way.
+  bool mayWrite(const std::string& inputPath, const std::string& path, bool tell) const {
+    const auto refuse = [tell](const std::string& line) {
+      if (tell)
+        reportLeftOut(line);
+      else
+        markLeftOut();
+      return false;
+    };
     struct stat target {};
     if (stat(path.c_str(), &target) != 0) return true;  // nothing there yet
     const FileIdentity identity{target.st_dev, target.st_ino};
     struct stat input {};
     if (stat(inputPath.c_str(), &input) == 0 && input.st_dev == target.st_dev &&
         input.st_ino == target.st_ino) {
-      reportLeftOut("Error: \"" + inputPath + "\" not converted: its output \"" + path +
+      return refuse("Error: \"" + inputPath + "\" not converted: its output \"" + path +
                     "\" is the input file itself");
-      return false;
     }
     if (const auto other = inputs_.find(identity); other != inputs_.end()) {
-      reportLeftOut("Error: \"" + inputPath + "\" not converted: its output \"" + path +
+      return refuse("Error: \"" + inputPath + "\" not converted: its output \"" + path +
                     "\" is the input \"" + other->second + "\" of this run");
-      return false;
     }
     const auto found = written_.find(identity);
     if (found != written_.end() && found->second != inputPath) {
-      reportLeftOut("Error: \"" + inputPath + "\" not converted: its output \"" + path +
+      return refuse("Error: \"" + inputPath + "\" not converted: its output \"" + path +
                     "\" was already written from \"" + found->second + "\"");
-      return false;
     }
     return true;
   }
@@ -144,17 +151,47 @@ int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& ent
       progress.currentFile = entry.path;
       progress.lastDuration = duration;
     }
-    if (plan.keepSubfolders) ensureOutputSubfolders(plan.outputFolder, entry.subfolder);
+    // An input of several without an output folder writes beside itself.
+    const RunPlan* entryPlan = &plan;
+    RunPlan ownPlan;
+    if (!entry.outputFolder.empty() && entry.outputFolder != plan.outputFolder) {
+      ownPlan = plan;
+      ownPlan.outputFolder = entry.outputFolder;
+      entryPlan = &ownPlan;
+    }
+    if (plan.keepSubfolders) ensureOutputSubfolders(entryPlan->outputFolder, entry.subfolder);
     const int64_t start = monotonicMilliseconds();
-    const FileConversion conversion = convertFile(plan, FileValues{entry.path, entry.subfolder, counters});
+    const FileConversion conversion = convertFile(*entryPlan, FileValues{entry.path, entry.subfolder, counters});
     for (const std::string& line : conversion.lines) printLine(line);
+    // The file counts as converted only when every frame that reached the
+    // save was written; a refused or failed frame fails it.
     std::vector<std::string> written;
-    const bool success = writeOutputs(conversion, written, [&](const std::string& path) {
-      return guard.mayWrite(entry.path, path);
-    });
+    bool success = !conversion.outputs.empty();
+    bool refusalTold = false;
+    for (const FrameOutput& output : conversion.outputs) {
+      // The frames of one icon usually collide together: the first refusal
+      // of an input is told, the others only fail their frames.
+      if (!guard.mayWrite(entry.path, output.path, !refusalTold)) {
+        refusalTold = true;
+        success = false;
+        continue;
+      }
+      if (!output.bytes) {
+        success = false;
+        continue;
+      }
+      errno = 0;
+      if (writeFileReplacing(output.path, *output.bytes)) {
+        written.push_back(output.path);
+        continue;
+      }
+      const int error = errno != 0 ? errno : EIO;
+      reportLeftOut("Error: cannot write " + pathAndReason(output.path, error));
+      success = false;
+    }
     guard.recordWritten(entry.path, written);
-    if (written.empty()) reportUnopenableInput(entry.path);
-    // Every file that was written is reported and stamped, even when a later
+    if (conversion.outputs.empty()) reportUnopenableInput(entry.path);
+    // Every file that was written is reported and stamped, even when another
     // image of the same icon failed.
     for (const std::string& path : written) {
       if (plan.verbose) printLine("[OK] Saving As: " + path);

@@ -15,9 +15,12 @@ namespace trovabild {
 /// being converted in `progress`, leaves the number converted in
 /// progress.doneCount and returns it. `counters` give the %rnd% and %n%
 /// values of the first file and are advanced after each converted file.
-/// A save that would replace the input itself, another input of the list,
-/// or a file an earlier input of this run wrote, is refused with a line on
-/// standard error, and so is an input that cannot be opened. Nothing else
+/// A file counts as converted when every frame that reached the save was
+/// written. A save that would replace the input itself, another input of the
+/// list, or a file an earlier input of this run wrote, is refused with a line
+/// on standard error (the first refusal of each input), and so is an input
+/// that cannot be opened; a save that fails gets a line with its reason.
+/// An entry with its own output folder writes there instead of the plan's. Nothing else
 /// is read or written outside its arguments, but those lines and the
 /// console lines of a verbose plan.
 int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,

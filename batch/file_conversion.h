@@ -32,8 +32,7 @@ struct FrameOutput {
 struct FileConversion {
   /// The file's lines to print before its outputs (debug runs).
   std::vector<std::string> lines;
-  /// Every frame that reached the save, in order. The file counts as
-  /// converted when the last of them is written.
+  /// Every frame that reached the save, in order.
   std::vector<FrameOutput> outputs;
 };
 

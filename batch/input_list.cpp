@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <condition_variable>
+#include <cstring>
 #include <set>
 #include <thread>
 #include <unordered_map>
@@ -127,7 +128,7 @@ bool addInputFile(const std::string& path) {
     return false;
   if (const InputEntry* existing = findInputEntry(path); existing != nullptr && existing->queued == 1) return false;
   entryIndex[path] = entries.size();
-  entries.push_back(InputEntry{path, 1, relativeSubfolder(path, job.inputPath)});
+  entries.push_back(InputEntry{path, 1, relativeSubfolder(path, job.inputPath), ""});
   if (!job.cliMode && inputAddedHook) inputAddedHook(path);
   return true;
 }
@@ -287,7 +288,13 @@ void listFileScanThread() {
       }
     }
   } else {
-    reportLeftOut("Error: cannot open " + pathAndReason(job.currentInput, errno));
+    // A list over the limit is refused as a whole, not read in part.
+    const int error = errno;
+    const std::string reason =
+        error == EFBIG ? "larger than the " + std::to_string(kMaxTextFileSize >> 20) + " MiB limit for a list file"
+        : error == kNotRegularFile ? std::string("not a regular file")
+                                   : std::string(std::strerror(error));
+    reportLeftOut("Error: cannot open \"" + job.currentInput + "\": " + reason);
   }
   addToDoneCount(count);
 }

@@ -20,6 +20,9 @@ struct InputEntry {
   /// The file's folder relative to the base folder of the scan that found it,
   /// ending in "/" when not empty.
   std::string subfolder;
+  /// The output folder of this entry when it differs from the run plan's
+  /// (an input of several without an output folder); "" for the plan's.
+  std::string outputFolder;
 };
 
 /// Every entry, in the order of adding (the order conversion follows).

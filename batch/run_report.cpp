@@ -16,6 +16,8 @@ void reportLeftOut(std::string_view line) {
   printErrorLine(line);
 }
 
+void markLeftOut() { leftOut = true; }
+
 bool runLeftSomethingOut() { return leftOut; }
 
 void resetRunReport() { leftOut = false; }

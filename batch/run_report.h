@@ -10,6 +10,9 @@ namespace trovabild {
 /// Prints the line on standard error and marks the run as having left
 /// something out.
 void reportLeftOut(std::string_view line);
+/// Marks the run as having left something out, without a line (one was
+/// already printed for the same cause).
+void markLeftOut();
 /// True when reportLeftOut was called since the last resetRunReport.
 bool runLeftSomethingOut();
 void resetRunReport();

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <dirent.h>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -50,9 +51,11 @@ class ConversionWorker : public ::testing::Test {
     // The input list takes the subfolders relative to this folder.
     job.inputPath = dir_ / "in/";
     setConsoleSink([this](std::string_view line) { lines_.emplace_back(line); });
+    setErrorSink([this](std::string_view line) { errors_.emplace_back(line); });
   }
   void TearDown() override {
     setConsoleSink({});
+    setErrorSink({});
     clearInputList();
   }
 
@@ -88,6 +91,7 @@ class ConversionWorker : public ::testing::Test {
   bool verbose_ = false;
   TempDir dir_;
   std::vector<std::string> lines_;
+  std::vector<std::string> errors_;
 };
 
 TEST_F(ConversionWorker, NumbersOnlyTheFilesThatConverted) {
@@ -135,6 +139,40 @@ TEST_F(ConversionWorker, AFullDiskFailsTheFileAndKeepsTheOldOutput) {
   closedir(folder);
   EXPECT_EQ(names.size(), 3u) << "only ., .. and a.jpg";
   EXPECT_EQ(lines_.back(), "[ERROR] Unable to convert the file!");
+  EXPECT_EQ(errors_, std::vector<std::string>{"Error: cannot write \"" + dir_ / "out/a.jpg" +
+                                              "\": No space left on device"});
+}
+
+// One image of a two-image icon fails to save, the first or the last: the
+// other is still written and reported, but the file counts as failed.
+TEST_F(ConversionWorker, AFileConvertsOnlyWhenEveryImageWasWritten) {
+  writeIcon("a.ico", {255, 0, 0, 255}, 2);
+  scanFolderTree(job.inputPath);
+  verbose_ = true;
+  for (int failing : {0, 1}) {
+    SCOPED_TRACE(failing);
+    lines_.clear();
+    errors_.clear();
+    for (const char* name : {"out/a[1].jpg", "out/a[2].jpg"}) unlink((dir_ / name).c_str());
+    auto calls = std::make_shared<int>(0);
+    // Each small image goes out in one write.
+    setFileWriteSeam([calls, failing](int fd, const void* data, size_t size) -> ssize_t {
+      if ((*calls)++ == failing) {
+        errno = ENOSPC;
+        return -1;
+      }
+      return ::write(fd, data, size);
+    });
+    EXPECT_EQ(runWorker(), 0);
+    setFileWriteSeam({});
+    const std::string failed = dir_ / (failing == 0 ? "out/a[1].jpg" : "out/a[2].jpg");
+    const std::string kept = dir_ / (failing == 0 ? "out/a[2].jpg" : "out/a[1].jpg");
+    EXPECT_TRUE(testing::fileExists(kept));
+    EXPECT_FALSE(testing::fileExists(failed));
+    EXPECT_EQ(errors_, std::vector<std::string>{"Error: cannot write \"" + failed + "\": No space left on device"});
+    EXPECT_EQ(lines_, (std::vector<std::string>{"Processing: " + dir_ / "in/a.ico", "File Format: ICO",
+                                                "[OK] Saving As: " + kept, "[ERROR] Unable to convert the file!"}));
+  }
 }
 
 // Inputs that are no longer regular files when their turn comes, and names

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <string>
@@ -215,9 +216,11 @@ std::string expand(const std::string& text, const std::string& dir) {
   return result;
 }
 
-// a.ico (red) and Two.ico (orange and blue images) in in/, x.ico in d1/ (red)
+// a.ico (red), Two.ico (orange and blue images) and one with a line end in
+// its name in in/, x.ico in d1/ (red)
 // and in d2/ (blue), my.photo.ico with two images, a list naming d1/ and d2/,
-// and a tree whose folder locked/ and file secret.ico nobody may read.
+// a tree whose folder locked/ and file secret.ico nobody may read, a folder
+// readonly/ nobody may write and a list file big.txt over the size limit.
 void makeFixture(const std::string& dir) {
   for (const char* folder : {"in", "d1", "d2", "tree", "tree/locked", "lone", "lone/locked"})
     mkdir((dir + folder).c_str(), 0777);
@@ -227,6 +230,7 @@ void makeFixture(const std::string& dir) {
   testing::writeIco(dir + "in/a.ico", {&red});
   testing::writeIco(dir + "in/Two.ico", {&big, &blue});
   testing::writeIco(dir + "in/my.photo.ico", {&big, &blue});
+  testing::writeIco(dir + "in/new\nline.ico", {&red});
   testing::writeIco(dir + "d1/x.ico", {&red});
   testing::writeIco(dir + "d2/x.ico", {&blue});
   testing::writeText(dir + "dirs.txt", "d1/\nd2/\n");
@@ -234,6 +238,10 @@ void makeFixture(const std::string& dir) {
                            "lone/locked/hidden.ico"})
     testing::writeIco(dir + icon, {&red});
   for (const char* locked : {"tree/locked", "tree/secret.ico", "lone/locked"}) chmod((dir + locked).c_str(), 0);
+  mkdir((dir + "readonly").c_str(), 0555);
+  // A list one byte over the limit, sparse so it costs no disk.
+  testing::writeText(dir + "big.txt", "in/a.ico\n");
+  truncate((dir + "big.txt").c_str(), 16 * 1024 * 1024 + 1);
 }
 
 TEST(EndToEndRuns, NothingAskedForIsDroppedWithoutAWord) {
@@ -284,6 +292,27 @@ TEST(EndToEndRuns, NothingAskedForIsDroppedWithoutAWord) {
       {"an output folder in a folder nobody may write", {"-i", "in/a.ico", "-o", "tree/locked/out"},
        {"Preparing...", "Error: Invalid output folder"},
        {"Error: cannot create folder \"@tree/locked/out/\": Permission denied"}, 1, {}, {}, true},
+      {"several inputs without an output folder write beside themselves", {"-i", "in/a.ico", "d1", "d2/x.ico"},
+       convertedLines(3, 3), {}, 0, {"in/a.jpg", "d1/x.jpg", "d2/x.jpg"}, {"in/x.jpg"}},
+      {"every image of an icon collides: one line, and the file fails",
+       {"-i", "in/Two.ico", "in/my.photo.ico", "-o", "out", "--filename-mask=same.%ext%"}, convertedLines(1, 2),
+       {"Error: \"in/my.photo.ico\" not converted: its output \"@out/same[1].jpg\" was already written from "
+        "\"in/Two.ico\""},
+       2, {"out/same[1].jpg", "out/same[2].jpg"}, {}},
+      {"an output folder nobody may write", {"-i", "in/a.ico", "-o", "readonly"},
+       {"Preparing...", "Importing...", "Import complete, new files added: 1", "Converting...", "Conversion stopped"},
+       {"Error: cannot write \"@readonly/a.jpg\": Permission denied"}, 1, {}, {"readonly/a.jpg"}, true},
+      {"a missing input among several", {"-i", "in/a.ico", "nonexist.ico", "-o", "out"},
+       {"Preparing...", "Error: Invalid input file"},
+       {"Error: cannot use input \"nonexist.ico\": No such file or directory"}, 1, {}, {"out"}},
+      {"a line end in a name stays inside its line", {"-i", "in/new\nline.ico", "--filename-mask=%filename%.ico"},
+       {"Preparing...", "Importing...", "Import complete, new files added: 1", "Converting...", "Conversion stopped"},
+       {"Error: \"in/new?line.ico\" not converted: its output \"@in/new?line.ico\" is the input file itself"}, 1,
+       {}, {}},
+      {"a list file over the size limit", {"-i", "big.txt", "-o", "out"},
+       {"Preparing...", "Importing...", "Import complete, new files added: 0", "Conversion stopped",
+        "No input file(s) found. Please, add valid file(s) and try again!"},
+       {"Error: cannot open \"big.txt\": larger than the 16 MiB limit for a list file"}, 1, {}, {}},
       {"frame numbers go before the extension", {"-i", "in/Two.ico", "-o", "out", "--filename-mask=%filename%.%ext[u]%"},
        convertedLines(1, 1), {}, 0, {"out/Two[1].JPG", "out/Two[2].JPG"}, {}},
       {"frame numbers go at the end without one", {"-i", "in/my.photo.ico", "-o", "out", "--filename-mask=%filename%"},

@@ -7,9 +7,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/support/test_support.h"
@@ -115,16 +117,25 @@ TEST(OpenRegularFile, RefusesWhatIsNoRegularFileWithoutWaiting) {
     std::string path;
     uint64_t limit;
     bool opens;
+    int error;  // errno when refused: every refusal has a reason
   };
-  const Case cases[] = {{dir / "file", 5, true},       {dir / "file", 4, false}, {dir / "fifo", 100, false},
-                        {"/dev/zero", 100, false},     {dir / "zero", 100, false}, {dir.path(), 100, false},
-                        {dir / "missing", 100, false}};
+  const Case cases[] = {{dir / "file", 5, true, 0},
+                        {dir / "file", 4, false, EFBIG},
+                        {dir / "fifo", 100, false, kNotRegularFile},
+                        {"/dev/zero", 100, false, kNotRegularFile},
+                        {dir / "zero", 100, false, kNotRegularFile},
+                        {dir.path(), 100, false, kNotRegularFile},
+                        {dir / "missing", 100, false, ENOENT}};
   const auto start = std::chrono::steady_clock::now();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
     uint64_t size = 0;
+    errno = 0;
     const int fd = openRegularFile(c.path, c.limit, &size);
     EXPECT_EQ(fd >= 0, c.opens);
+    if (fd < 0) {
+      EXPECT_EQ(errno, c.error);
+    }
     if (fd >= 0) {
       EXPECT_EQ(size, 5u);
       close(fd);
@@ -163,6 +174,8 @@ TEST(ReplacingFile, AFailedWriteAnywhereKeepsTheOldFileAndLeavesNothing) {
     ASSERT_TRUE(file.create(target));
     for (size_t at = 0; at < content.size(); at += 1000) file.write(content.substr(at, 1000));
     EXPECT_FALSE(file.commit());
+    EXPECT_EQ(errno, ENOSPC);  // the reason of the write that failed
+    EXPECT_EQ(file.error(), ENOSPC);
     setFileWriteSeam({});
     EXPECT_EQ(testing::readText(target), "old");
     EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"list.txt"});
@@ -197,6 +210,43 @@ TEST(ReplacingFile, RemovesStaleTemporaryFilesOfEndedProcessesOnly) {
   EXPECT_FALSE(testing::fileExists(dir / stale));
   for (const std::string& name : {running, own, std::string(".trovabild-x.tmp"), std::string("a.tmp")})
     EXPECT_TRUE(testing::fileExists(dir / name)) << name;
+}
+
+// The end of the process against a save that keeps starting new files:
+// once endAllSaves has removed the temporary files, none may appear again.
+TEST(ReplacingFile, NoTemporaryFileAppearsAfterTheSavesEnded) {
+  TempDir dir;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::atomic<int> created{0};
+    std::thread saver([&] {
+      for (;;) {
+        ReplacingFile file;
+        if (file.create(dir / "out.jpg")) {
+          ++created;
+          file.write("data");
+          file.commit();
+        } else if (errno != ECANCELED) {
+          _exit(3);
+        }
+      }
+    });
+    saver.detach();
+    while (created < 20) std::this_thread::yield();
+    endAllSaves([&] {
+      // The saver keeps trying while this runs; nothing it makes may stay.
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      bool left = false;
+      for (const std::string& name : namesIn(dir.path())) left = left || isTemporaryFileName(name);
+      _exit(left ? 1 : 0);
+    });
+    _exit(2);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "1: a temporary file was left, 2: endAllSaves returned";
 }
 
 }  // namespace
