@@ -21,6 +21,7 @@
 #include "imaging/format_registry.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
+#include "tests/support/write_seam.h"
 
 namespace trovabild {
 namespace {
@@ -119,16 +120,7 @@ TEST_F(ConversionWorker, AFullDiskFailsTheFileAndKeepsTheOldOutput) {
   writeIcon("a.ico", {255, 0, 0, 255});
   testing::writeText(dir_ / "out/a.jpg", "the good old JPEG");
   scanFolderTree(job.inputPath);
-  setFileWriteSeam([](int fd, const void* data, size_t size) -> ssize_t {
-    static size_t written = 0;
-    if (written >= 300) {
-      errno = ENOSPC;
-      return -1;
-    }
-    const ssize_t n = ::write(fd, data, std::min<size_t>(size, 300 - written));
-    if (n > 0) written += static_cast<size_t>(n);
-    return n;
-  });
+  testing::failWritesAfter(300);
   verbose_ = true;
   EXPECT_EQ(runWorker(), 0);
   setFileWriteSeam({});

@@ -15,11 +15,13 @@
 #include <vector>
 
 #include "tests/support/test_support.h"
+#include "tests/support/write_seam.h"
 
 namespace trovabild {
 namespace {
 
 using testing::TempDir;
+using testing::failWritesAfter;
 
 // The names in a folder, "." and ".." left out.
 std::vector<std::string> namesIn(const std::string& folder) {
@@ -145,21 +147,6 @@ TEST(OpenRegularFile, RefusesWhatIsNoRegularFileWithoutWaiting) {
   TextLineReader reader;
   EXPECT_FALSE(reader.open(dir / "fifo"));
   EXPECT_FALSE(reader.open("/dev/zero"));
-}
-
-// A write seam that fails with ENOSPC once `limit` bytes have gone out.
-void failWritesAfter(size_t limit) {
-  auto written = std::make_shared<size_t>(0);
-  setFileWriteSeam([written, limit](int fd, const void* data, size_t size) -> ssize_t {
-    if (*written >= limit) {
-      errno = ENOSPC;
-      return -1;
-    }
-    const size_t part = std::min(size, limit - *written);
-    const ssize_t n = ::write(fd, data, part);
-    if (n > 0) *written += static_cast<size_t>(n);
-    return n;
-  });
 }
 
 TEST(ReplacingFile, AFailedWriteAnywhereKeepsTheOldFileAndLeavesNothing) {

@@ -14,6 +14,7 @@
 #include "imaging/step_options.h"
 #include "settings/settings.h"
 #include "tests/support/test_support.h"
+#include "tests/support/write_seam.h"
 
 namespace trovabild {
 
@@ -223,16 +224,7 @@ TEST_F(OutputDepth, AWriteFailingAtAnyByteNeverReplacesTheFile) {
   for (size_t limit : {size_t{0}, size_t{100}, size_t{65536}, complete.size() / 2, complete.size() - 1}) {
     SCOPED_TRACE(limit);
     testing::writeText(path, "old contents");
-    auto written = std::make_shared<size_t>(0);
-    setFileWriteSeam([written, limit](int fd, const void* data, size_t size) -> ssize_t {
-      if (*written >= limit) {
-        errno = ENOSPC;
-        return -1;
-      }
-      const ssize_t n = ::write(fd, data, std::min(size, limit - *written));
-      if (n > 0) *written += static_cast<size_t>(n);
-      return n;
-    });
+    testing::failWritesAfter(limit);
     EXPECT_FALSE(saveImage(big, FIF_PNG, path, PNG_Z_NO_COMPRESSION));
     setFileWriteSeam({});
     EXPECT_EQ(testing::readText(path), "old contents");

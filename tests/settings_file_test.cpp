@@ -10,6 +10,7 @@
 
 #include "settings/settings_file.h"
 #include "support/test_support.h"
+#include "tests/support/write_seam.h"
 
 namespace trovabild {
 
@@ -58,16 +59,7 @@ TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
   for (size_t limit : {size_t{0}, size_t{4}, size_t{40}}) {
     SCOPED_TRACE(limit);
     testing::writeText(path, "[General]\r\nCFG = 19\r\n");
-    auto written = std::make_shared<size_t>(0);
-    setFileWriteSeam([written, limit](int fd, const void* data, size_t size) -> ssize_t {
-      if (*written >= limit) {
-        errno = ENOSPC;
-        return -1;
-      }
-      const ssize_t n = ::write(fd, data, std::min(size, limit - *written));
-      if (n > 0) *written += static_cast<size_t>(n);
-      return n;
-    });
+    testing::failWritesAfter(limit);
     SettingsFileWriter writer;
     ASSERT_TRUE(writer.createSettingsFile(path));
     writer.writeGroup("General");

@@ -5,6 +5,7 @@
 #include "base/files.h"
 #include "batch/paths.h"
 #include "tests/desktop/window_fixture.h"
+#include "tests/support/write_seam.h"
 
 namespace trovabild::testing {
 namespace {
@@ -78,10 +79,7 @@ TEST_F(InputDialogsTest, AFailedExportKeepsTheOldList) {
   AddInputFiles(*window, {dir / "one.ico", dir / "two.ico"});
   writeFile(dir / "list.txt", "old list\r\n");
   answer = wxYES;
-  setFileWriteSeam([](int, const void*, size_t) -> ssize_t {
-    errno = ENOSPC;
-    return -1;
-  });
+  testing::failWritesAfter(0);
   EXPECT_TRUE(ExportListTo(*window, dir / "list.txt"));
   setFileWriteSeam({});
   std::ifstream file(dir / "list.txt", std::ios::binary);
