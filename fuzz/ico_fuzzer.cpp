@@ -66,6 +66,18 @@ Bytes bitmapFrame(int side, int bpp) {
   return b;
 }
 
+Bytes saved(FIBITMAP* image, FREE_IMAGE_FORMAT format, int flags) {
+  FIMEMORY* memory = FreeImage_OpenMemory();
+  FreeImage_SaveToMemory(format, image, memory, flags);
+  BYTE* data = nullptr;
+  DWORD length = 0;
+  FreeImage_AcquireMemory(memory, &data, &length);
+  Bytes bytes(data, data + length);
+  FreeImage_CloseMemory(memory);
+  FreeImage_Unload(image);
+  return bytes;
+}
+
 Bytes pngFrame(int side) {
   FIBITMAP* image = FreeImage_Allocate(side, side, 32);
   for (int y = 0; y < side; ++y) {
@@ -77,15 +89,22 @@ Bytes pngFrame(int side) {
       p[FI_RGBA_ALPHA] = static_cast<BYTE>(x < side / 2 ? 255 : 0);
     }
   }
-  FIMEMORY* memory = FreeImage_OpenMemory();
-  FreeImage_SaveToMemory(FIF_PNG, image, memory, PNG_Z_BEST_SPEED);
-  BYTE* data = nullptr;
-  DWORD length = 0;
-  FreeImage_AcquireMemory(memory, &data, &length);
-  Bytes bytes(data, data + length);
-  FreeImage_CloseMemory(memory);
-  FreeImage_Unload(image);
-  return bytes;
+  return saved(image, FIF_PNG, PNG_Z_BEST_SPEED);
+}
+
+/// A GIF in sixteen shades of grey, for the watermark picture's GIF path.
+Bytes gifPicture(int side) {
+  FIBITMAP* image = FreeImage_Allocate(side, side, 8);
+  RGBQUAD* palette = FreeImage_GetPalette(image);
+  for (int i = 0; i < 256; ++i) {
+    const BYTE grey = static_cast<BYTE>(i);
+    palette[i] = RGBQUAD{grey, grey, grey, 0};
+  }
+  for (int y = 0; y < side; ++y) {
+    BYTE* p = FreeImage_GetScanLine(image, y);
+    for (int x = 0; x < side; ++x) p[x] = static_cast<BYTE>((x + y) * 16);
+  }
+  return saved(image, FIF_GIF, 0);
 }
 
 Bytes icoFile(const std::vector<Bytes>& frames) {
@@ -113,7 +132,14 @@ void writeSeeds(const std::string& folder) {
       {"rgba32", icoFile({bitmapFrame(16, 32)})},
       {"png", icoFile({pngFrame(16)})},
       {"mixed", icoFile({bitmapFrame(8, 4), bitmapFrame(16, 32), pngFrame(12)})},
-      {"plain-png", pngFrame(16)},  // a watermark picture that is no icon
+      {"short-count", [] {
+         // Real icons often count too few bytes for a frame; the header decides.
+         Bytes b = icoFile({bitmapFrame(16, 8), bitmapFrame(16, 24)});
+         put32(b, 6 + 8, 40);
+         return b;
+       }()},
+      {"plain-png", pngFrame(16)},  // watermark pictures that are no icon
+      {"plain-gif", gifPicture(16)},
   };
   for (const auto& [name, bytes] : seeds) {
     const std::string path = folder + "/" + name + ".ico";

@@ -318,17 +318,49 @@ Image loadIconPicture(std::span<const uint8_t> bytes) {
   return {};
 }
 
+bool sizeWithinLimits(int64_t width, int64_t height) {
+  return width >= 1 && height >= 1 && width * height <= kMaxIconPixels;
+}
+
+// FreeImage reads no GIF header on its own, so the sizes come from the file:
+// the logical screen (bytes 6 to 9) and the first image, which is what the
+// reader allocates when it loads that image alone. Extensions before it are
+// skipped sub-block by sub-block.
+bool gifWithinLimits(std::span<const uint8_t> bytes) {
+  const auto le16 = [&](size_t at) { return int64_t{bytes[at]} | int64_t{bytes[at + 1]} << 8; };
+  constexpr size_t kScreenEnd = 13;  // signature, version, logical screen descriptor
+  if (bytes.size() < kScreenEnd || std::memcmp(bytes.data(), "GIF", 3) != 0) return false;
+  if (!sizeWithinLimits(le16(6), le16(8))) return false;
+  size_t at = kScreenEnd;
+  if ((bytes[10] & 0x80) != 0) at += 3 * (size_t{2} << (bytes[10] & 0x07));  // global colour table
+  while (at < bytes.size()) {
+    const uint8_t block = bytes[at++];
+    if (block == 0x2C) {  // image descriptor: left, top, width, height, flags
+      if (bytes.size() - at < 9) return false;
+      return sizeWithinLimits(le16(at + 4), le16(at + 6));
+    }
+    if (block != 0x21) return false;  // only extensions come before the first image
+    ++at;                             // the extension's label
+    while (at < bytes.size() && bytes[at] != 0) at += size_t{bytes[at]} + 1;
+    ++at;  // the terminating empty sub-block
+  }
+  return false;
+}
+
 Image loadOtherPicture(std::span<const uint8_t> bytes, FREE_IMAGE_FORMAT format) {
-  if (!FreeImage_FIFSupportsReading(format) || !FreeImage_FIFSupportsNoPixels(format)) return {};
+  if (!FreeImage_FIFSupportsReading(format)) return {};
+  // Where FreeImage cannot read the size alone the picture is refused,
+  // unless its size can be read here.
+  const bool sizeFromHeader = FreeImage_FIFSupportsNoPixels(format);
+  if (!sizeFromHeader && (format != FIF_GIF || !gifWithinLimits(bytes))) return {};
   MemoryStream memory(bytes);
   if (memory.get() == nullptr) return {};
-  {
+  if (sizeFromHeader) {
     // The size first, from the header alone, so a picture that claims a
     // huge size is refused before its pixels are allocated.
     Image header(FreeImage_LoadFromMemory(format, memory.get(), FIF_LOAD_NOPIXELS));
     if (!header) return {};
-    const int64_t pixels = int64_t{header.width()} * header.height();
-    if (header.width() < 1 || header.height() < 1 || pixels > kMaxIconPixels) return {};
+    if (!sizeWithinLimits(header.width(), header.height())) return {};
   }
   FreeImage_SeekMemory(memory.get(), 0, SEEK_SET);
   return Image(FreeImage_LoadFromMemory(format, memory.get(), 0));

@@ -135,6 +135,18 @@ int64_t targetSize(int32_t value, int unit, int current) {
   }
 }
 
+/// An image the rotation can turn: true colour, with an alpha channel when
+/// some pixel is see-through (a palette with transparent entries, 16 bits
+/// per channel with alpha), so that it can still be flattened onto white.
+Image rotatableImage(const Image& image) {
+  if (FreeImage_IsTransparent(image.get())) {
+    Image withAlpha(FreeImage_ConvertTo32Bits(image.get()));
+    // A 32-bit image counts as transparent only when some alpha is below 255.
+    if (withAlpha && FreeImage_IsTransparent(withAlpha.get())) return withAlpha;
+  }
+  return Image(FreeImage_ConvertTo24Bits(image.get()));
+}
+
 }  // namespace
 
 Rgb parseColor(std::string_view colour) {
@@ -149,7 +161,7 @@ Image rotateImage(Image image, const RotationOptions& rotation, int storedBpp) {
   // made its alpha is 32 bits here, yet still has no corners of its own.
   const int stored = storedBpp > 0 ? storedBpp : static_cast<int>(image.bpp());
   if (FreeImage_GetImageType(image.get()) != FIT_BITMAP || image.bpp() <= 16 || image.bpp() > 32)
-    image = Image(FreeImage_ConvertTo24Bits(image.get()));
+    image = rotatableImage(image);
   if (!image) return image;
 
   const double angle = rotation.angle;

@@ -40,7 +40,10 @@ bool checkPngFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
   if (depth != 1 && depth != 2 && depth != 4 && depth != 8 && depth != 16) return false;
   if (colourType != 0 && colourType != 2 && colourType != 3 && colourType != 4 && colourType != 6)
     return false;
+  // A PNG stream carries its own end (IEND), where the decoder stops; it
+  // may run on to the end of the file.
   frame.png = true;
+  frame.size = bytes.size();
   frame.width = static_cast<int>(width);
   frame.height = static_cast<int>(height);
   return true;
@@ -48,9 +51,12 @@ bool checkPngFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
 
 // The decoder reads the header, a full palette for 1 to 8 bits (whatever
 // biClrUsed says), the colour rows and, when a frame is loaded with its AND
-// mask turned into alpha, the mask rows. Below 32 bits the mask must be
-// there; at 32 bits it may be missing.
-bool checkBitmapFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
+// mask turned into alpha, the mask rows; it never looks at the directory's
+// byte count. So neither does this check: `bytes` runs to the end of the
+// file, and the frame is what its header says it needs. Below 32 bits the
+// mask must be there. At 32 bits it may be missing, and there the directory
+// decides: a mask beyond its byte count is not the frame's.
+bool checkBitmapFrame(std::span<const uint8_t> bytes, size_t directorySize, IconFrameInfo& frame) {
   if (bytes.size() < kInfoHeaderSize) return false;
   const uint8_t* h = bytes.data();
   const uint32_t headerSize = le32(h);
@@ -70,8 +76,9 @@ bool checkBitmapFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
   maskAt += static_cast<uint64_t>(height) * colourRow;
   const uint64_t maskEnd = maskAt + static_cast<uint64_t>(height) * maskRow;
   frame.maskOffset = maskAt;
-  frame.hasMask = maskEnd <= bytes.size();
+  frame.hasMask = maskEnd <= bytes.size() && (bpp < 32 || maskEnd <= directorySize);
   if (bpp < 32 ? !frame.hasMask : maskAt > bytes.size()) return false;
+  frame.size = static_cast<size_t>(frame.hasMask ? maskEnd : maskAt);
   if (bpp < 32) {
     // Only a mask that hides something needs the frame turned into RGBA.
     const uint8_t* mask = h + maskAt;
@@ -116,13 +123,14 @@ std::optional<std::vector<IconFrameInfo>> inspectIcon(std::span<const uint8_t> d
     const uint8_t* entry = data.data() + kIconHeaderSize + k * kDirectoryEntrySize;
     const size_t size = le32(entry + 8), offset = le32(entry + 12);
     IconFrameInfo& frame = frames[k];
-    // The frame's bytes must lie inside the file, after the directory.
-    if (offset < directoryEnd || offset > data.size() || size > data.size() - offset) continue;
+    // The frame starts inside the file, after the directory. Its byte count
+    // is often wrong in real icons and is not trusted: a frame's bytes are
+    // bounded by what it needs and by the end of the file.
+    if (offset < directoryEnd || offset > data.size()) continue;
     frame.offset = offset;
-    frame.size = size;
-    const std::span<const uint8_t> bytes = data.subspan(offset, size);
+    const std::span<const uint8_t> bytes = data.subspan(offset);
     const bool isPng = bytes.size() >= 8 && std::memcmp(bytes.data(), kPngSignature, 8) == 0;
-    frame.valid = isPng ? checkPngFrame(bytes, frame) : checkBitmapFrame(bytes, frame);
+    frame.valid = isPng ? checkPngFrame(bytes, frame) : checkBitmapFrame(bytes, size, frame);
     if (!frame.valid) continue;
     pixels += int64_t{frame.width} * frame.height;
     anyValid = true;

@@ -31,7 +31,8 @@ struct IconFrameInfo {
   bool hasMask = false;      ///< the AND mask is inside the frame's bytes
   size_t maskOffset = 0;     ///< where the AND mask starts, from the frame's start
   size_t offset = 0;    ///< where the frame's bytes start in the file
-  size_t size = 0;      ///< how many bytes belong to it
+  size_t size = 0;      ///< how many bytes the decoder may read: what the header
+                        ///< says the frame needs (PNG: the rest of the file)
 };
 
 /// Checks the icon directory and every frame header. Returns nothing when the

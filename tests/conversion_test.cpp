@@ -156,6 +156,51 @@ TEST_F(Conversion, FlattensAnIconWrittenByFreeImage) {
   EXPECT_TRUE(near(testing::pixel(out, 12, 12), {255, 255, 255, 255}));
 }
 
+// PNG frames that keep their transparency in a palette's transparency table
+// or in 16-bit-per-channel alpha: their see-through middle comes out white
+// whether the frame is turned or not.
+TEST_F(Conversion, TransparentPngFramesComeOutWhiteAtAnyAngle) {
+  const auto inHole = [](int x, int y) { return x >= 4 && x < 12 && y >= 4 && y < 12; };
+  Image palette(FreeImage_Allocate(16, 16, 8));
+  FreeImage_GetPalette(palette.get())[0] = RGBQUAD{0xC0, 0x40, 0x20, 0};
+  FreeImage_GetPalette(palette.get())[1] = RGBQUAD{0, 0, 0, 0};  // hidden black
+  BYTE table[2] = {255, 0};
+  FreeImage_SetTransparencyTable(palette.get(), table, 2);
+  Image deep(FreeImage_AllocateT(FIT_RGBA16, 16, 16, 64));
+  for (int y = 0; y < 16; ++y) {
+    auto* row = reinterpret_cast<FIRGBA16*>(FreeImage_GetScanLine(deep.get(), y));
+    for (int x = 0; x < 16; ++x) {
+      BYTE index = inHole(x, y) ? 1 : 0;
+      FreeImage_SetPixelIndex(palette.get(), x, y, &index);
+      row[x] = inHole(x, y) ? FIRGBA16{0, 0, 0, 0} : FIRGBA16{0x2020, 0x4040, 0xC0C0, 65535};
+    }
+  }
+  const auto pngBytes = [](const Image& image) {
+    FIMEMORY* memory = FreeImage_OpenMemory();
+    EXPECT_TRUE(FreeImage_SaveToMemory(FIF_PNG, image.get(), memory, 0));
+    BYTE* data = nullptr;
+    DWORD size = 0;
+    FreeImage_AcquireMemory(memory, &data, &size);
+    Bytes bytes(data, data + size);
+    FreeImage_CloseMemory(memory);
+    return bytes;
+  };
+  output("jpg", 0);
+  plan.pipeline.rotation.background = {255, 0, 0};
+  for (const Image* frame : {&palette, &deep}) {
+    for (const int angle : {0, 90, 30}) {
+      SCOPED_TRACE(::testing::Message() << frame->bpp() << " bits, angle " << angle);
+      plan.pipeline.rotation.on = angle != 0;
+      plan.pipeline.rotation.angle = angle;
+      std::vector<std::string> written;
+      ASSERT_TRUE(convert(testing::icoFile({pngBytes(*frame)}), written));
+      const Image out = testing::loadImage(written.at(0));
+      const Rgba middle = testing::pixel(out, out.width() / 2, out.height() / 2);
+      EXPECT_TRUE(near(middle, {255, 255, 255, 255})) << show(middle);
+    }
+  }
+}
+
 TEST_F(Conversion, ColourStaysColourUnlessGreyIsAskedFor) {
   const auto red = [](int, int) { return 1u; };
   const auto corner = [](int x, int y) { return x == 0 && y == 0; };

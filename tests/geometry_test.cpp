@@ -233,6 +233,83 @@ TEST_F(Geometry, MaskedFramesBelow32BitsGetTheBackColourInTheirCorners) {
   }
 }
 
+/// 20 x 20 green around a see-through 8 x 8 hole in the middle whose hidden
+/// colour is magenta: a palette of `bpp` bits with a transparency table
+/// (`holeAlpha` for the hole's entry), or 16 bits per channel with alpha.
+Image holedImage(int bpp, uint8_t holeAlpha = 0) {
+  const auto inHole = [](int x, int y) { return x >= 6 && x < 14 && y >= 6 && y < 14; };
+  if (bpp == 64) {
+    Image image(FreeImage_AllocateT(FIT_RGBA16, 20, 20, 64));
+    for (int y = 0; y < 20; ++y) {
+      auto* row = reinterpret_cast<FIRGBA16*>(FreeImage_GetScanLine(image.get(), y));
+      for (int x = 0; x < 20; ++x)
+        row[x] = inHole(x, y) ? FIRGBA16{65535, 0, 65535, 0} : FIRGBA16{0, 51400, 0, 65535};
+    }
+    return image;
+  }
+  Image image(FreeImage_Allocate(20, 20, bpp));
+  RGBQUAD* palette = FreeImage_GetPalette(image.get());
+  palette[0] = RGBQUAD{0, 200, 0, 0};
+  palette[1] = RGBQUAD{255, 0, 255, 0};
+  BYTE table[2] = {255, holeAlpha};
+  FreeImage_SetTransparencyTable(image.get(), table, 2);
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) {
+      BYTE index = inHole(x, y) ? 1 : 0;
+      FreeImage_SetPixelIndex(image.get(), x, y, &index);
+    }
+  return image;
+}
+
+// Frames stored as a palette with a transparency table or with 16 bits per
+// channel keep their transparency through any turn, so the hole comes out
+// white once flattened. Only the added corners follow the stored depth:
+// below 32 bits they take the back colour, above it they stay clear.
+TEST_F(Geometry, TurnedPaletteAndDeepImagesKeepTheirTransparency) {
+  config.doRotation = 1;
+  config.rotationBackColor = "FF0000";
+  for (const int bpp : {4, 8, 64}) {
+    for (const int type : {0, 1}) {
+      for (const int angle : {90, 45}) {
+        SCOPED_TRACE(::testing::Message() << bpp << " bits, type " << type << ", angle " << angle);
+        config.rotationType = static_cast<int8_t>(type);
+        config.rotation = angle;
+        const Image rotated = rotate(holedImage(bpp), bpp);
+        ASSERT_TRUE(rotated);
+        ASSERT_EQ(rotated.bpp(), 32);
+        const Image flat = flattenOntoWhite(rotated);
+        EXPECT_EQ(pixel(flat, flat.width() / 2, flat.height() / 2), (Rgba{255, 255, 255, 255}));
+        if (type == 0 && angle == 45) {
+          EXPECT_EQ(pixel(flat, 0, 0), bpp < 32 ? (Rgba{255, 0, 0, 255}) : (Rgba{255, 255, 255, 255}));
+        }
+      }
+    }
+  }
+}
+
+// Images that show no transparency turn exactly as true colour images do.
+TEST_F(Geometry, OpaqueImagesBelow24BitsTurnAsTrueColour) {
+  config.doRotation = 1;
+  config.rotationBackColor = "FF0000";
+  struct Case { const char* name; Image (*make)(); };
+  const Case kCases[] = {
+      {"palette", [] { return atDepth(patternImage(20, 20, 24), 8); }},
+      {"palette with an opaque transparency table", [] { return holedImage(8, 255); }},
+      {"16 bits per channel", [] { return atDepth(patternImage(20, 20, 24), 48); }},
+  };
+  for (const Case& c : kCases) {
+    for (const int angle : {90, 45}) {
+      SCOPED_TRACE(::testing::Message() << c.name << ", angle " << angle);
+      config.rotation = angle;
+      const Image source = c.make();
+      const Image rotated = rotate(Image(FreeImage_Clone(source.get())), source.bpp());
+      const Image expected = rotate(Image(FreeImage_ConvertTo24Bits(source.get())), source.bpp());
+      ASSERT_EQ(rotated.bpp(), 24);
+      EXPECT_TRUE(samePixels(rotated, expected));
+    }
+  }
+}
+
 // ---------------------------------------------------------------- resizing
 
 struct ResizeCase {

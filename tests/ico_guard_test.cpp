@@ -81,9 +81,13 @@ std::vector<BrokenCase> brokenFiles() {
       {"reserved field set", withEdit([](Bytes& b) { putLe16(b, 0, 1); })},
       {"cursor type", withEdit([](Bytes& b) { putLe16(b, 2, 2); })},
       {"offset past the end", withEdit([](Bytes& b) { putLe32(b, 6 + 12, 0x7FFFFFF0); })},
-      {"length past the end", withEdit([](Bytes& b) { putLe32(b, 6 + 8, 0xFFFFFFFF); })},
       {"offset inside the directory", withEdit([](Bytes& b) { putLe32(b, 6 + 12, 8); })},
-      {"entry shorter than its pixels", withEdit([](Bytes& b) { putLe32(b, 6 + 8, 100); })},
+      {"mask cut off, byte count short too", [] { Bytes b = validIcon(); b.resize(b.size() - 1); putLe32(b, 6 + 8, 100); return b; }()},
+      {"32-bit rows cut off", [] {
+         Bytes b = testing::icoFile({testing::bitmapFrame(16, 16, 32, {}, [](int, int) { return 0xFF102030u; })});
+         b.resize(kFrame + 40 + 16 * 16 * 4 - 1);
+         return b;
+       }()},
       {"bit depth 2", withEdit([](Bytes& b) { putLe16(b, kFrame + 14, 2); })},
       {"bit depth 0", withEdit([](Bytes& b) { putLe16(b, kFrame + 14, 0); })},
       {"bit depth 64", withEdit([](Bytes& b) { putLe16(b, kFrame + 14, 64); })},
@@ -183,6 +187,91 @@ TEST_F(IconGuard, SkipsOnlyTheBrokenFrame) {
   std::vector<std::string> written;
   EXPECT_TRUE(convert(file, dir.path(), written));
   EXPECT_EQ(written, (std::vector<std::string>{dir / "out[1].jpg", dir / "out[3].jpg"}));
+}
+
+// Real icons often carry a wrong byte count in their directory; the decoder
+// never reads it. Each frame is read as its header describes it, as far as
+// the file holds it, and comes out as it does with a correct count.
+TEST_F(IconGuard, ReadsFramesWhateverTheirByteCountSays) {
+  const std::vector<uint32_t> palette = {0x000000, 0x2040C0, 0xFFFFFF};
+  const auto shape = [](int x, int y) { return x < 3 || y == 5; };
+  const std::vector<Bytes> frames = {
+      testing::solidFrame(8, 0xFF0000),
+      testing::bitmapFrame(10, 10, 8, palette, [](int x, int) { return x % 3u; }, shape),
+      testing::bitmapFrame(12, 12, 24, {}, [](int x, int y) { return 0x010203u * (x + y); }, shape),
+      testing::bitmapFrame(9, 9, 32, {}, [](int x, int) { return 0x80102030u + x; }),
+  };
+  const Bytes correct = testing::icoFile(frames);
+  const auto countAt = [](size_t k) { return 6 + 16 * k + 8; };
+  struct Case {
+    const char* name;
+    size_t frame;
+    uint32_t count;
+    uint32_t less = 0;  ///< when set, the count is the frame's own size less this
+  };
+  const Case kCases[] = {
+      {"first frame without its mask", 0, 0, 32},
+      {"palette frame short of the end of its mask", 1, 0, 1},
+      {"masked frame with only its header counted", 2, 40},
+      {"count of zero", 1, 0},
+      {"count past the end of the file", 3, 0xFFFFFFFF},
+      {"count larger than the frame", 0, 1000},
+  };
+  const auto decodedAll = [](const Bytes& file) {
+    std::vector<Image> images;
+    const auto info = inspectIcon(file);
+    for (const IconFrameInfo& frame : *info) images.push_back(decodeIconFrame(file, frame));
+    return images;
+  };
+  const std::vector<Image> expected = decodedAll(correct);
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    Bytes file = correct;
+    const uint32_t count = c.less > 0 ? static_cast<uint32_t>(frames[c.frame].size()) - c.less : c.count;
+    putLe32(file, countAt(c.frame), count);
+    const auto info = inspectIcon(file);
+    ASSERT_TRUE(info);
+    ASSERT_EQ(info->size(), frames.size());
+    for (size_t k = 0; k < frames.size(); ++k) {
+      SCOPED_TRACE(k);
+      ASSERT_TRUE((*info)[k].valid);
+      EXPECT_LE((*info)[k].offset + (*info)[k].size, file.size());
+      const Image image = decodeIconFrame(file, (*info)[k]);
+      ASSERT_TRUE(image);
+      EXPECT_TRUE(testing::samePixels(image, expected[k]));
+    }
+    // Every frame is converted, and so is the middle one chosen alone.
+    testing::TempDir dir;
+    std::vector<std::string> written;
+    EXPECT_TRUE(convert(file, dir.path(), written));
+    EXPECT_EQ(written.size(), frames.size());
+    plan.pipeline.icoFrameLoading = 2;
+    EXPECT_TRUE(convert(file, dir.path(), written));
+    EXPECT_EQ(written, std::vector<std::string>{dir / "out.jpg"});
+    plan.pipeline.icoFrameLoading = 0;
+  }
+}
+
+// The AND mask is optional at 32 bits, so there the directory decides
+// whether the frame has one: bytes past its count belong to what follows.
+TEST_F(IconGuard, A32BitFrameHasNoMaskBeyondItsByteCount) {
+  // Alpha all zero: the shape is in the mask, which hides the left half.
+  const Bytes frame = testing::bitmapFrame(8, 8, 32, {}, [](int, int) { return 0x00336699u; },
+                                           [](int x, int) { return x < 4; });
+  const size_t colourEnd = 40 + 8 * 8 * 4;
+  struct Case { const char* name; bool counted; uint8_t leftAlpha; };
+  for (const Case c : {Case{"mask counted", true, 0}, Case{"mask beyond the count", false, 255}}) {
+    SCOPED_TRACE(c.name);
+    Bytes file = testing::icoFile({frame, testing::solidFrame(8, 0xFFFFFF)});
+    if (!c.counted) putLe32(file, 6 + 8, static_cast<uint32_t>(colourEnd));
+    const auto info = inspectIcon(file);
+    ASSERT_TRUE(info && (*info)[0].valid);
+    EXPECT_EQ((*info)[0].hasMask, c.counted);
+    const Image image = decodeIconFrame(file, (*info)[0]);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(testing::pixel(image, 1, 1).a, c.leftAlpha);
+    EXPECT_EQ(testing::pixel(image, 6, 1).a, 255);
+  }
 }
 
 TEST_F(IconGuard, ReadsWholeFilesWithinTheLimit) {

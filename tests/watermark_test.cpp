@@ -5,13 +5,16 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <functional>
 #include <set>
 
 #include "batch/output_naming.h"
 #include "imaging/drawing.h"
 #include "imaging/step_options.h"
 #include "settings/settings.h"
+#include "tests/support/ico_bytes.h"
 #include "tests/support/test_support.h"
 
 namespace trovabild {
@@ -416,6 +419,71 @@ TEST_F(ImageWatermark, IsReadOncePerRun) {
   }
   picture = nullptr;
   EXPECT_FALSE(imageOverlay());
+}
+
+/// A GIF written by FreeImage: red, green / blue, white.
+testing::Bytes gifLogo() {
+  Image logo(FreeImage_Allocate(2, 2, 8));
+  RGBQUAD* palette = FreeImage_GetPalette(logo.get());
+  palette[0] = RGBQUAD{0, 0, 255, 0};
+  palette[1] = RGBQUAD{0, 255, 0, 0};
+  palette[2] = RGBQUAD{255, 0, 0, 0};
+  palette[3] = RGBQUAD{255, 255, 255, 0};
+  const BYTE indices[2][2] = {{0, 1}, {2, 3}};  // from the top row
+  for (unsigned y = 0; y < 2; ++y)
+    for (unsigned x = 0; x < 2; ++x) FreeImage_SetPixelIndex(logo.get(), x, 1 - y, const_cast<BYTE*>(&indices[y][x]));
+  FIMEMORY* memory = FreeImage_OpenMemory();
+  EXPECT_TRUE(FreeImage_SaveToMemory(FIF_GIF, logo.get(), memory, 0));
+  BYTE* data = nullptr;
+  DWORD size = 0;
+  FreeImage_AcquireMemory(memory, &data, &size);
+  testing::Bytes bytes(data, data + size);
+  FreeImage_CloseMemory(memory);
+  return bytes;
+}
+
+// FreeImage cannot read a GIF's size alone; the loader reads the sizes from
+// the file itself and applies the same limit as to any other picture.
+TEST_F(ImageWatermark, ReadsAGifWithinTheSizeLimit) {
+  const testing::Bytes gif = gifLogo();
+  ASSERT_GE(gif.size(), 13u);
+  // The first image's descriptor: the separator, left and top 0, 2 x 2.
+  const testing::Bytes descriptor = {0x2C, 0, 0, 0, 0, 2, 0, 2, 0};
+  const auto found = std::search(gif.begin(), gif.end(), descriptor.begin(), descriptor.end());
+  ASSERT_NE(found, gif.end());
+  const size_t image = static_cast<size_t>(found - gif.begin());
+  const auto edited = [&](std::function<void(testing::Bytes&)> edit) {
+    testing::Bytes b = gif;
+    edit(b);
+    return b;
+  };
+  struct Case { const char* name; testing::Bytes bytes; bool usable; };
+  const Case kCases[] = {
+      {"as written", gif, true},
+      {"huge logical screen", edited([](testing::Bytes& b) { testing::putLe32(b, 6, 0xFFFFFFFF); }), false},
+      {"logical screen of no width", edited([](testing::Bytes& b) { testing::putLe16(b, 6, 0); }), false},
+      {"huge first image", edited([&](testing::Bytes& b) { testing::putLe32(b, image + 5, 0xFFFFFFFF); }), false},
+      {"first image of no height", edited([&](testing::Bytes& b) { testing::putLe16(b, image + 7, 0); }), false},
+      {"cut before the first image", edited([&](testing::Bytes& b) { b.resize(image + 4); }), false},
+      {"cut inside the header", edited([](testing::Bytes& b) { b.resize(11); }), false},
+      {"unknown block", edited([&](testing::Bytes& b) { b[image] = 0x99; }), false},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    config.wmImage = dir / "logo.gif";
+    testing::writeBytes(config.wmImage, c.bytes);
+    picture = loadWatermarkPicture(config.wmImage);
+    ASSERT_EQ(picture != nullptr, c.usable);
+    if (!c.usable) continue;
+    EXPECT_EQ(picture->width, 2);
+    EXPECT_EQ(picture->height, 2);
+    const Image marked = watermark(solidImage(10, 10, 24, {0, 0, 0, 255}), 10, 10);
+    EXPECT_EQ(pixel(marked, 0, 0), (Rgba{255, 0, 0, 255}));
+    EXPECT_EQ(pixel(marked, 1, 0), (Rgba{0, 255, 0, 255}));
+    EXPECT_EQ(pixel(marked, 0, 1), (Rgba{0, 0, 255, 255}));
+    EXPECT_EQ(pixel(marked, 1, 1), (Rgba{255, 255, 255, 255}));
+    EXPECT_EQ(pixel(marked, 2, 2), (Rgba{0, 0, 0, 255}));
+  }
 }
 
 TEST_F(ImageWatermark, UnreadableFileLeavesTheImageUnmarked) {
