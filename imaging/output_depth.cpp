@@ -20,6 +20,11 @@ bool greyEightBits(std::string_view extension) {
   return extension == "j2k" || extension == "jp2" || extension == "jpg" || extension == "jxr";
 }
 
+// A palette image whose palette is not the plain grey ramp.
+bool colourPalette(const Image& image) {
+  return image && image.bpp() <= 8 && FreeImage_GetColorType(image.get()) != FIC_MINISBLACK;
+}
+
 bool losesColour(std::string_view extension, int target) {
   return target == 1 || target == 4 || (target == 8 && greyEightBits(extension));
 }
@@ -60,6 +65,9 @@ int automaticDepth(const Image& image, std::string_view extension, int sourceBpp
   // A palette frame is usually true colour by now (its mask became alpha and
   // it was flattened); its small source depth must not make it grey.
   if (image.bpp() > 8 && losesColour(extension, target)) target = chooseDepth(extension, 24);
+  // An 8-bit JPEG family file is grey; a colour palette reaching it is
+  // written as 24-bit colour by the encoder, so that is its depth.
+  if (target == 8 && greyEightBits(extension) && colourPalette(image)) target = chooseDepth(extension, 24);
   return target;
 }
 
@@ -67,8 +75,11 @@ Image convertToOutputDepth(Image image, std::string_view extension, int targetBp
   if (!image) return image;
   const int bpp = image.bpp();
   const int target = targetBpp;
-  if (bpp == target) return image;
   FIBITMAP* source = image.get();
+  // Asked for 8 bits, the JPEG family gets grey: a colour palette would be
+  // written as 24-bit colour.
+  if (target == 8 && greyEightBits(extension) && colourPalette(image)) return Image(FreeImage_ConvertToGreyscale(source));
+  if (bpp == target) return image;
   switch (target) {
     case 96: return Image(FreeImage_ConvertToRGBF(source));
     case 48: return Image(FreeImage_ConvertToRGB16(source));

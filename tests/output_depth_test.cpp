@@ -166,6 +166,33 @@ TEST_F(OutputDepth, KeepsAnImageThatAlreadyFitsAndRefusesUnknownDepths) {
   EXPECT_FALSE(convert(Image()));
 }
 
+// An 8-bit JPEG is grey. A colour palette frame in automatic mode is saved
+// as the 24-bit colour the encoder makes of it, and its depth says so; asked
+// for 8 bits, it is made grey. A grey palette stays as it is.
+TEST_F(OutputDepth, ColourPalettesAreNotCalledEightBitJpegs) {
+  const Image colour = colourImage();
+  Image colourPalette(FreeImage_ColorQuantize(colour.get(), FIQ_WUQUANT));
+  ASSERT_EQ(FreeImage_GetColorType(colourPalette.get()), FIC_PALETTE);
+  struct Case { int depthSetting; bool grey; int expectedTarget; int expectedBpp; FREE_IMAGE_COLOR_TYPE colour; };
+  constexpr Case kCases[] = {
+      {0, false, 24, 24, FIC_RGB},
+      {8, false, 8, 8, FIC_MINISBLACK},
+      {0, true, 8, 8, FIC_MINISBLACK},
+      {8, true, 8, 8, FIC_MINISBLACK},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(::testing::Message() << "setting " << c.depthSetting << (c.grey ? " grey" : " colour"));
+    prepare("jpg", c.depthSetting, 8);
+    Image image = c.grey ? Image(FreeImage_ConvertToGreyscale(colourPalette.get()))
+                         : Image(FreeImage_Clone(colourPalette.get()));
+    Image saved = convert(std::move(image));
+    ASSERT_TRUE(saved);
+    EXPECT_EQ(target, c.expectedTarget);
+    EXPECT_EQ(saved.bpp(), c.expectedBpp);
+    EXPECT_EQ(FreeImage_GetColorType(saved.get()), c.colour);
+  }
+}
+
 // Every format of the registry written at every depth it lists, read back.
 // Debian's FreeImage 3.18 cannot encode JPEG XR at all ("Invalid
 // instruction"), so for jxr only the conversion is checked.
