@@ -1,10 +1,7 @@
 #include "settings/settings.h"
 
-#include <unistd.h>
-
-#include <climits>
-
 #include "base/product.h"
+#include "base/program_data.h"
 #include "base/seams.h"
 
 namespace trovabild {
@@ -32,14 +29,6 @@ Settings defaultSettings(bool commandLineFlavour) {
 }
 
 void resetSettings(bool commandLineFlavour) { settings = defaultSettings(commandLineFlavour); }
-
-static std::string executableFolder() {
-  char buffer[PATH_MAX];
-  const ssize_t length = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (length <= 0) return "./";
-  std::string path(buffer, static_cast<size_t>(length));
-  return path.substr(0, path.rfind('/') + 1);
-}
 
 void resetJobFields() {
   const std::string runMode = job.runMode;
