@@ -170,18 +170,11 @@ struct Job {
   std::string inputPath;
   /// Every input the command line named, in order (inputPath is the first).
   std::vector<std::string> inputPaths;
-  std::string currentSubfolder;
-  std::string outputFile;
   std::string outputFolder;
   int32_t randomNumber = 1;
   int32_t counter = 1;
   std::string inputType;
-  int32_t sourceBpp = 0;
-  int32_t outputFif = 0;
   std::string outputExtension;
-  int32_t targetBpp = 0;
-  int32_t saveFlags = 0;
-  int8_t autoBpp = 0;
   int8_t cliMode = 0;
   std::string runMode;  ///< "", "DEBUG" or "T"; not reset by resetJob
   int32_t imageWidth = 0;   ///< not reset by resetJob
