@@ -17,6 +17,7 @@
 #include "batch/input_list.h"
 #include "batch/run_plan.h"
 #include "imaging/format_registry.h"
+#include "imaging/output_depth.h"
 #include "settings/settings.h"
 #include "tests/support/ico_bytes.h"
 #include "tests/support/test_support.h"
@@ -215,16 +216,9 @@ testing::Bytes pngClaiming(uint32_t width, uint32_t height) {
 TEST_F(BatchDriver, RefusesAWatermarkImageThatCannotBeUsed) {
   testing::Bytes wideBits = testing::icoFile({testing::solidFrame(16, 0x00FF00)});
   testing::putLe16(wideBits, 22 + 14, 231);  // the frame header claims 231 bits per pixel
-  testing::Bytes png;
-  {
-    FIMEMORY* memory = FreeImage_OpenMemory();
-    ASSERT_TRUE(FreeImage_SaveToMemory(FIF_PNG, testing::quadrantImage(8).get(), memory, 0));
-    BYTE* data = nullptr;
-    DWORD size = 0;
-    FreeImage_AcquireMemory(memory, &data, &size);
-    png.assign(data, data + size);
-    FreeImage_CloseMemory(memory);
-  }
+  const std::optional<testing::Bytes> encoded = encodeImage(testing::quadrantImage(8), FIF_PNG, 0);
+  ASSERT_TRUE(encoded);
+  const testing::Bytes& png = *encoded;
   struct Case {
     const char* name;
     testing::Bytes bytes;

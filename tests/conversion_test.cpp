@@ -5,6 +5,7 @@
 #include "base/seams.h"
 #include "batch/file_conversion.h"
 #include "imaging/conversion.h"
+#include "imaging/output_depth.h"
 #include "imaging/watermark.h"
 #include "settings/settings.h"
 #include "tests/support/ico_bytes.h"
@@ -176,14 +177,9 @@ TEST_F(Conversion, TransparentPngFramesComeOutWhiteAtAnyAngle) {
     }
   }
   const auto pngBytes = [](const Image& image) {
-    FIMEMORY* memory = FreeImage_OpenMemory();
-    EXPECT_TRUE(FreeImage_SaveToMemory(FIF_PNG, image.get(), memory, 0));
-    BYTE* data = nullptr;
-    DWORD size = 0;
-    FreeImage_AcquireMemory(memory, &data, &size);
-    Bytes bytes(data, data + size);
-    FreeImage_CloseMemory(memory);
-    return bytes;
+    const std::optional<Bytes> bytes = encodeImage(image, FIF_PNG, 0);
+    EXPECT_TRUE(bytes);
+    return bytes.value_or(Bytes{});
   };
   output("jpg", 0);
   plan.pipeline.rotation.background = {255, 0, 0};

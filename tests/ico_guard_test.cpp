@@ -6,8 +6,8 @@
 #include "imaging/conversion.h"
 #include "imaging/format_registry.h"
 #include "imaging/ico_guard.h"
-#include "imaging/output_depth.h"
 #include "batch/file_conversion.h"
+#include "imaging/output_depth.h"
 #include "settings/settings.h"
 #include "tests/support/ico_bytes.h"
 #include "tests/support/test_support.h"
@@ -32,14 +32,7 @@ Bytes withEdit(const std::function<void(Bytes&)>& edit, Bytes bytes = validIcon(
 
 Bytes pngBytes(int size) {
   Image image = testing::solidImage(size, size, 32, {10, 200, 30, 128});
-  FIMEMORY* memory = FreeImage_OpenMemory();
-  FreeImage_SaveToMemory(FIF_PNG, image.get(), memory, PNG_Z_BEST_SPEED);
-  BYTE* data = nullptr;
-  DWORD length = 0;
-  FreeImage_AcquireMemory(memory, &data, &length);
-  Bytes bytes(data, data + length);
-  FreeImage_CloseMemory(memory);
-  return bytes;
+  return encodeImage(image, FIF_PNG, PNG_Z_BEST_SPEED).value_or(Bytes{});
 }
 
 struct BrokenCase {

@@ -12,6 +12,7 @@
 
 #include "batch/output_naming.h"
 #include "imaging/drawing.h"
+#include "imaging/output_depth.h"
 #include "imaging/step_options.h"
 #include "settings/settings.h"
 #include "tests/support/ico_bytes.h"
@@ -432,14 +433,9 @@ testing::Bytes gifLogo() {
   const BYTE indices[2][2] = {{0, 1}, {2, 3}};  // from the top row
   for (unsigned y = 0; y < 2; ++y)
     for (unsigned x = 0; x < 2; ++x) FreeImage_SetPixelIndex(logo.get(), x, 1 - y, const_cast<BYTE*>(&indices[y][x]));
-  FIMEMORY* memory = FreeImage_OpenMemory();
-  EXPECT_TRUE(FreeImage_SaveToMemory(FIF_GIF, logo.get(), memory, 0));
-  BYTE* data = nullptr;
-  DWORD size = 0;
-  FreeImage_AcquireMemory(memory, &data, &size);
-  testing::Bytes bytes(data, data + size);
-  FreeImage_CloseMemory(memory);
-  return bytes;
+  const std::optional<testing::Bytes> bytes = encodeImage(logo, FIF_GIF, 0);
+  EXPECT_TRUE(bytes);
+  return bytes.value_or(testing::Bytes{});
 }
 
 // FreeImage cannot read a GIF's size alone; the loader reads the sizes from
