@@ -3,10 +3,15 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <ctime>
 #include <map>
+#include <new>
+#include <optional>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 #include <vector>
@@ -135,43 +140,88 @@ void ensureOutputSubfolders(const std::string& outputFolder, const std::string& 
   }
 }
 
-int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
-                         BatchProgress& progress) {
-  int32_t index = 0;
-  int32_t converted = 0;
-  int64_t duration = 0;
-  OutputGuard guard(entries);
-  for (const InputEntry& entry : entries) {
-    waitWhilePaused();
-    if (!progress.running) break;
-    ++index;
-    {
-      std::lock_guard<std::mutex> hold(progressLock);
-      progress.processed = index;
-      progress.currentFile = entry.path;
-      progress.lastDuration = duration;
-    }
-    // An input of several without an output folder writes beside itself.
-    const RunPlan* entryPlan = &plan;
-    RunPlan ownPlan;
-    if (!entry.outputFolder.empty() && entry.outputFolder != plan.outputFolder) {
-      ownPlan = plan;
-      ownPlan.outputFolder = entry.outputFolder;
-      entryPlan = &ownPlan;
-    }
-    if (plan.keepSubfolders) ensureOutputSubfolders(entryPlan->outputFolder, entry.subfolder);
+namespace {
+
+// What a worker hands to the committer for one file.
+struct ConvertedFile {
+  FileConversion conversion;
+  int64_t milliseconds = 0;
+  std::string failure;  ///< why the conversion itself broke off, "" else
+};
+
+ConvertedFile convertEntry(const RunPlan& plan, const FileValues& values) {
+  ConvertedFile result;
+  const int64_t start = monotonicMilliseconds();
+  try {
+    result.conversion = convertFile(plan, values);
+  } catch (const std::bad_alloc&) {
+    result.conversion = {};
+    result.failure = "not enough memory";
+  }
+  result.milliseconds = monotonicMilliseconds() - start;
+  return result;
+}
+
+// An input of several without an output folder writes beside itself.
+const RunPlan& planFor(const RunPlan& plan, const InputEntry& entry, RunPlan& storage) {
+  if (entry.outputFolder.empty() || entry.outputFolder == plan.outputFolder) return plan;
+  storage = plan;
+  storage.outputFolder = entry.outputFolder;
+  return storage;
+}
+
+// Writes the converted files in input order: everything that depends on the
+// order of the run happens here, on one thread — the final names with their
+// counters and dates, the overwrite checks, the saves, the lines, the
+// timestamps, the draws from the random source and the progress.
+class Committer {
+ public:
+  Committer(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
+            BatchProgress& progress)
+      : plan_(plan), guard_(entries), counters_(counters), progress_(progress) {}
+
+  /// Shows the file as the one being worked on (its number counts from 1).
+  void publish(int32_t number, const std::string& path) {
+    std::lock_guard<std::mutex> hold(progressLock);
+    progress_.processed = number;
+    progress_.currentFile = path;
+    progress_.lastDuration = duration_;
+  }
+
+  /// The values the file is converted with when it is converted in turn.
+  FileValues valuesFor(const InputEntry& entry) const { return {entry.path, entry.subfolder, counters_}; }
+
+  /// Writes one file's outputs; true when the file counts as converted.
+  bool commit(const InputEntry& entry, ConvertedFile converted) {
     const int64_t start = monotonicMilliseconds();
-    const FileConversion conversion = convertFile(*entryPlan, FileValues{entry.path, entry.subfolder, counters});
+    RunPlan storage;
+    const RunPlan& plan = planFor(plan_, entry, storage);
+    const FileValues values = valuesFor(entry);
+    FileConversion& conversion = converted.conversion;
+    const int drawn = keepDrawnFrame(conversion);
+    // A file converted ahead with counters that turned out different (an
+    // earlier file failed) is converted again when its watermark shows them.
+    const bool stale = std::ranges::any_of(
+        conversion.outputs, [&](const FrameOutput& output) { return !watermarkStillValid(plan, values, output); });
+    if (stale) {
+      FileValues again = values;
+      again.onlyFrame = drawn;
+      std::vector<std::string> lines = std::move(conversion.lines);
+      converted = convertEntry(plan, again);
+      conversion.lines = std::move(lines);
+    }
+    if (plan.keepSubfolders) ensureOutputSubfolders(plan.outputFolder, entry.subfolder);
     for (const std::string& line : conversion.lines) printLine(line);
     // The file counts as converted only when every frame that reached the
     // save was written; a refused or failed frame fails it.
     std::vector<std::string> written;
     bool success = !conversion.outputs.empty();
     bool refusalTold = false;
-    for (const FrameOutput& output : conversion.outputs) {
+    for (FrameOutput& output : conversion.outputs) {
+      output.path = finalOutputPath(plan, values, output);
       // The frames of one icon usually collide together: the first refusal
       // of an input is told, the others only fail their frames.
-      if (!guard.mayWrite(entry.path, output.path, !refusalTold)) {
+      if (!guard_.mayWrite(entry.path, output.path, !refusalTold)) {
         refusalTold = true;
         success = false;
         continue;
@@ -189,8 +239,11 @@ int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& ent
       reportLeftOut("Error: cannot write " + pathAndReason(output.path, error));
       success = false;
     }
-    guard.recordWritten(entry.path, written);
-    if (conversion.outputs.empty()) reportUnopenableInput(entry.path);
+    guard_.recordWritten(entry.path, written);
+    if (!converted.failure.empty())
+      reportLeftOut("Error: cannot convert \"" + entry.path + "\": " + converted.failure);
+    else if (conversion.outputs.empty())
+      reportUnopenableInput(entry.path);
     // Every file that was written is reported and stamped, even when another
     // image of the same icon failed.
     for (const std::string& path : written) {
@@ -198,18 +251,157 @@ int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& ent
       applyFileTimestamp(path, entry.path, plan.fileTimestamp, plan.customTimestamp);
     }
     if (success) {
-      ++converted;
-      duration = std::max<int64_t>(monotonicMilliseconds() - start, 1000);
-      counters.randomNumber = randomInt(1, 99999);
-      ++counters.counter;
+      ++converted_;
+      duration_ = std::max<int64_t>(converted.milliseconds + monotonicMilliseconds() - start, 1000);
+      counters_.randomNumber = randomInt(1, 99999);
+      ++counters_.counter;
     } else {
-      duration = 0;
+      duration_ = 0;
       if (plan.verbose) printLine("[ERROR] Unable to convert the file!");
     }
+    return success;
+  }
+
+  int32_t converted() const { return converted_; }
+  const NamingCounters& counters() const { return counters_; }
+
+ private:
+  const RunPlan& plan_;
+  OutputGuard guard_;
+  NamingCounters& counters_;
+  BatchProgress& progress_;
+  int32_t converted_ = 0;
+  int64_t duration_ = 0;
+};
+
+// One thread converts and commits each file in turn: no thread is started.
+void convertInTurn(const RunPlan& plan, const std::vector<InputEntry>& entries, Committer& committer,
+                   BatchProgress& progress) {
+  int32_t number = 0;
+  for (const InputEntry& entry : entries) {
+    waitWhilePaused();
+    if (!progress.running) break;
+    committer.publish(++number, entry.path);
+    RunPlan storage;
+    committer.commit(entry, convertEntry(planFor(plan, entry, storage), committer.valuesFor(entry)));
+  }
+}
+
+// Workers convert files ahead, in parallel, into a ring of slots; the calling
+// thread commits them in input order. A file is handed out only while fewer
+// than the ring's size are waiting, which bounds the memory in flight.
+class ParallelRun {
+ public:
+  ParallelRun(const RunPlan& plan, const std::vector<InputEntry>& entries, Committer& committer,
+              BatchProgress& progress, int workers)
+      : plan_(plan),
+        entries_(entries),
+        committer_(committer),
+        progress_(progress),
+        slots_(static_cast<size_t>(workers) * 2),
+        guess_(committer.counters()) {
+    threads_.reserve(static_cast<size_t>(workers));
+    for (int k = 0; k < workers; ++k) threads_.emplace_back([this] { work(); });
+  }
+
+  ~ParallelRun() {
+    {
+      std::lock_guard<std::mutex> hold(lock_);
+      closed_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
+  }
+
+  ParallelRun(const ParallelRun&) = delete;
+  ParallelRun& operator=(const ParallelRun&) = delete;
+
+  // Commits every file handed out, in order, until the list ends or a stop
+  // closes the hand-out.
+  void commitAll() {
+    for (size_t index = 0;; ++index) {
+      std::unique_lock<std::mutex> hold(lock_);
+      std::optional<ConvertedFile>& slot = slots_[index % slots_.size()];
+      changed_.wait(hold, [&] { return slot.has_value() || (closed_ && index >= next_); });
+      if (!slot) return;
+      ConvertedFile converted = std::move(*slot);
+      slot.reset();
+      hold.unlock();
+
+      const InputEntry& entry = entries_[index];
+      committer_.publish(static_cast<int32_t>(index + 1), entry.path);
+      const bool success = committer_.commit(entry, std::move(converted));
+
+      hold.lock();
+      ++committed_;
+      if (success) ++successes_;
+      guess_.randomNumber = committer_.counters().randomNumber;
+      hold.unlock();
+      changed_.notify_all();
+    }
+  }
+
+ private:
+  void work() {
+    for (;;) {
+      // A pause stops the hand-out; files already handed out go on.
+      waitWhilePaused();
+      std::unique_lock<std::mutex> hold(lock_);
+      changed_.wait(hold, [&] { return closed_ || next_ < committed_ + slots_.size(); });
+      if (!progress_.running || next_ >= entries_.size()) closed_ = true;
+      if (closed_) {
+        hold.unlock();
+        changed_.notify_all();
+        return;
+      }
+      const size_t index = next_++;
+      // The counters the file gets if every file before it converts; the
+      // committer converts it again in the rare case this matters and fails.
+      FileValues values{entries_[index].path, entries_[index].subfolder, guess_};
+      values.counters.counter += static_cast<int32_t>(successes_ + (index - committed_));
+      values.drawRandomFrame = false;
+      hold.unlock();
+
+      RunPlan storage;
+      ConvertedFile converted = convertEntry(planFor(plan_, entries_[index], storage), values);
+
+      hold.lock();
+      slots_[index % slots_.size()] = std::move(converted);
+      hold.unlock();
+      changed_.notify_all();
+    }
+  }
+
+  const RunPlan& plan_;
+  const std::vector<InputEntry>& entries_;
+  Committer& committer_;
+  BatchProgress& progress_;
+  std::mutex lock_;
+  std::condition_variable changed_;
+  std::vector<std::optional<ConvertedFile>> slots_;
+  NamingCounters guess_;
+  size_t next_ = 0;       ///< the next file to hand out
+  size_t committed_ = 0;  ///< files committed so far
+  size_t successes_ = 0;  ///< of which converted
+  bool closed_ = false;   ///< nothing more is handed out
+  std::vector<std::thread> threads_;
+};
+
+}  // namespace
+
+int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
+                         BatchProgress& progress) {
+  Committer committer(plan, entries, counters, progress);
+  const int workers = static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(plan.threads, 1)), entries.size()));
+  if (workers <= 1) {
+    convertInTurn(plan, entries, committer, progress);
+  } else {
+    ParallelRun run(plan, entries, committer, progress, workers);
+    run.commitAll();
   }
   std::lock_guard<std::mutex> hold(progressLock);
-  progress.doneCount = converted;
-  return converted;
+  progress.doneCount = committer.converted();
+  return committer.converted();
 }
 
 }  // namespace trovabild

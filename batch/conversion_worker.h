@@ -1,5 +1,8 @@
 #pragma once
-// The thread that converts every entry of the input list, one at a time.
+// The conversion of every entry of the input list: plan.threads workers
+// convert files ahead in parallel, and one committer writes them in input
+// order, so that any number of workers gives the same files, names, lines
+// and counters as one.
 
 #include <cstdint>
 #include <string>
@@ -10,9 +13,11 @@
 
 namespace trovabild {
 
-/// Converts `entries` in order with the plan until the list ends or
-/// progress.running is cleared (checked between files). Publishes the file
-/// being converted in `progress`, leaves the number converted in
+/// Converts `entries` with the plan until the list ends or progress.running
+/// is cleared (checked before each file is handed out; the files handed out
+/// by then are still committed). A pause stops the hand-out too. With one
+/// worker, or one file, everything runs on the calling thread. Publishes the
+/// file being committed in `progress`, leaves the number converted in
 /// progress.doneCount and returns it. `counters` give the %rnd% and %n%
 /// values of the first file and are advanced after each converted file.
 /// A file counts as converted when every frame that reached the save was

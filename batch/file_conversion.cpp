@@ -37,15 +37,15 @@ FrameOutput convertFrame(Image image, int sourceBpp, const RunPlan& plan, const 
   // will be saved: the watermark that follows keeps its depth.
   const OutputOptions& output = steps.output;
   const int targetBpp = output.automaticDepth() ? automaticDepth(image, output.extension, sourceBpp) : output.depth;
-  const NameValues names = frameNameValues(plan, file, targetBpp, width, height);
+  FrameOutput result;
+  result.number = number;
+  result.names = frameNameValues(plan, file, targetBpp, width, height);
+  result.watermarkText = expandWatermarkTokens(steps.watermark.text.text, result.names);
 
-  image = applyWatermark(std::move(image), steps.watermark, expandWatermarkTokens(steps.watermark.text.text, names),
-                         width, height, steps.frame);
+  image = applyWatermark(std::move(image), steps.watermark, result.watermarkText, width, height, steps.frame);
   image = convertToOutputDepth(std::move(image), output.extension, targetBpp);
 
-  FrameOutput result;
-  const std::string outputFile = buildOutputPath(plan, file.subfolder, names);
-  result.path = number > 0 ? numberedPath(outputFile, output.extension, number) : outputFile;
+  result.path = finalOutputPath(plan, file, result);
   result.bytes = encodeImage(image, output.fif, output.saveFlags);
   return result;
 }
@@ -64,13 +64,50 @@ NameValues frameNameValues(const RunPlan& plan, const FileValues& file, int targ
   return values;
 }
 
+namespace {
+
+NameValues withCounters(NameValues names, const NamingCounters& counters) {
+  names.randomNumber = counters.randomNumber;
+  names.counter = counters.counter;
+  return names;
+}
+
+}  // namespace
+
+std::string finalOutputPath(const RunPlan& plan, const FileValues& file, const FrameOutput& output) {
+  const std::string outputFile = buildOutputPath(plan, file.subfolder, withCounters(output.names, file.counters));
+  return output.number > 0 ? numberedPath(outputFile, plan.pipeline.output.extension, output.number) : outputFile;
+}
+
+bool watermarkStillValid(const RunPlan& plan, const FileValues& file, const FrameOutput& output) {
+  return expandWatermarkTokens(plan.pipeline.watermark.text.text, withCounters(output.names, file.counters)) ==
+         output.watermarkText;
+}
+
+int keepDrawnFrame(FileConversion& conversion) {
+  if (!conversion.frameDrawPending) return -1;
+  conversion.frameDrawPending = false;
+  const int drawn = selectFrames(kRandomFrameLoading, conversion.frameCount).first;
+  std::erase_if(conversion.outputs, [drawn](const FrameOutput& output) { return output.frame != drawn; });
+  return drawn;
+}
+
 FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& plan, const FileValues& file) {
   FileConversion conversion;
   const std::optional<std::vector<IconFrameInfo>> frames = inspectIcon(data);
   if (!frames) return conversion;
   const int count = static_cast<int>(frames->size());
+  conversion.frameCount = count;
   const int loading = plan.pipeline.icoFrameLoading;
-  const FrameRange range = selectFrames(loading, count);
+  FrameRange range;
+  if (file.onlyFrame >= 0) {
+    range = file.onlyFrame < count ? FrameRange{file.onlyFrame, file.onlyFrame + 1} : FrameRange{};
+  } else if (loading == kRandomFrameLoading && !file.drawRandomFrame) {
+    range = {0, count};
+    conversion.frameDrawPending = true;
+  } else {
+    range = selectFrames(loading, count);
+  }
   // Every image of a multi-image icon gets its number in the name.
   const bool numbered = selectsAllFrames(loading) && count > 1;
   for (int k = range.first; k < range.end; ++k) {
@@ -81,6 +118,7 @@ FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& pla
     // bitmap frame 32 bits.
     const int sourceBpp = info.png ? image.bpp() : info.bpp;
     conversion.outputs.push_back(convertFrame(std::move(image), sourceBpp, plan, file, numbered ? k + 1 : 0));
+    conversion.outputs.back().frame = k;
   }
   return conversion;
 }
@@ -94,8 +132,8 @@ FileConversion convertFile(const RunPlan& plan, const FileValues& file) {
   const std::optional<std::vector<uint8_t>> data = readWholeFile(file.input, kMaxIconFileSize);
   if (!data) return conversion;
   FileConversion converted = convertIconData(*data, plan, file);
-  conversion.outputs = std::move(converted.outputs);
-  return conversion;
+  converted.lines = std::move(conversion.lines);
+  return converted;
 }
 
 bool writeOutputs(const FileConversion& conversion, std::vector<std::string>& written, const SaveCheck& mayWrite) {

@@ -20,12 +20,23 @@ struct FileValues {
   std::string input;      ///< full path, the input list's key
   std::string subfolder;  ///< relative to the scan's base folder, "" or ending in "/"
   NamingCounters counters;
+  /// RANDOM frame loading: true draws the frame while converting; false
+  /// converts every frame and leaves the draw to the caller (keepDrawnFrame),
+  /// so that a caller converting ahead still draws in its own order.
+  bool drawRandomFrame = true;
+  /// Converts only this frame (0-based) when >= 0, numbered as the frame
+  /// loading numbers it.
+  int onlyFrame = -1;
 };
 
 /// One frame's attempt: where it goes and its encoded bytes (none when a
 /// step or the encoder failed: the frame then fails to save).
 struct FrameOutput {
-  std::string path;
+  std::string path;  ///< from `names` and the file's counters when converted
+  int frame = 0;     ///< the frame's index in the icon
+  int number = 0;    ///< the "[n]" its name carries, 0 for none
+  NameValues names;  ///< what its name and its watermark text were made from
+  std::string watermarkText;  ///< the text watermark as drawn, tokens replaced
   std::optional<std::vector<uint8_t>> bytes;
 };
 
@@ -34,10 +45,28 @@ struct FileConversion {
   std::vector<std::string> lines;
   /// Every frame that reached the save, in order.
   std::vector<FrameOutput> outputs;
+  /// Frames in the icon; 0 when the file is no icon or cannot be read.
+  int frameCount = 0;
+  /// Every frame was converted for a RANDOM frame loading: keepDrawnFrame
+  /// must pick one before the outputs are used.
+  bool frameDrawPending = false;
 };
 
 /// The values the tokens of one frame read.
 NameValues frameNameValues(const RunPlan& plan, const FileValues& file, int targetBpp, int width, int height);
+
+/// The output path of `output` for the file with these counters: the
+/// counters, and date tokens read now, replace those it was converted with.
+std::string finalOutputPath(const RunPlan& plan, const FileValues& file, const FrameOutput& output);
+
+/// False when the text watermark of an output depends on values that differ
+/// between `file` and what it was converted with: it must be converted again.
+bool watermarkStillValid(const RunPlan& plan, const FileValues& file, const FrameOutput& output);
+
+/// Draws the frame of a pending RANDOM frame loading, as the conversion
+/// would have, and keeps only its output; the draw is returned (-1 when
+/// nothing was pending).
+int keepDrawnFrame(FileConversion& conversion);
 
 /// Converts the icon in `data` (the file `file.input` already read).
 FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& plan, const FileValues& file);

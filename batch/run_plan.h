@@ -28,6 +28,7 @@ struct RunPlan {
   int fileTimestamp = 0;  ///< 0 CURRENT, 1 ORIGINAL, 2 CUSTOM
   int32_t customTimestamp = 0;
   bool verbose = false;  ///< the worker prints a block of lines per file
+  int threads = 1;       ///< files converted at once (at least 1)
 };
 
 /// Which face asks: the two check the same settings with their own lists.

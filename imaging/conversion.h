@@ -22,7 +22,9 @@ struct FrameRange {
   int first = 0;
   int end = 0;
 };
+/// RANDOM draws its frame from the random source.
 FrameRange selectFrames(int icoFrameLoading, int count);
+inline constexpr int kRandomFrameLoading = 4;
 /// True for ALL and for codes outside the list, which behave as ALL.
 bool selectsAllFrames(int icoFrameLoading);
 
