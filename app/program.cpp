@@ -139,6 +139,8 @@ bool runCommandLine() {
   if (job.cliMode) {
     openConsole();
     setConsoleTitle(titleText());
+    // A report on standard output leaves it to the report alone.
+    if (settings.reportFile == "-") moveConsoleLinesToStandardError();
     if (!flags.quiet) printBanner();
     const ExitStatus status = runBatch(flags.quiet);
     if (flags.pause) {

@@ -27,22 +27,28 @@ std::function<void(std::string_view)> errorSink;
 // True while a live line stands on the terminal without a line end; any
 // other output removes it first. Guarded by consoleMutex.
 bool liveLineShown = false;
+// Where console lines go: standard output, or standard error while standard
+// output carries something else (a report).
+std::atomic<int> lineOutput{STDOUT_FILENO};
 
 // Terminal state saved while standard input is in key-reading mode; read by
 // the signal thread when a signal ends the process.
 termios savedTerminal{};
 std::atomic<bool> terminalChanged{false};
 
-void writeAll(int fd, const char* data, size_t size) {
+// A failed write of a console line is not reported and does not stop the
+// run; the result is for callers whose data must arrive.
+bool writeAll(int fd, const char* data, size_t size) {
   while (size > 0) {
     const ssize_t written = ::write(fd, data, size);
     if (written < 0) {
       if (errno == EINTR) continue;
-      return;  // a failed write is not reported and does not stop the run
+      return false;
     }
     data += written;
     size -= static_cast<size_t>(written);
   }
+  return true;
 }
 
 // Removes the live line, so that the next output starts on a clean line.
@@ -51,7 +57,7 @@ void eraseLiveLine() {
   if (!liveLineShown) return;
   liveLineShown = false;
   constexpr std::string_view erase = "\r\x1B[K";
-  writeAll(STDOUT_FILENO, erase.data(), erase.size());
+  writeAll(lineOutput, erase.data(), erase.size());
 }
 
 // The ending signals the process handles. They are blocked in every thread
@@ -199,7 +205,7 @@ void printLine(std::string_view text) {
   eraseLiveLine();
   std::string line = printable(text);
   line.push_back('\n');
-  writeAll(STDOUT_FILENO, line.data(), line.size());
+  writeAll(lineOutput, line.data(), line.size());
 }
 
 void printErrorLine(std::string_view text) {
@@ -214,10 +220,17 @@ void printErrorLine(std::string_view text) {
   writeAll(STDERR_FILENO, line.data(), line.size());
 }
 
+void moveConsoleLinesToStandardError() { lineOutput = STDERR_FILENO; }
+
+bool writeStandardOutput(std::string_view data) {
+  std::lock_guard<std::mutex> hold(consoleMutex);
+  return writeAll(STDOUT_FILENO, data.data(), data.size());
+}
+
 int terminalColumns() {
-  if (!isatty(STDOUT_FILENO)) return 0;
+  if (!isatty(lineOutput)) return 0;
   winsize size{};
-  if (ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
+  if (ioctl(lineOutput, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
   return size.ws_col;
 }
 
@@ -227,7 +240,7 @@ void showLiveLine(std::string_view text) {
   std::string line = "\r";
   line.append(printable(text));
   line.append("\x1B[K");  // clears what a longer earlier line left
-  writeAll(STDOUT_FILENO, line.data(), line.size());
+  writeAll(lineOutput, line.data(), line.size());
   liveLineShown = true;
 }
 

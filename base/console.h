@@ -17,7 +17,13 @@ void printLine(std::string_view text);
 /// A test sink (setErrorSink) gets the text instead.
 void printErrorLine(std::string_view text);
 
-/// The width in columns of the terminal on standard output; 0 when standard
+/// From now on printLine and the live line write to standard error, so that
+/// standard output carries only what writeStandardOutput writes.
+void moveConsoleLinesToStandardError();
+/// Writes `data` as it is to standard output; false when it could not.
+bool writeStandardOutput(std::string_view data);
+
+/// The width in columns of the terminal that console lines go to; 0 when standard
 /// output is no terminal.
 int terminalColumns();
 /// Shows `text` as the one live line at the bottom of the terminal, in place

@@ -9,8 +9,10 @@
 
 #include "base/console.h"
 #include "base/messages.h"
+#include "base/text.h"
 #include "batch/conversion_worker.h"
 #include "batch/input_list.h"
+#include "batch/json_report.h"
 #include "batch/paths.h"
 #include "batch/progress_line.h"
 #include "batch/run_plan.h"
@@ -68,10 +70,10 @@ std::string defaultOutputFolder(const Input& input) {
 
 // Without an output folder each of several inputs writes to its own default
 // folder, as if it ran alone; each is checked as the first one is.
-bool checkOwnOutputFolders(std::vector<Input>& inputs) {
+bool checkOwnOutputFolders(std::vector<Input>& inputs, bool dryRun) {
   for (Input& input : inputs) {
     std::string folder = defaultOutputFolder(input);
-    switch (checkFolder(folder, true)) {
+    switch (checkFolder(folder, true, nullptr, dryRun)) {
       case FolderCheck::incorrect: printLine("Error: Incorrect output folder"); return false;
       case FolderCheck::invalid: printLine("Error: Invalid output folder"); return false;
       case FolderCheck::ok: break;
@@ -103,14 +105,15 @@ int32_t expandInputs(const std::vector<Input>& inputs, std::vector<InputEntry>& 
 
 }  // namespace
 
-ExitStatus runBatch(bool quiet) {
+namespace {
+
+ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount) {
   const bool debug = job.runMode == "DEBUG";
   const auto status = [quiet](std::string_view group, std::string_view key, std::string_view s1 = "",
                               std::string_view s2 = "") {
     if (!quiet) printLine(formatMessage(message(group, key), s1, s2));
   };
 
-  resetRunReport();
   status("General", "Preparing");
   std::vector<Input> inputs;
   if (!classifyInputs(inputs)) return ExitStatus::failed;
@@ -127,8 +130,12 @@ ExitStatus runBatch(bool quiet) {
   if (request.inputType.empty() && !job.inputFormats.empty()) request.inputType = job.inputFormats.front();
   request.outputFormats = job.outputFormats;
   request.verbose = debug;
-  if (debug)
-    request.listing = [](std::string_view label, const std::string& value) { printLine(std::string(label) + value); };
+  request.dryRun = settings.dryRun != 0;
+  if (debug || report)
+    request.listing = [debug, report](std::string_view label, const std::string& value) {
+      if (debug) printLine(std::string(label) + value);
+      if (report) report->addOption(std::string(trimBlanks(label.substr(0, label.rfind(':')))), value);
+    };
   const RunPreparation prepared = prepareRun(settings, request);
   if (!prepared) {
     printLine(consoleErrorLine(prepared));
@@ -136,11 +143,14 @@ ExitStatus runBatch(bool quiet) {
     return ExitStatus::failed;
   }
 
-  if (job.outputFolder.empty() && inputs.size() > 1 && !checkOwnOutputFolders(inputs)) return ExitStatus::failed;
+  if (job.outputFolder.empty() && inputs.size() > 1 && !checkOwnOutputFolders(inputs, request.dryRun))
+    return ExitStatus::failed;
 
   status("General", "Importing");
   std::vector<InputEntry> entries;
   const int32_t added = expandInputs(inputs, entries);
+  inputCount = added;
+  if (report) report->setInputCount(added);
   status("Msg", "Import complete", std::to_string(added));
   if (added == 0) {
     printLine(message("Msg", "Conversion is not complete"));
@@ -155,8 +165,10 @@ ExitStatus runBatch(bool quiet) {
   // On a terminal one live line shows how far the run is; debug lines and
   // quiet runs keep the screen as it is.
   const bool live = !quiet && !debug && terminalColumns() > 0;
+  FileObserver observer;
+  if (report) observer = [report](const FileRecord& record) { report->add(record); };
   runWithLiveProgress(
-      added, [&] { done = conversionWorker(prepared.plan, entries, counters, batchProgress); }, live);
+      added, [&] { done = conversionWorker(prepared.plan, entries, counters, batchProgress, observer); }, live);
   job.randomNumber = counters.randomNumber;
   job.counter = counters.counter;
   if (done == 0) {
@@ -166,6 +178,28 @@ ExitStatus runBatch(bool quiet) {
   status("Msg", "Conversion complete");
   status("Msg", "Files converted", std::to_string(done), std::to_string(added));
   return done == added && !runLeftSomethingOut() ? ExitStatus::ok : ExitStatus::partial;
+}
+
+}  // namespace
+
+ExitStatus runBatch(bool quiet) {
+  resetRunReport();
+  if (settings.reportFile.empty()) {
+    int32_t inputs = 0;
+    return runBatchReporting(quiet, nullptr, inputs);
+  }
+  JsonReport report(settings.reportFile);
+  if (!report.start(settings.dryRun != 0)) {
+    printLine("Error: cannot write the report " + report.error());
+    return ExitStatus::failed;
+  }
+  int32_t inputs = 0;
+  ExitStatus status = runBatchReporting(quiet, &report, inputs);
+  if (!report.finish(status, inputs)) {
+    printErrorLine("Error: cannot write the report " + report.error());
+    if (status == ExitStatus::ok) status = ExitStatus::partial;
+  }
+  return status;
 }
 
 }  // namespace trovabild

@@ -61,35 +61,24 @@ class OutputGuard {
     }
   }
 
-  // False when the write must be refused; the reason goes to standard error
-  // when `tell`, and the run counts as partial either way.
-  bool mayWrite(const std::string& inputPath, const std::string& path, bool tell) const {
-    const auto refuse = [tell](const std::string& line) {
-      if (tell)
-        reportLeftOut(line);
-      else
-        markLeftOut();
-      return false;
-    };
+  // The line that refuses the write, "" when it may go ahead.
+  std::string refusal(const std::string& inputPath, const std::string& path) const {
+    const std::string start = "Error: \"" + inputPath + "\" not converted: its output \"" + path + "\" ";
+    // A dry run writes nothing: its planned paths stand for the files.
+    if (const auto planned = planned_.find(path); planned != planned_.end() && planned->second != inputPath)
+      return start + "was already written from \"" + planned->second + "\"";
     struct stat target {};
-    if (stat(path.c_str(), &target) != 0) return true;  // nothing there yet
+    if (stat(path.c_str(), &target) != 0) return "";  // nothing there yet
     const FileIdentity identity{target.st_dev, target.st_ino};
     struct stat input {};
-    if (stat(inputPath.c_str(), &input) == 0 && input.st_dev == target.st_dev &&
-        input.st_ino == target.st_ino) {
-      return refuse("Error: \"" + inputPath + "\" not converted: its output \"" + path +
-                    "\" is the input file itself");
-    }
-    if (const auto other = inputs_.find(identity); other != inputs_.end()) {
-      return refuse("Error: \"" + inputPath + "\" not converted: its output \"" + path +
-                    "\" is the input \"" + other->second + "\" of this run");
-    }
+    if (stat(inputPath.c_str(), &input) == 0 && input.st_dev == target.st_dev && input.st_ino == target.st_ino)
+      return start + "is the input file itself";
+    if (const auto other = inputs_.find(identity); other != inputs_.end())
+      return start + "is the input \"" + other->second + "\" of this run";
     const auto found = written_.find(identity);
-    if (found != written_.end() && found->second != inputPath) {
-      return refuse("Error: \"" + inputPath + "\" not converted: its output \"" + path +
-                    "\" was already written from \"" + found->second + "\"");
-    }
-    return true;
+    if (found != written_.end() && found->second != inputPath)
+      return start + "was already written from \"" + found->second + "\"";
+    return "";
   }
 
   void recordWritten(const std::string& inputPath, const std::vector<std::string>& paths) {
@@ -99,20 +88,29 @@ class OutputGuard {
     }
   }
 
+  void recordPlanned(const std::string& inputPath, const std::string& path) { planned_.emplace(path, inputPath); }
+
  private:
   std::map<FileIdentity, std::string> inputs_;
   std::map<FileIdentity, std::string> written_;
+  std::map<std::string, std::string> planned_;
 };
 
-// Says why a file that failed could not be read, when it cannot even be
-// opened (a file that opens but is no icon needs no reason).
-void reportUnopenableInput(const std::string& path) {
+// Why a file that gave no output failed: the line for standard error when
+// it cannot even be opened ("" for a file that opens but is no icon).
+std::string unopenableInputLine(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd >= 0) {
     close(fd);
-    return;
+    return "";
   }
-  reportLeftOut("Error: cannot open " + pathAndReason(path, errno));
+  return "Error: cannot open " + pathAndReason(path, errno);
+}
+
+// A reason for the report: the error line without its "Error: ".
+std::string reasonOf(std::string_view line) {
+  if (line.starts_with("Error: ")) line.remove_prefix(7);
+  return std::string(line);
 }
 
 }  // namespace
@@ -177,8 +175,8 @@ const RunPlan& planFor(const RunPlan& plan, const InputEntry& entry, RunPlan& st
 class Committer {
  public:
   Committer(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
-            BatchProgress& progress)
-      : plan_(plan), guard_(entries), counters_(counters), progress_(progress) {}
+            BatchProgress& progress, const FileObserver& observer)
+      : plan_(plan), guard_(entries), counters_(counters), progress_(progress), observer_(observer) {}
 
   /// Shows the file as the one being worked on (its number counts from 1).
   void publish(int32_t number, const std::string& path) {
@@ -210,8 +208,14 @@ class Committer {
       converted = convertEntry(plan, again);
       conversion.lines = std::move(lines);
     }
-    if (plan.keepSubfolders) ensureOutputSubfolders(plan.outputFolder, entry.subfolder);
+    if (plan.keepSubfolders && !plan.dryRun) ensureOutputSubfolders(plan.outputFolder, entry.subfolder);
     for (const std::string& line : conversion.lines) printLine(line);
+    FileRecord record;
+    record.input = entry.path;
+    record.framesFound = conversion.frameCount;
+    const auto fail = [&record](const std::string& reason) {
+      if (record.reason.empty()) record.reason = reason;
+    };
     // The file counts as converted only when every frame that reached the
     // save was written; a refused or failed frame fails it.
     std::vector<std::string> written;
@@ -220,36 +224,70 @@ class Committer {
     for (FrameOutput& output : conversion.outputs) {
       output.path = finalOutputPath(plan, values, output);
       // The frames of one icon usually collide together: the first refusal
-      // of an input is told, the others only fail their frames.
-      if (!guard_.mayWrite(entry.path, output.path, !refusalTold)) {
+      // of an input is told (in a dry run, every one), the others only fail
+      // their frames.
+      if (const std::string refused = guard_.refusal(entry.path, output.path); !refused.empty()) {
+        if (!refusalTold || plan.dryRun)
+          reportLeftOut(refused);
+        else
+          markLeftOut();
         refusalTold = true;
         success = false;
+        fail(reasonOf(refused));
         continue;
       }
       if (!output.bytes) {
         success = false;
+        fail("frame " + std::to_string(output.frame + 1) + " could not be converted");
         continue;
       }
-      errno = 0;
-      if (writeFileReplacing(output.path, *output.bytes)) {
+      if (plan.dryRun) {
+        const bool exists = fileSize(output.path) >= 0;
+        printLine("Dry run: \"" + entry.path + "\" frame " + std::to_string(output.frame + 1) + " of " +
+                  std::to_string(conversion.frameCount) + " -> \"" + output.path + "\" (" +
+                  (exists ? "exists" : "new") + ")");
+        if (const int error = fileCouldBeSaved(output.path); error != 0) {
+          const std::string line = "Error: cannot write " + pathAndReason(output.path, error);
+          reportLeftOut(line);
+          fail(reasonOf(line));
+          success = false;
+          continue;
+        }
+        guard_.recordPlanned(entry.path, output.path);
+      } else {
+        errno = 0;
+        if (!writeFileReplacing(output.path, *output.bytes)) {
+          const std::string line = "Error: cannot write " + pathAndReason(output.path, errno != 0 ? errno : EIO);
+          reportLeftOut(line);
+          fail(reasonOf(line));
+          success = false;
+          continue;
+        }
         written.push_back(output.path);
-        continue;
       }
-      const int error = errno != 0 ? errno : EIO;
-      reportLeftOut("Error: cannot write " + pathAndReason(output.path, error));
-      success = false;
+      record.outputs.push_back({output.path, output.names.width, output.names.height, output.names.targetBpp,
+                                output.bytes->size()});
     }
     guard_.recordWritten(entry.path, written);
-    if (!converted.failure.empty())
+    if (!converted.failure.empty()) {
       reportLeftOut("Error: cannot convert \"" + entry.path + "\": " + converted.failure);
-    else if (conversion.outputs.empty())
-      reportUnopenableInput(entry.path);
+      fail(converted.failure);
+    } else if (conversion.outputs.empty()) {
+      const std::string line = unopenableInputLine(entry.path);
+      if (!line.empty()) reportLeftOut(line);
+      fail(line.empty() ? (conversion.frameCount > 0 ? "no frame of the icon could be read" : "not an icon")
+                        : reasonOf(line));
+    }
     // Every file that was written is reported and stamped, even when another
     // image of the same icon failed.
     for (const std::string& path : written) {
       if (plan.verbose) printLine("[OK] Saving As: " + path);
       applyFileTimestamp(path, entry.path, plan.fileTimestamp, plan.customTimestamp);
     }
+    record.framesWritten = static_cast<int>(record.outputs.size());
+    record.converted = success;
+    record.milliseconds = converted.milliseconds + monotonicMilliseconds() - start;
+    if (observer_) observer_(record);
     if (success) {
       ++converted_;
       duration_ = std::max<int64_t>(converted.milliseconds + monotonicMilliseconds() - start, 1000);
@@ -270,6 +308,7 @@ class Committer {
   OutputGuard guard_;
   NamingCounters& counters_;
   BatchProgress& progress_;
+  const FileObserver& observer_;
   int32_t converted_ = 0;
   int64_t duration_ = 0;
 };
@@ -390,8 +429,8 @@ class ParallelRun {
 }  // namespace
 
 int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
-                         BatchProgress& progress) {
-  Committer committer(plan, entries, counters, progress);
+                         BatchProgress& progress, const FileObserver& observer) {
+  Committer committer(plan, entries, counters, progress, observer);
   const int workers = static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(plan.threads, 1)), entries.size()));
   if (workers <= 1) {
     convertInTurn(plan, entries, committer, progress);

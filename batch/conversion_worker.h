@@ -5,6 +5,7 @@
 // and counters as one.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,29 @@
 #include "batch/run_plan.h"
 
 namespace trovabild {
+
+/// One output as it was written (planned, in a dry run).
+struct OutputRecord {
+  std::string path;
+  int width = 0;
+  int height = 0;
+  int depth = 0;  ///< bits per pixel as saved
+  uint64_t bytes = 0;
+};
+
+/// What became of one input, as the committer settled it.
+struct FileRecord {
+  std::string input;
+  bool converted = false;
+  std::string reason;  ///< the first reason it failed, "" when converted
+  int framesFound = 0;
+  int framesWritten = 0;
+  std::vector<OutputRecord> outputs;
+  int64_t milliseconds = 0;  ///< conversion and save
+};
+
+/// Called on the committing thread after each file, in input order.
+using FileObserver = std::function<void(const FileRecord&)>;
 
 /// Converts `entries` with the plan until the list ends or progress.running
 /// is cleared (checked before each file is handed out; the files handed out
@@ -25,11 +49,14 @@ namespace trovabild {
 /// list, or a file an earlier input of this run wrote, is refused with a line
 /// on standard error (the first refusal of each input), and so is an input
 /// that cannot be opened; a save that fails gets a line with its reason.
+/// A dry run (plan.dryRun) does everything but the save: it prints a
+/// "Dry run:" line per planned output, makes no folder, writes and stamps
+/// nothing, and refuses and counts as the real run would.
 /// An entry with its own output folder writes there instead of the plan's. Nothing else
 /// is read or written outside its arguments, but those lines and the
 /// console lines of a verbose plan.
 int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
-                         BatchProgress& progress);
+                         BatchProgress& progress, const FileObserver& observer = {});
 
 /// Creates `outputFolder` + `subfolder` level by level. A folder that
 /// cannot be made gets a line on standard error (the save then fails).

@@ -184,7 +184,7 @@ std::string relativeSubfolder(const std::string& path, const std::string& base) 
   return folder.substr(base.size());
 }
 
-FolderCheck checkFolder(std::string& folder, bool create, int* createError) {
+FolderCheck checkFolder(std::string& folder, bool create, int* createError, bool pretend) {
   if (createError != nullptr) *createError = 0;
   if (folder.starts_with("..")) return FolderCheck::incorrect;
   if (!folder.starts_with("/")) {
@@ -196,7 +196,7 @@ FolderCheck checkFolder(std::string& folder, bool create, int* createError) {
   }
   if (folder.back() != '/') folder += '/';
   if (fileSize(folder) != -2) {
-    const int error = create ? makeFolders(folder) : 0;
+    const int error = !create ? 0 : pretend ? foldersCouldBeMade(folder) : makeFolders(folder);
     if (create && error == 0) return FolderCheck::ok;
     if (createError != nullptr) *createError = error;
     return FolderCheck::invalid;

@@ -81,7 +81,9 @@ enum class FolderCheck { ok, incorrect, invalid };
 /// (absolute against the working directory, with a trailing "/"). With
 /// `create` a missing folder is made with its parents; when that fails,
 /// `createError` (if given) receives the errno.
-FolderCheck checkFolder(std::string& folder, bool create = false, int* createError = nullptr);
+/// With `pretend` a missing folder is only judged (foldersCouldBeMade), for
+/// a run that must not change anything.
+FolderCheck checkFolder(std::string& folder, bool create = false, int* createError = nullptr, bool pretend = false);
 
 /// Normalises a folder path: refused with `incorrectMessage` when it begins
 /// with "..", made absolute against the working directory, given a trailing

@@ -1,6 +1,7 @@
 #include "batch/paths.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -43,6 +44,33 @@ int makeFolders(const std::string& path) {
     }
     if (slash == std::string::npos) return 0;
   }
+}
+
+namespace {
+
+// 0 when entries can be made in the nearest existing folder on `path`.
+int creatableBelow(std::string folder) {
+  for (;;) {
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    struct stat info {};
+    if (stat(folder.c_str(), &info) == 0) {
+      if (!S_ISDIR(info.st_mode)) return ENOTDIR;
+      return access(folder.c_str(), W_OK | X_OK) == 0 ? 0 : errno;
+    }
+    if (errno != ENOENT) return errno;
+    const size_t slash = folder.rfind('/');
+    folder = slash == std::string::npos ? "." : slash == 0 ? "/" : folder.substr(0, slash);
+  }
+}
+
+}  // namespace
+
+int foldersCouldBeMade(const std::string& path) { return fileSize(path) == -2 ? 0 : creatableBelow(path); }
+
+int fileCouldBeSaved(const std::string& path) {
+  if (fileSize(path) == -2) return EISDIR;
+  const std::string folder = pathPart(path);
+  return creatableBelow(folder.empty() ? "." : folder);
 }
 
 bool staysInFolder(const std::string& name) {

@@ -22,6 +22,14 @@ std::string extensionPart(const std::string& path);
 /// Returns 0 on success (also when it already existed), else the errno of
 /// the step that failed (ENOTDIR when a file stands in the way).
 int makeFolders(const std::string& path);
+/// Whether makeFolders(path) would succeed, judged without making anything
+/// by the nearest folder on the path that exists: 0, or the errno it would
+/// likely fail with (ENOTDIR, EACCES...).
+int foldersCouldBeMade(const std::string& path);
+/// Whether a file could be saved as `path` (a new file made in its folder
+/// and renamed onto it), judged the same way: 0 or the likely errno.
+int fileCouldBeSaved(const std::string& path);
+
 /// True when the relative path `name` stays inside the folder it is joined
 /// to: it does not begin with "/" and no component of it is "..".
 bool staysInFolder(const std::string& name);

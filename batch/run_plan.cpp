@@ -1,5 +1,7 @@
 #include "batch/run_plan.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <utility>
 
@@ -137,7 +139,7 @@ bool Preparer::checkOutputFolder() {
   }
   list("Output: ", folder);
   int error = 0;
-  switch (checkFolder(folder, request_.createOutputFolder, &error)) {
+  switch (checkFolder(folder, request_.createOutputFolder, &error, request_.dryRun)) {
     case FolderCheck::incorrect: return fail(RunCheck::incorrectOutputFolder, folder);
     case FolderCheck::invalid:
       if (error != 0) result_.detail = "Error: cannot create folder " + pathAndReason(folder, error);
@@ -311,6 +313,8 @@ RunPreparation Preparer::run() {
   plan.fileTimestamp = s_.fileTimestamp;
   plan.customTimestamp = s_.customTimestamp;
   plan.verbose = request_.verbose;
+  plan.dryRun = request_.dryRun;
+  plan.threads = runThreads(s_.threads);
   return std::move(result_);
 }
 
@@ -318,6 +322,12 @@ RunPreparation Preparer::run() {
 
 RunPreparation prepareRun(const Settings& settings, const RunRequest& request) {
   return Preparer(settings, request).run();
+}
+
+int runThreads(int32_t setting) {
+  if (setting > 0) return setting;
+  const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+  return cores > 0 ? static_cast<int>(cores) : 1;
 }
 
 std::string consoleErrorLine(const RunPreparation& preparation) {

@@ -29,6 +29,7 @@ struct RunPlan {
   int32_t customTimestamp = 0;
   bool verbose = false;  ///< the worker prints a block of lines per file
   int threads = 1;       ///< files converted at once (at least 1)
+  bool dryRun = false;   ///< everything but the save
 };
 
 /// Which face asks: the two check the same settings with their own lists.
@@ -65,6 +66,8 @@ struct RunRequest {
   std::string outputFolder;
   /// A missing output folder is made with its parents (console).
   bool createOutputFolder = false;
+  /// Nothing is made: a missing output folder that could be made passes.
+  bool dryRun = false;
   /// "" takes the first of `outputFormats`.
   std::string outputExtension;
   /// The input format whose load options the listing shows.
@@ -94,6 +97,9 @@ struct RunPreparation {
 /// (made here, for a text watermark) and every step's values. `settings`
 /// is only read.
 RunPreparation prepareRun(const Settings& settings, const RunRequest& request);
+
+/// The workers a run uses for the threads setting: 0 the online cores.
+int runThreads(int32_t setting);
 
 /// The console's error line for a failed check ("Error: Invalid width value").
 std::string consoleErrorLine(const RunPreparation& preparation);

@@ -151,6 +151,9 @@ std::vector<OptionSpec> buildTable() {
       word("--FILE-TIMESTAMP", kTimestampWords, &S::fileTimestamp),
       number("--FILE-TIMESTAMP-CUSTOM", &S::customTimestamp),
       flag("--NO-SUBFOLDERS", &S::keepSubfolders, 0),
+      number("--THREADS", &S::threads),
+      flag("--DRY-RUN", &S::dryRun),
+      text("--REPORT", &S::reportFile),
   };
 }
 

@@ -157,6 +157,9 @@ struct Settings {
   int8_t outFoldersHistory = 1;
   int8_t outFoldersNumber = 5;
   int8_t keepSubfolders = 1;
+  int32_t threads = 0;  ///< files converted at once; 0 the online cores
+  int8_t dryRun = 0;
+  std::string reportFile;  ///< "" none, "-" standard output
 
   // Desktop window preferences kept last.
   std::string recentOutFolders;

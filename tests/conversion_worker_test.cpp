@@ -290,6 +290,7 @@ TEST_F(ConversionWorker, PublishesTheLastDurationAtTheStartOfEachFile) {
 TEST_F(ConversionWorker, AStopRequestFinishesTheCurrentFileFirst) {
   for (const char* name : {"1.ico", "2.ico", "3.ico", "4.ico", "5.ico"}) writeIcon(name, {0, 128, 0, 255});
   scanFolderTree(job.inputPath);
+  config_.threads = 1;  // one worker: the stop takes effect before the next file
   verbose_ = true;
   setConsoleSink([this](std::string_view line) {
     if (line == "Processing: " + dir_ / "in/3.ico") batchProgress.running = false;

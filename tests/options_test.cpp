@@ -182,7 +182,7 @@ TEST_F(Options, TableHoldsEachLongOptionOnce) {
     EXPECT_EQ(findOption(option.name, false), &option);
   }
   // With --PROFILE these are the 106 long options.
-  EXPECT_EQ(names.size() + 1, 106u);
+  EXPECT_EQ(names.size() + 1, 109u);
   EXPECT_EQ(findOption("--PROFILE", false), nullptr);
 }
 
