@@ -130,7 +130,6 @@ ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount
   if (request.inputType.empty() && !job.inputFormats.empty()) request.inputType = job.inputFormats.front();
   request.outputFormats = job.outputFormats;
   request.verbose = debug;
-  request.dryRun = settings.dryRun != 0;
   if (debug || report)
     request.listing = [debug, report](std::string_view label, const std::string& value) {
       if (debug) printLine(std::string(label) + value);
@@ -143,7 +142,7 @@ ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount
     return ExitStatus::failed;
   }
 
-  if (job.outputFolder.empty() && inputs.size() > 1 && !checkOwnOutputFolders(inputs, request.dryRun))
+  if (job.outputFolder.empty() && inputs.size() > 1 && !checkOwnOutputFolders(inputs, settings.dryRun != 0))
     return ExitStatus::failed;
 
   status("General", "Importing");

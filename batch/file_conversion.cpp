@@ -24,7 +24,7 @@ FrameOutput convertFrame(Image image, int sourceBpp, const RunPlan& plan, const 
   // The frame and the watermark are laid out on the size after resizing.
   const int width = image.width();
   const int height = image.height();
-  image = flattenTransparency(std::move(image));
+  image = flattenTransparency(std::move(image), steps.flatten);
   image = flipImage(std::move(image), steps.flip);
   image = adjustColors(std::move(image), steps.colour);
   image = makeGreyscale(std::move(image), steps.colour);
@@ -106,7 +106,7 @@ FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& pla
     range = {0, count};
     conversion.frameDrawPending = true;
   } else {
-    range = selectFrames(loading, count);
+    range = selectFrames(loading, *frames, plan.pipeline.resize);
   }
   // Every image of a multi-image icon gets its number in the name.
   const bool numbered = selectsAllFrames(loading) && count > 1;

@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <thread>
 #include <utility>
 
 #include "base/text.h"
@@ -10,6 +12,7 @@
 #include "batch/paths.h"
 #include "batch/run_report.h"
 #include "imaging/format_registry.h"
+#include "imaging/geometry.h"
 #include "imaging/output_depth.h"
 #include "imaging/watermark.h"
 #include "settings/vocabulary.h"
@@ -119,6 +122,7 @@ class Preparer {
   bool checkGeometry();
   bool checkColour();
   bool checkFrameAndWatermark();
+  bool checkRun();
 
   const Settings& s_;
   const RunRequest& request_;
@@ -139,7 +143,7 @@ bool Preparer::checkOutputFolder() {
   }
   list("Output: ", folder);
   int error = 0;
-  switch (checkFolder(folder, request_.createOutputFolder, &error, request_.dryRun)) {
+  switch (checkFolder(folder, request_.createOutputFolder, &error, s_.dryRun != 0)) {
     case FolderCheck::incorrect: return fail(RunCheck::incorrectOutputFolder, folder);
     case FolderCheck::invalid:
       if (error != 0) result_.detail = "Error: cannot create folder " + pathAndReason(folder, error);
@@ -157,7 +161,7 @@ void Preparer::listInputFormat() {
   } else if (type == "gif") {
     list("GIF Frame Loading: ", word(kFrameLoadingWords, s_.gifFrameLoading));
   } else if (type == "ico") {
-    list("ICO Frame Loading: ", word(kFrameLoadingWords, s_.icoFrameLoading));
+    list("ICO Frame Loading: ", word(kIcoFrameLoadingWords, s_.icoFrameLoading));
   } else if (type == "psd") {
     list("PSD Color Mode: ", word(kColorModeWords, s_.psdColorMode));
   } else if (type == "raw") {
@@ -199,6 +203,8 @@ bool Preparer::checkGeometry() {
     list("Image Resize Type: ", word(kResizeTypeWords, s_.resizeType));
     list("Image Resize Algorithm: ", word(kResizeAlgorithmWords, s_.resizeAlgorithm));
   }
+  list("Background Color: ", s_.backgroundColor);
+  if (console_ && !isValidColor(s_.backgroundColor)) return fail(RunCheck::invalidBackgroundColor);
   list("Flip Horizontal: ", number(s_.flipHorizontal));
   list("Flip Vertical: ", number(s_.flipVertical));
   return true;
@@ -282,6 +288,16 @@ bool Preparer::checkFrameAndWatermark() {
   return true;
 }
 
+bool Preparer::checkRun() {
+  std::string threads = number(s_.threads);
+  if (s_.threads == 0) threads += " (" + number(resolvedThreadCount(0)) + " cores)";
+  list("Threads: ", threads);
+  if (console_ && (s_.threads < 0 || s_.threads > kMaxThreads)) return fail(RunCheck::invalidThreads);
+  list("Dry Run: ", number(s_.dryRun));
+  if (!s_.reportFile.empty()) list("Report File: ", s_.reportFile);
+  return true;
+}
+
 RunPreparation Preparer::run() {
   if (!checkOutputFolder()) return std::move(result_);
   extension_ = request_.outputExtension;
@@ -299,7 +315,7 @@ RunPreparation Preparer::run() {
   // The window lets its dialog hold the format and adjustment values in
   // range; it checks only what the user can leave empty or point elsewhere.
   if (console_ && !checkOutputFormat()) return std::move(result_);
-  if (!checkGeometry() || !checkColour() || !checkFrameAndWatermark()) return std::move(result_);
+  if (!checkGeometry() || !checkColour() || !checkFrameAndWatermark() || !checkRun()) return std::move(result_);
 
   RunPlan& plan = result_.plan;
   std::shared_ptr<const Font> font = std::move(plan.pipeline.watermark.text.font);
@@ -313,8 +329,9 @@ RunPreparation Preparer::run() {
   plan.fileTimestamp = s_.fileTimestamp;
   plan.customTimestamp = s_.customTimestamp;
   plan.verbose = request_.verbose;
-  plan.dryRun = request_.dryRun;
-  plan.threads = runThreads(s_.threads);
+  plan.threads = resolvedThreadCount(s_.threads);
+  plan.dryRun = s_.dryRun != 0;
+  plan.reportFile = s_.reportFile;
   return std::move(result_);
 }
 
@@ -322,12 +339,6 @@ RunPreparation Preparer::run() {
 
 RunPreparation prepareRun(const Settings& settings, const RunRequest& request) {
   return Preparer(settings, request).run();
-}
-
-int runThreads(int32_t setting) {
-  if (setting > 0) return setting;
-  const long cores = sysconf(_SC_NPROCESSORS_ONLN);
-  return cores > 0 ? static_cast<int>(cores) : 1;
 }
 
 std::string consoleErrorLine(const RunPreparation& preparation) {
@@ -351,8 +362,17 @@ std::string consoleErrorLine(const RunPreparation& preparation) {
     case RunCheck::emptyWatermarkImage:
     case RunCheck::invalidWatermarkImage: return "Error: Invalid watermark image";
     case RunCheck::invalidFilenameMask: return "Error: Invalid filename mask";
+    case RunCheck::invalidBackgroundColor: return "Error: Invalid background-color value";
+    case RunCheck::invalidThreads: return "Error: Invalid threads value";
   }
   return "";
+}
+
+int resolvedThreadCount(int32_t threads) {
+  if (threads != 0) return std::clamp<int32_t>(threads, 1, kMaxThreads);
+  long cores = sysconf(_SC_NPROCESSORS_ONLN);
+  if (cores < 1) cores = static_cast<long>(std::thread::hardware_concurrency());
+  return static_cast<int>(std::clamp<long>(cores, 1, kMaxThreads));
 }
 
 int32_t Settings::*depthSettingOf(std::string_view extension) {

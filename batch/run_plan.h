@@ -24,12 +24,13 @@ struct RunPlan {
   std::string outputFolder;  ///< ends in "/"; absolute in a console run
   PipelineOptions pipeline;  ///< every step's values, output format included
   std::string filenameMask;
+  bool dryRun = false;     ///< everything up to the save, nothing written
+  std::string reportFile;  ///< where the report goes: "-" standard output, "" none
   bool keepSubfolders = true;
   int fileTimestamp = 0;  ///< 0 CURRENT, 1 ORIGINAL, 2 CUSTOM
   int32_t customTimestamp = 0;
   bool verbose = false;  ///< the worker prints a block of lines per file
   int threads = 1;       ///< files converted at once (at least 1)
-  bool dryRun = false;   ///< everything but the save
 };
 
 /// Which face asks: the two check the same settings with their own lists.
@@ -57,6 +58,8 @@ enum class RunCheck {
   emptyWatermarkImage,    ///< window
   invalidWatermarkImage,  ///< subject: the image path
   invalidFilenameMask,    ///< console: the mask leaves the output folder
+  invalidBackgroundColor, ///< console: not six hexadecimal digits
+  invalidThreads,         ///< console: outside 0 .. kMaxThreads
 };
 
 struct RunRequest {
@@ -66,8 +69,6 @@ struct RunRequest {
   std::string outputFolder;
   /// A missing output folder is made with its parents (console).
   bool createOutputFolder = false;
-  /// Nothing is made: a missing output folder that could be made passes.
-  bool dryRun = false;
   /// "" takes the first of `outputFormats`.
   std::string outputExtension;
   /// The input format whose load options the listing shows.
@@ -98,8 +99,12 @@ struct RunPreparation {
 /// is only read.
 RunPreparation prepareRun(const Settings& settings, const RunRequest& request);
 
-/// The workers a run uses for the threads setting: 0 the online cores.
-int runThreads(int32_t setting);
+/// The most files a run converts at once.
+constexpr int32_t kMaxThreads = 256;
+
+/// How many files a run converts at once for the threads setting: the
+/// number of online cores for 0, else the setting held to 1 .. kMaxThreads.
+int resolvedThreadCount(int32_t threads);
 
 /// The console's error line for a failed check ("Error: Invalid width value").
 std::string consoleErrorLine(const RunPreparation& preparation);

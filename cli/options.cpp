@@ -41,7 +41,7 @@ std::vector<OptionSpec> buildTable() {
       // Input loading.
       word("--DDS-LOAD-AS", kDdsLoadAsWords, &S::ddsLoadAs),
       word("--GIF-FRAME-LOADING", kFrameLoadingWords, &S::gifFrameLoading),
-      word("--ICO-FRAME-LOADING", kFrameLoadingWords, &S::icoFrameLoading),
+      word("--ICO-FRAME-LOADING", kIcoFrameLoadingWords, &S::icoFrameLoading),
       word("--PSD-COLOR-MODE", kColorModeWords, &S::psdColorMode),
       word("--RAW-LOAD-AS", kRawLoadAsWords, &S::rawLoadAs),
       number("--RAW-HEADER-SIZE", &S::rawHeaderSize),
@@ -49,6 +49,7 @@ std::vector<OptionSpec> buildTable() {
       number("--RAW-HEIGHT", &S::rawImageHeight),
       word("--RAW-TONE-MAPPING", kToneMappingWords, &S::rawToneMapping),
       word("--TIFF-FRAME-LOADING", kFrameLoadingWords, &S::tiffFrameLoading),
+      text("--BACKGROUND-COLOR", &S::backgroundColor),
       // Output formats.
       number("--BMP-BPP", &S::bmpBpp),
       word("--BMP-COMPRESSION", kCompressionWords, &S::bmpCompression),
@@ -151,6 +152,7 @@ std::vector<OptionSpec> buildTable() {
       word("--FILE-TIMESTAMP", kTimestampWords, &S::fileTimestamp),
       number("--FILE-TIMESTAMP-CUSTOM", &S::customTimestamp),
       flag("--NO-SUBFOLDERS", &S::keepSubfolders, 0),
+      // The run itself.
       number("--THREADS", &S::threads),
       flag("--DRY-RUN", &S::dryRun),
       text("--REPORT", &S::reportFile),

@@ -73,7 +73,8 @@ const std::vector<Group>& layout() {
         {"RAW Image Width", &S::rawImageWidth, "raw"},
         {"RAW Image Height", &S::rawImageHeight, "raw"},
         {"RAW Tone Mapping", &S::rawToneMapping, "raw"},
-        {"TIFF Frame Loading", &S::tiffFrameLoading, "tiff"}}},
+        {"TIFF Frame Loading", &S::tiffFrameLoading, "tiff"},
+        {"Background Color", &S::backgroundColor}}},
       {"Output",
        {{"Format", &S::outputFormat},
         {"BMP BPP", &S::bmpBpp, "bmp"},
@@ -189,7 +190,10 @@ const std::vector<Group>& layout() {
         {"Custom Timestamp", &S::customTimestamp},
         {"Out Folders History", &S::outFoldersHistory},
         {"Out Folders Number", &S::outFoldersNumber},
-        {"Keep Subfolders", &S::keepSubfolders, nullptr, true}}},
+        {"Keep Subfolders", &S::keepSubfolders, nullptr, true},
+        {"Threads", &S::threads},
+        {"Dry Run", &S::dryRun, nullptr, true},
+        {"Report File", &S::reportFile}}},
       {"File", {{"Recent Out Folders", &S::recentOutFolders}, {"Recent Files", &S::recentFiles}}},
       {"Privacy", {{"Clean Recent Files", &S::cleanRecentFiles, nullptr, true}}},
   };
@@ -379,6 +383,9 @@ bool savePreferencesTo(const std::string& path) {
         for (const std::string& format : formats)
           for (const Key& key : group.keys)
             if (key.format && format == key.format) writeKey(writer, key);
+        // Then what holds for every format.
+        for (size_t i = 1; i < group.keys.size(); ++i)
+          if (!group.keys[i].format) writeKey(writer, group.keys[i]);
       } else {
         for (const Key& key : group.keys) writeKey(writer, key);
       }

@@ -646,12 +646,14 @@ void PreferencesDialog::buildInterface() {
 }
 
 void PreferencesDialog::buildInput() {
-  wxWindow* page = addPage("Input", 6);
+  wxWindow* page = addPage("Input", 7);
   const wxArrayString names = formatNames(job.inputFormats, findInputFormat);
   wxChoice* choice = textChoiceRow(page, 0, "Input Format", names, job.inputFormats, settings.inputFormat, "inputFormat");
+  // What transparent areas are laid onto holds for every input format.
+  colourRow(page, 1, "Background Color", settings.backgroundColor, "", "backgroundColor");
   for (const std::string& format : job.inputFormats) {
     int rows = format == "raw" ? 5 : 1;
-    wxScrolledWindow* area = subPage(page, 1, rows, ("input_" + format).c_str());
+    wxScrolledWindow* area = subPage(page, 2, rows, ("input_" + format).c_str());
     buildInputFormat(area, format);
     inputSubPages_.push_back({area, format});
   }
@@ -665,7 +667,10 @@ void PreferencesDialog::buildInputFormat(wxWindow* page, const std::string& form
   } else if (format == "gif") {
     choiceRow(page, 0, "Frame Loading", frames, field(settings.gifFrameLoading), "gifFrameLoading");
   } else if (format == "ico") {
-    choiceRow(page, 0, "Frame Loading", frames, field(settings.icoFrameLoading), "icoFrameLoading");
+    choiceRow(page, 0, "Frame Loading",
+              prefItems({"All Frames", "First Frame", "Middle Frame", "Last Frame", "Random Frame", "Largest Frame",
+                         "Best Frame"}),
+              field(settings.icoFrameLoading), "icoFrameLoading");
   } else if (format == "tiff") {
     choiceRow(page, 0, "Frame Loading", frames, field(settings.tiffFrameLoading), "tiffFrameLoading");
   } else if (format == "psd") {
@@ -873,7 +878,7 @@ void PreferencesDialog::buildWatermarkImage(wxWindow* page) {
 }
 
 void PreferencesDialog::buildAdvanced() {
-  wxWindow* page = addPage("Advanced", 6);
+  wxWindow* page = addPage("Advanced", 9);
   textRow(page, 0, "Filename Mask", settings.filenameMask, "filenameMask");
   choiceRow(page, 1, "File Timestamp", prefItems({"Current", "Original", "Custom"}), field(settings.fileTimestamp),
             "fileTimestamp");
@@ -882,6 +887,9 @@ void PreferencesDialog::buildAdvanced() {
             field(settings.outFoldersHistory), "outFoldersHistory");
   sliderRow(page, 4, "Out Folders Number", field(settings.outFoldersNumber), "outFoldersNumber", 1, 50);
   checkRow(page, 5, "Keep Subfolders", field(settings.keepSubfolders), "keepSubfolders");
+  sliderRow(page, 6, "Threads", field(settings.threads), "threads", 0, kMaxThreads);
+  checkRow(page, 7, "Dry Run", field(settings.dryRun), "dryRun");
+  textRow(page, 8, "Report File", settings.reportFile, "reportFile");
 }
 
 void PreferencesDialog::onOk(wxCommandEvent&) {

@@ -5,12 +5,14 @@
 
 #include "base/seams.h"
 #include "base/text.h"
+#include "imaging/step_options.h"
 
 namespace trovabild {
 
 namespace {
 
-enum FrameLoading { kAll = 0, kFirst = 1, kMiddle = 2, kLast = 3, kRandom = 4 };
+enum FrameLoading { kAll = 0, kFirst = 1, kMiddle = 2, kLast = 3, kRandom = 4, kLargest = 5, kBest = 6 };
+constexpr int kPixelUnit = 0;
 
 // One frame presented to FreeImage's icon reader as an icon file of its own:
 // a one-entry directory followed by the frame's bytes, read straight from the
@@ -132,16 +134,54 @@ FrameRange selectFrames(int icoFrameLoading, int count) {
   }
 }
 
-Image flattenTransparency(Image image) {
+int chooseIconFrame(int icoFrameLoading, std::span<const IconFrameInfo> frames, const ResizeOptions& resize) {
+  if (icoFrameLoading != kLargest && icoFrameLoading != kBest) return -1;
+  const auto area = [](const IconFrameInfo& frame) { return int64_t{frame.width} * frame.height; };
+  // Whether `a` goes before `b`: the larger area (the smaller one when
+  // `smallest`), then the greater depth. The scan keeps the first of equals.
+  const auto before = [&](const IconFrameInfo& a, const IconFrameInfo& b, bool smallest) {
+    if (area(a) != area(b)) return smallest ? area(a) < area(b) : area(a) > area(b);
+    return a.depth > b.depth;
+  };
+  // A side asked for in percent scales every frame alike, so only the sides
+  // asked for in pixels tell a frame that is enlarged from one that is not.
+  const bool byWidth = resize.widthUnit == kPixelUnit, byHeight = resize.heightUnit == kPixelUnit;
+  const auto notEnlarged = [&](const IconFrameInfo& frame) {
+    const PixelSize size = resizedSize(resize, frame.width, frame.height);
+    if (size == PixelSize{} || (!byWidth && !byHeight)) return false;
+    return (!byWidth || size.width <= frame.width) && (!byHeight || size.height <= frame.height);
+  };
+  int largest = -1, best = -1;
+  for (size_t k = 0; k < frames.size(); ++k) {
+    const IconFrameInfo& frame = frames[k];
+    if (!frame.valid) continue;
+    if (largest < 0 || before(frame, frames[static_cast<size_t>(largest)], false)) largest = static_cast<int>(k);
+    if (icoFrameLoading == kBest && notEnlarged(frame) &&
+        (best < 0 || before(frame, frames[static_cast<size_t>(best)], true)))
+      best = static_cast<int>(k);
+  }
+  return best >= 0 ? best : largest;
+}
+
+FrameRange selectFrames(int icoFrameLoading, std::span<const IconFrameInfo> frames, const ResizeOptions& resize) {
+  if (icoFrameLoading != kLargest && icoFrameLoading != kBest)
+    return selectFrames(icoFrameLoading, static_cast<int>(frames.size()));
+  const int chosen = chooseIconFrame(icoFrameLoading, frames, resize);
+  return chosen < 0 ? FrameRange{} : FrameRange{chosen, chosen + 1};
+}
+
+Image flattenTransparency(Image image, const FlattenOptions& flatten) {
   if (!image || !FreeImage_IsTransparent(image.get())) return image;
   // FreeImage composites 8-bit palette and 32-bit images only.
   if (image.bpp() != 8 && image.bpp() != 32) {
     image = Image(FreeImage_ConvertTo32Bits(image.get()));
     if (!image) return image;
   }
-  RGBQUAD white{};
-  white.rgbRed = white.rgbGreen = white.rgbBlue = 255;
-  return Image(FreeImage_Composite(image.get(), FALSE, &white, nullptr));
+  RGBQUAD background{};
+  background.rgbRed = flatten.background.red;
+  background.rgbGreen = flatten.background.green;
+  background.rgbBlue = flatten.background.blue;
+  return Image(FreeImage_Composite(image.get(), FALSE, &background, nullptr));
 }
 
 std::string numberedPath(const std::string& outputFile, const std::string& extension, int number) {
@@ -160,6 +200,6 @@ std::string numberedPath(const std::string& outputFile, const std::string& exten
   return path;
 }
 
-bool selectsAllFrames(int icoFrameLoading) { return icoFrameLoading < kFirst || icoFrameLoading > kRandom; }
+bool selectsAllFrames(int icoFrameLoading) { return icoFrameLoading < kFirst || icoFrameLoading > kBest; }
 
 }  // namespace trovabild

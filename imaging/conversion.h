@@ -28,9 +28,23 @@ inline constexpr int kRandomFrameLoading = 4;
 /// True for ALL and for codes outside the list, which behave as ALL.
 bool selectsAllFrames(int icoFrameLoading);
 
-/// Composites a transparent image over opaque white (24 bits); other images
-/// are handed on unchanged.
-Image flattenTransparency(Image image);
+struct ResizeOptions;
+struct FlattenOptions;
+
+/// The one frame LARGEST (5) or BEST (6) converts: an index into `frames`,
+/// or -1 for any other code and when no frame is valid. Only valid frames
+/// count. LARGEST takes the frame of the largest area; BEST the smallest
+/// frame that `resize` does not enlarge, or the largest when it enlarges
+/// every frame or asks for no size in pixels. Equal areas go to the greater
+/// depth, then to the earlier frame.
+int chooseIconFrame(int icoFrameLoading, std::span<const IconFrameInfo> frames, const ResizeOptions& resize);
+/// selectFrames for the checked frames of an icon: LARGEST and BEST give
+/// the frame chooseIconFrame picks, every other code as selectFrames does.
+FrameRange selectFrames(int icoFrameLoading, std::span<const IconFrameInfo> frames, const ResizeOptions& resize);
+
+/// Composites a transparent image over the opaque background colour (24
+/// bits); other images are handed on unchanged.
+Image flattenTransparency(Image image, const FlattenOptions& flatten);
 
 /// `outputFile` with "[number]" put right before ".extension" when the file
 /// name ends with it (letter case aside), else appended at the very end.

@@ -137,7 +137,7 @@ int64_t targetSize(int32_t value, int unit, int current) {
 
 /// An image the rotation can turn: true colour, with an alpha channel when
 /// some pixel is see-through (a palette with transparent entries, 16 bits
-/// per channel with alpha), so that it can still be flattened onto white.
+/// per channel with alpha), so that it can still be flattened onto the background.
 Image rotatableImage(const Image& image) {
   if (FreeImage_IsTransparent(image.get())) {
     Image withAlpha(FreeImage_ConvertTo32Bits(image.get()));
@@ -153,6 +153,11 @@ Rgb parseColor(std::string_view colour) {
   const std::vector<char32_t> c = characters(colour);
   if (c.size() != 6) return {};
   return {readHexPair(c[0], c[1]), readHexPair(c[2], c[3]), readHexPair(c[4], c[5])};
+}
+
+bool isValidColor(std::string_view colour) {
+  return colour.size() == 6 &&
+         std::all_of(colour.begin(), colour.end(), [](char c) { return hexDigit(static_cast<unsigned char>(c)) >= 0; });
 }
 
 Image rotateImage(Image image, const RotationOptions& rotation, int storedBpp) {
@@ -178,7 +183,7 @@ Image rotateImage(Image image, const RotationOptions& rotation, int storedBpp) {
       return Image(FreeImage_Rotate(image.get(), angle, &background));
     if (stored < 32) {
       // The corners get the background colour, opaque, while the frame's
-      // own transparent pixels stay transparent (white once flattened).
+      // own transparent pixels stay transparent (the background colour once flattened).
       // Rotation mixes the weighted colours linearly, so an opaque
       // background is mixed into the edges by just the share it covers.
       RGBQUAD opaque = background;
@@ -202,14 +207,11 @@ Image rotateImage(Image image, const RotationOptions& rotation, int storedBpp) {
   return image;
 }
 
-Image resizeImage(Image image, const ResizeOptions& resize, int width, int height) {
-  if (!resize.on || !image || width <= 0 || height <= 0) return image;
+PixelSize resizedSize(const ResizeOptions& resize, int width, int height) {
+  if (!resize.on || width <= 0 || height <= 0) return {};
   const int64_t targetWidth = targetSize(resize.width, resize.widthUnit, width);
   const int64_t targetHeight = targetSize(resize.height, resize.heightUnit, height);
-  if (targetWidth <= 0 || targetHeight <= 0) return image;
-  if (targetWidth == width && targetHeight == height) return image;
-  if (resize.type == kLargeImagesOnly && width < targetWidth && height < targetHeight) return image;
-
+  if (targetWidth <= 0 || targetHeight <= 0) return {};
   int64_t newWidth = targetWidth, newHeight = targetHeight;
   if (resize.keepAspectRatio) {
     if (width >= height) {
@@ -223,6 +225,19 @@ Image resizeImage(Image image, const ResizeOptions& resize, int width, int heigh
     newWidth = std::max<int64_t>(newWidth, 1);
     newHeight = std::max<int64_t>(newHeight, 1);
   }
+  return {newWidth, newHeight};
+}
+
+Image resizeImage(Image image, const ResizeOptions& resize, int width, int height) {
+  if (!resize.on || !image || width <= 0 || height <= 0) return image;
+  const int64_t targetWidth = targetSize(resize.width, resize.widthUnit, width);
+  const int64_t targetHeight = targetSize(resize.height, resize.heightUnit, height);
+  if (targetWidth <= 0 || targetHeight <= 0) return image;
+  if (targetWidth == width && targetHeight == height) return image;
+  if (resize.type == kLargeImagesOnly && width < targetWidth && height < targetHeight) return image;
+
+  const PixelSize size = resizedSize(resize, width, height);
+  const int64_t newWidth = size.width, newHeight = size.height;
   if (newWidth > kMaxSide || newHeight > kMaxSide || newWidth * newHeight > kMaxPixels) return Image();
   // Even a filter at scale one blurs: the same size hands the image on as it is.
   if (newWidth == image.width() && newHeight == image.height()) return image;

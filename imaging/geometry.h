@@ -15,6 +15,8 @@ struct Rgb {
 
 /// Reads six hexadecimal digits RRGGBB.
 Rgb parseColor(std::string_view colour);
+/// True when `colour` is exactly six hexadecimal digits (either case).
+bool isValidColor(std::string_view colour);
 
 struct RotationOptions;
 struct ResizeOptions;
@@ -23,6 +25,17 @@ struct FlipOptions;
 /// `storedBpp` is the frame's depth as stored in the icon (0: the image's
 /// own); a frame stored below 32 bits has no corners of its own.
 Image rotateImage(Image image, const RotationOptions& rotation, int storedBpp = 0);
+struct PixelSize {
+  int64_t width = 0;
+  int64_t height = 0;
+  bool operator==(const PixelSize&) const = default;
+};
+
+/// The size the resize step gives an image of `width` x `height` when it
+/// resizes it (the "only larger images" rule aside); 0 x 0 when the options
+/// ask for no size (resizing off, or a target that is not above 0).
+PixelSize resizedSize(const ResizeOptions& resize, int width, int height);
+
 /// `width` and `height` are the image's current size, measured by the caller.
 Image resizeImage(Image image, const ResizeOptions& resize, int width, int height);
 Image flipImage(Image image, const FlipOptions& flip);

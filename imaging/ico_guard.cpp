@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <iterator>
 
 #include "base/files.h"
 
@@ -30,6 +31,13 @@ uint32_t be32(const uint8_t* p) {
 /// Bytes of one DWORD-aligned row of `width` pixels at `bpp` bits.
 uint64_t rowBytes(uint64_t width, uint64_t bpp) { return (width * bpp + 31) / 32 * 4; }
 
+/// Samples per pixel of a PNG colour type: grey, -, RGB, palette index,
+/// grey and alpha, -, RGBA.
+int pngChannels(uint8_t colourType) {
+  constexpr int kChannels[] = {1, 0, 3, 1, 2, 0, 4};
+  return colourType < std::size(kChannels) ? kChannels[colourType] : 0;
+}
+
 bool checkPngFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
   if (bytes.size() < kPngHeadSize) return false;
   const uint8_t* p = bytes.data() + 8;
@@ -46,6 +54,7 @@ bool checkPngFrame(std::span<const uint8_t> bytes, IconFrameInfo& frame) {
   frame.size = bytes.size();
   frame.width = static_cast<int>(width);
   frame.height = static_cast<int>(height);
+  frame.depth = depth * pngChannels(colourType);
   return true;
 }
 
@@ -103,6 +112,7 @@ bool checkBitmapFrame(std::span<const uint8_t> bytes, size_t directorySize, Icon
   frame.width = width;
   frame.height = height;
   frame.bpp = bpp;
+  frame.depth = bpp;
   return true;
 }
 

@@ -26,6 +26,8 @@ struct IconFrameInfo {
   int width = 0;
   int height = 0;
   int bpp = 0;          ///< bits per pixel stored in the file (BMP frames; 0 for PNG)
+  int depth = 0;        ///< bits per pixel of the stored pixels, BMP and PNG frames alike
+                        ///< (PNG: its bit depth times the channels of its colour type)
   bool masked = false;  ///< a frame below 32 bits whose AND mask hides some pixel
   bool alphaUnused = false;  ///< a 32-bit frame whose alpha bytes are all zero
   bool hasMask = false;      ///< the AND mask is inside the frame's bytes

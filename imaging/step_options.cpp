@@ -13,6 +13,8 @@ ResizeOptions resizeOptions(const Settings& s) {
           s.resizeType, s.resizeAlgorithm};
 }
 
+FlattenOptions flattenOptions(const Settings& s) { return {parseColor(s.backgroundColor)}; }
+
 FlipOptions flipOptions(const Settings& s) { return {s.flipHorizontal != 0, s.flipVertical != 0}; }
 
 ColourOptions colourOptions(const Settings& s) {
@@ -63,6 +65,7 @@ PipelineOptions pipelineOptions(const Settings& s) {
   options.icoFrameLoading = s.icoFrameLoading;
   options.rotation = rotationOptions(s);
   options.resize = resizeOptions(s);
+  options.flatten = flattenOptions(s);
   options.flip = flipOptions(s);
   options.colour = colourOptions(s);
   options.frame = frameOptions(s);

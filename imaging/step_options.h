@@ -32,6 +32,10 @@ struct ResizeOptions {
   int algorithm = 3;  ///< resampling filter code
 };
 
+struct FlattenOptions {
+  Rgb background{255, 255, 255};  ///< what transparent areas are laid onto
+};
+
 struct FlipOptions {
   bool horizontal = false;
   bool vertical = false;
@@ -111,9 +115,10 @@ struct OutputOptions {
 
 /// Every step's parameters, in the order the steps run.
 struct PipelineOptions {
-  int icoFrameLoading = 0;  ///< 0 ALL, 1 FIRST, 2 MIDDLE, 3 LAST, 4 RANDOM
+  int icoFrameLoading = 0;  ///< 0 ALL, 1 FIRST, 2 MIDDLE, 3 LAST, 4 RANDOM, 5 LARGEST, 6 BEST
   RotationOptions rotation;
   ResizeOptions resize;
+  FlattenOptions flatten;
   FlipOptions flip;
   ColourOptions colour;
   FrameOptions frame;
@@ -125,6 +130,7 @@ struct PipelineOptions {
 /// null and the output format's values empty: the run plan fills them.
 RotationOptions rotationOptions(const Settings& settings);
 ResizeOptions resizeOptions(const Settings& settings);
+FlattenOptions flattenOptions(const Settings& settings);
 FlipOptions flipOptions(const Settings& settings);
 ColourOptions colourOptions(const Settings& settings);
 FrameOptions frameOptions(const Settings& settings);

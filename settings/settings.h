@@ -35,6 +35,7 @@ struct Settings {
   int32_t rawImageWidth = 0;
   int32_t rawImageHeight = 0;
   int32_t rawToneMapping = 2;
+  std::string backgroundColor = "FFFFFF";  ///< RRGGBB that transparent areas are flattened onto
 
   // Output.
   std::string outputFormat;
@@ -157,9 +158,9 @@ struct Settings {
   int8_t outFoldersHistory = 1;
   int8_t outFoldersNumber = 5;
   int8_t keepSubfolders = 1;
-  int32_t threads = 0;  ///< files converted at once; 0 the online cores
-  int8_t dryRun = 0;
-  std::string reportFile;  ///< "" none, "-" standard output
+  int32_t threads = 0;  ///< files converted at once; 0 = one per online core
+  int8_t dryRun = 0;    ///< convert without writing anything
+  std::string reportFile;  ///< where the run's report goes; "-" standard output, "" none
 
   // Desktop window preferences kept last.
   std::string recentOutFolders;

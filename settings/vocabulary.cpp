@@ -17,6 +17,8 @@ struct Keyword {
 constexpr Keyword kDdsLoadAs[] = {{"AUTO", 0}, {"BGRA", 1}, {"RGBA", 2}};
 constexpr Keyword kRawLoadAs[] = {{"AUTO", 0}, {"8", 1}, {"16", 2}, {"24", 3}, {"48HS", 4}, {"48", 5}};
 constexpr Keyword kFrameLoading[] = {{"ALL", 0}, {"FIRST", 1}, {"MIDDLE", 2}, {"LAST", 3}, {"RANDOM", 4}};
+constexpr Keyword kIcoFrameLoading[] = {{"ALL", 0},    {"FIRST", 1},   {"MIDDLE", 2}, {"LAST", 3},
+                                        {"RANDOM", 4}, {"LARGEST", 5}, {"BEST", 6}};
 constexpr Keyword kToneMapping[] = {{"NONE", 0}, {"LINEAR", 1}, {"AL", 2}, {"DRR", 3}, {"GD", 4}};
 // One list shared by five formats; the code is a position within a family.
 constexpr Keyword kCompression[] = {
@@ -50,7 +52,7 @@ constexpr std::span<const Keyword> kLists[] = {
     kDdsLoadAs,  kRawLoadAs,    kFrameLoading, kToneMapping,     kCompression, kColorTable,
     kColorMode,  kChroma,       kJpegVariant,  kRotationType,    kUnit,        kResizeType,
     kResizeAlgorithm, kDither,  kFrameType,    kWatermarkType,   kFontStyle,   kFontEffect,
-    kAlignment,  kBoundary,     kPosition,     kSizeMode,        kTimestamp};
+    kAlignment,  kBoundary,     kPosition,     kSizeMode,        kTimestamp,   kIcoFrameLoading};
 constexpr int kKindCount = static_cast<int>(std::size(kLists));
 
 // The compression families, each in code order from NONE.

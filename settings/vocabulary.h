@@ -33,6 +33,7 @@ enum KeywordKind : int {
   kPositionWords = 20,
   kSizeModeWords = 21,
   kTimestampWords = 22,
+  kIcoFrameLoadingWords = 23,  ///< the frame loading words and two that look at the icon's frames
 };
 
 /// The code of `word` (any letter case, compared whole) in list `kind`; 0

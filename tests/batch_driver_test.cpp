@@ -68,6 +68,7 @@ class BatchDriver : public ::testing::Test {
   std::vector<std::string> golden(const std::string& name) const {
     std::string text = testing::readText(std::string(TROVABILD_SOURCE_DIR) + "/tests/golden/" + name);
     text = replaceAll(text, "{DIR}", dir_.path());
+    text = replaceAll(text, "{CORES}", std::to_string(resolvedThreadCount(0)));
     return testing::splitLines(text);
   }
 
@@ -123,7 +124,11 @@ TEST_F(BatchDriver, ListsEveryUsedSettingInDebugMode) {
   settings.fileTimestamp = 2;
   settings.customTimestamp = 1700000000;
   settings.keepSubfolders = 0;
-  settings.icoFrameLoading = 3;
+  settings.icoFrameLoading = 6;
+  settings.backgroundColor = "00FF7F";
+  settings.threads = 4;
+  settings.dryRun = 1;
+  settings.reportFile = dir_ / "report.json";
   settings.jpgBpp = 8;
   settings.jpgChroma = 2;
   settings.jpgSaveAs = 3;
@@ -175,6 +180,18 @@ const CheckCase kCheckCases[] = {
     {"missing output folder, made", [] { job.outputFolder += "/missing/deeper"; }, ""},
     {"output folder is a file", [] { job.outputFolder = job.inputPath + "/../file.txt"; }, "Error: Invalid output folder"},
     {"missing input folder", [] { job.inputPath += "missing"; }, "Error: Invalid input folder"},
+    {"background colour in lower case", [] { settings.backgroundColor = "00ff7f"; }, ""},
+    {"background colour by name", [] { settings.backgroundColor = "red"; }, "Error: Invalid background-color value"},
+    {"background colour of five digits", [] { settings.backgroundColor = "FFFFF"; },
+     "Error: Invalid background-color value"},
+    {"background colour with a non-digit", [] { settings.backgroundColor = "FFFFFG"; },
+     "Error: Invalid background-color value"},
+    {"background colour with #", [] { settings.backgroundColor = "#FFFFFF"; },
+     "Error: Invalid background-color value"},
+    {"threads 0", [] { settings.threads = 0; }, ""},
+    {"threads 256", [] { settings.threads = 256; }, ""},
+    {"threads 257", [] { settings.threads = 257; }, "Error: Invalid threads value"},
+    {"threads -1", [] { settings.threads = -1; }, "Error: Invalid threads value"},
 };
 
 TEST_F(BatchDriver, StopsAtTheFirstInvalidSetting) {
@@ -304,6 +321,51 @@ TEST_F(BatchDriver, ThePlanFollowsTheDepthSetting) {
   prepared = prepareRun(config, request);
   ASSERT_TRUE(prepared);
   EXPECT_EQ(prepared.plan.pipeline.output.depth, 8);
+}
+
+TEST_F(BatchDriver, ThePlanCarriesTheRunValues) {
+  const int cores = static_cast<int>(std::clamp(sysconf(_SC_NPROCESSORS_ONLN), 1L, 256L));
+  struct Case {
+    int32_t threads;
+    int resolved;
+  };
+  // The window does not refuse a count from its file: it is held in range.
+  const Case cases[] = {{0, cores}, {1, 1}, {4, 4}, {256, 256}, {300, 256}, {-3, 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.threads);
+    EXPECT_EQ(resolvedThreadCount(c.threads), c.resolved);
+  }
+
+  Settings config = defaultSettings(true);
+  RunRequest request;
+  request.outputFolder = dir_ / "out";
+  request.outputFormats = {"jpg"};
+  RunPreparation prepared = prepareRun(config, request);
+  ASSERT_TRUE(prepared);
+  EXPECT_EQ(prepared.plan.threads, cores);
+  EXPECT_FALSE(prepared.plan.dryRun);
+  EXPECT_EQ(prepared.plan.reportFile, "");
+  EXPECT_EQ(prepared.plan.pipeline.flatten.background, (Rgb{255, 255, 255}));
+
+  config.threads = 3;
+  config.dryRun = 1;
+  config.reportFile = "-";
+  config.backgroundColor = "10a0Ff";
+  config.icoFrameLoading = 6;
+  prepared = prepareRun(config, request);
+  ASSERT_TRUE(prepared);
+  EXPECT_EQ(prepared.plan.threads, 3);
+  EXPECT_TRUE(prepared.plan.dryRun);
+  EXPECT_EQ(prepared.plan.reportFile, "-");
+  EXPECT_EQ(prepared.plan.pipeline.flatten.background, (Rgb{0x10, 0xA0, 0xFF}));
+  EXPECT_EQ(prepared.plan.pipeline.icoFrameLoading, 6);
+
+  request.face = RunFace::window;
+  request.inputCount = 1;
+  config.threads = 999;
+  prepared = prepareRun(config, request);
+  ASSERT_TRUE(prepared);
+  EXPECT_EQ(prepared.plan.threads, 256);
 }
 
 // The window's checks, in their order; each row breaks one more thing, so

@@ -60,6 +60,8 @@ TEST(CommandReference, ManualPageNamesEveryOptionAndWord) {
     EXPECT_NE(page.find(roffName(name)), std::string::npos) << name;
   // Word lists, defaults and the compression words of the option's own format.
   for (const char* text : {"WORD is one of: all, first, middle, last, random. Default: all.",
+                           "WORD is one of: all, first, middle, last, random, largest, best. Default: all.",
+                           "Default: FFFFFF.",
                            "WORD is one of: none, zlib1, zlib6, zlib9.", "Default: 95.",
                            "Default: bottomright."})
     EXPECT_NE(page.find(roffName(text)), std::string::npos) << text;
@@ -91,8 +93,12 @@ TEST(CommandReference, CompletionOffersOptionsAndTheirWords) {
     std::string expected;
   };
   const Case cases[] = {
-      {{"--ico-frame-loading="}, "all first last middle random"},
-      {{"--ico-frame-loading=LA"}, "last"},
+      {{"--ico-frame-loading="}, "all best first largest last middle random"},
+      {{"--ico-frame-loading=LA"}, "largest last"},
+      {{"--gif-frame-loading="}, "all first last middle random"},
+      {{"--report=icons/"}, "icons/a.ico icons/b.png"},
+      {{"--threa"}, "--threads="},
+      {{"--dry"}, "--dry-run"},
       {{"--png-compression="}, "none zlib1 zlib6 zlib9"},
       {{"--tiff-compression=l"}, "logluv lzw"},
       {{"--wm-text-position=bottom"}, "bottomcenter bottomleft bottomright"},

@@ -6,6 +6,7 @@
 #include "batch/file_conversion.h"
 #include "imaging/conversion.h"
 #include "imaging/output_depth.h"
+#include "imaging/step_options.h"
 #include "imaging/watermark.h"
 #include "settings/settings.h"
 #include "tests/support/ico_bytes.h"
@@ -99,6 +100,139 @@ TEST_F(Conversion, SelectsFramesAndNumbersTheirFiles) {
   EXPECT_EQ(drawnHigh, 5);
 }
 
+IconFrameInfo frameInfo(int width, int height, int depth, bool valid = true) {
+  IconFrameInfo info;
+  info.valid = valid;
+  info.width = width;
+  info.height = height;
+  info.depth = depth;
+  return info;
+}
+
+ResizeOptions resizeTo(int32_t width, int32_t height, bool keepAspectRatio = false, int widthUnit = 0,
+                       int heightUnit = 0) {
+  ResizeOptions resize;
+  resize.on = true;
+  resize.width = width;
+  resize.height = height;
+  resize.keepAspectRatio = keepAspectRatio;
+  resize.widthUnit = widthUnit;
+  resize.heightUnit = heightUnit;
+  return resize;
+}
+
+constexpr int kLargest = 5;
+constexpr int kBest = 6;
+
+TEST(FrameChoice, TakesTheLargestOrTheBestFrameForTheSize) {
+  const auto square = [](std::initializer_list<int> sides) {
+    std::vector<IconFrameInfo> frames;
+    for (int side : sides) frames.push_back(frameInfo(side, side, 32));
+    return frames;
+  };
+  struct Case {
+    const char* name;
+    int mode;
+    std::vector<IconFrameInfo> frames;
+    ResizeOptions resize;
+    int expected;
+  };
+  const Case cases[] = {
+      {"single frame", kLargest, {frameInfo(16, 16, 4)}, {}, 0},
+      {"single frame, best", kBest, {frameInfo(16, 16, 4)}, resizeTo(64, 64), 0},
+      {"largest area", kLargest, square({16, 48, 32}), {}, 1},
+      {"equal areas: the greater depth", kLargest,
+       {frameInfo(16, 16, 32), frameInfo(32, 32, 8), frameInfo(32, 32, 32), frameInfo(32, 32, 24)}, {}, 2},
+      {"equal areas and depths: the first", kLargest,
+       {frameInfo(32, 32, 24), frameInfo(32, 32, 32), frameInfo(32, 32, 32)}, {}, 1},
+      {"equal areas of other shapes", kLargest, {frameInfo(32, 32, 24), frameInfo(16, 64, 32)}, {}, 1},
+      {"an invalid frame never counts", kLargest, {frameInfo(16, 16, 8), frameInfo(64, 64, 32, false)}, {}, 0},
+      {"no valid frame", kLargest, {frameInfo(16, 16, 8, false)}, {}, -1},
+      {"largest whatever the size asked", kLargest, square({16, 48, 32}), resizeTo(16, 16), 1},
+      {"best without a size is the largest", kBest, square({16, 48, 32}), {}, 1},
+      {"best: the smallest frame covering the size", kBest, square({16, 64, 48, 32}), resizeTo(24, 24), 3},
+      {"best: the exact size is not enlarged", kBest, square({16, 48, 32}), resizeTo(32, 32), 2},
+      {"best: equally small frames go to the greater depth", kBest,
+       {frameInfo(48, 48, 32), frameInfo(32, 32, 8), frameInfo(32, 32, 24), frameInfo(32, 32, 24)},
+       resizeTo(24, 24), 2},
+      {"best: every frame smaller than the size", kBest, square({16, 48, 32}), resizeTo(64, 64), 1},
+      {"best: both sides must be covered", kBest, square({32, 48, 128}), resizeTo(40, 100), 2},
+      {"best: keeping the ratio, the governing side counts", kBest, square({32, 48, 128}),
+       resizeTo(40, 100, true), 1},
+      {"best: a tall frame is governed by its height", kBest,
+       {frameInfo(20, 40, 32), frameInfo(40, 80, 32), frameInfo(80, 160, 32)}, resizeTo(100, 60, true), 1},
+      {"best: a size in percent is the same for every frame", kBest, square({16, 48, 32}),
+       resizeTo(50, 50, false, 1, 1), 1},
+      {"best: only the side in pixels counts", kBest, square({32, 64, 48}), resizeTo(40, 50, false, 0, 1), 2},
+      {"best: a size that resizes nothing", kBest, square({16, 48, 32}), resizeTo(-1, -1), 1},
+      {"best skips an invalid frame", kBest,
+       {frameInfo(32, 32, 32, false), frameInfo(48, 48, 32), frameInfo(64, 64, 32)}, resizeTo(24, 24), 1},
+      {"other codes choose nothing here", 3, square({16, 48}), {}, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(chooseIconFrame(c.mode, c.frames, c.resize), c.expected);
+    const FrameRange range = selectFrames(c.mode, c.frames, c.resize);
+    if (c.mode == kLargest || c.mode == kBest) {
+      EXPECT_EQ(range.first, c.expected < 0 ? 0 : c.expected);
+      EXPECT_EQ(range.end, c.expected < 0 ? 0 : c.expected + 1);
+    }
+  }
+  // The other codes select as they always did, and only ALL numbers its files.
+  const std::vector<IconFrameInfo> three = square({16, 48, 32});
+  EXPECT_EQ(selectFrames(3, three, {}).first, 2);
+  EXPECT_EQ(selectFrames(0, three, {}).end, 3);
+  for (int mode : {1, 2, 3, 4, kLargest, kBest}) EXPECT_FALSE(selectsAllFrames(mode)) << mode;
+  for (int mode : {0, 7, -1}) EXPECT_TRUE(selectsAllFrames(mode)) << mode;
+}
+
+// One icon of frames in several sizes and depths, a PNG frame among bitmap
+// frames, converted for real: one file per icon, without a number, from the
+// frame the choice names.
+TEST_F(Conversion, ConvertsTheLargestOrTheBestFrameOnly) {
+  // A see-through corner keeps the PNG frame's alpha channel: 32 bits.
+  const auto png = [](int side, Rgba colour) {
+    Image image = testing::solidImage(side, side, 32, colour);
+    FreeImage_GetScanLine(image.get(), 0)[FI_RGBA_ALPHA] = 0;
+    return encodeImage(image, FIF_PNG, 0).value_or(Bytes{});
+  };
+  const auto palette = [](int side, uint32_t rgb) {
+    return testing::bitmapFrame(side, side, 8, {0, rgb}, [](int, int) { return 1u; });
+  };
+  // Three 32 x 32 frames of 8, 24 and (PNG, RGBA) 32 bits: the PNG frame wins them.
+  const Bytes icon = testing::icoFile({testing::solidFrame(16, 0xFF0000), palette(32, 0x00FF00),
+                                       testing::solidFrame(32, 0xFFFF00), png(32, {0, 0, 255, 255}),
+                                       testing::solidFrame(8, 0xFF00FF)});
+  struct Case {
+    const char* name;
+    int mode;
+    ResizeOptions resize;
+    uint32_t colour;
+    int side;
+  };
+  const Case cases[] = {
+      {"largest", kLargest, {}, 0x0000FF, 32},
+      {"best without a size", kBest, {}, 0x0000FF, 32},
+      {"best for 12 pixels", kBest, resizeTo(12, 12), 0xFF0000, 12},
+      {"best for 8 pixels", kBest, resizeTo(8, 8), 0xFF00FF, 8},
+      {"best for 24 pixels", kBest, resizeTo(24, 24), 0x0000FF, 24},
+      {"best for 40 pixels", kBest, resizeTo(40, 40), 0x0000FF, 40},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    plan.pipeline.icoFrameLoading = c.mode;
+    plan.pipeline.resize = c.resize;
+    std::vector<std::string> written;
+    ASSERT_TRUE(convert(icon, written));
+    ASSERT_EQ(written, std::vector<std::string>{dir / "icon.png"});
+    const Image out = testing::loadImage(written[0]);
+    EXPECT_EQ(out.width(), c.side);
+    EXPECT_TRUE(near(testing::pixel(out, c.side / 2, c.side / 2), rgba(c.colour)))
+        << show(testing::pixel(out, c.side / 2, c.side / 2));
+    std::filesystem::remove(written[0]);
+  }
+}
+
 TEST_F(Conversion, RecordsTheFrameAsLoaded) {
   plan.pipeline.icoFrameLoading = 1;
   plan.filenameMask = "%bpp%_%width%x%height%.%ext%";
@@ -155,6 +289,69 @@ TEST_F(Conversion, FlattensAnIconWrittenByFreeImage) {
   EXPECT_TRUE(near(testing::pixel(out, 12, 3), {0, 255, 0, 255}));
   EXPECT_TRUE(near(testing::pixel(out, 3, 12), {0, 0, 255, 255}));
   EXPECT_TRUE(near(testing::pixel(out, 12, 12), {255, 255, 255, 255}));
+}
+
+// The background colour shows wherever a frame is transparent, mixed into
+// what is half transparent; opaque pixels and the corners a rotation
+// uncovers (the rotation's own colour) keep theirs.
+TEST_F(Conversion, FlattensTransparencyOntoTheBackgroundColour) {
+  const Rgb background{0x20, 0x80, 0xE0};
+  const Rgba shown = {0x20, 0x80, 0xE0, 255};
+  const auto leftOpaque = [](int x, int) { return x >= 8; };
+  const std::vector<uint32_t> palette = {0x000000, 0xC04020, 0xFFFFFF};
+  Image pngPalette(FreeImage_Allocate(16, 16, 8));
+  FreeImage_GetPalette(pngPalette.get())[0] = RGBQUAD{0x20, 0x40, 0xC0, 0};
+  FreeImage_GetPalette(pngPalette.get())[1] = RGBQUAD{0, 0, 0, 0};
+  BYTE table[2] = {255, 0};
+  FreeImage_SetTransparencyTable(pngPalette.get(), table, 2);
+  for (int y = 0; y < 16; ++y)
+    for (int x = 0; x < 16; ++x) {
+      BYTE index = x < 8 ? 0 : 1;
+      FreeImage_SetPixelIndex(pngPalette.get(), x, y, &index);
+    }
+  struct Case {
+    const char* name;
+    Bytes frame;
+    Rgba left;   ///< at (3, 8), opaque
+    Rgba right;  ///< at (12, 8)
+  };
+  const Case kCases[] = {
+      {"32-bit alpha",
+       testing::bitmapFrame(16, 16, 32, {}, [](int x, int) { return x < 8 ? 0xFFC04020u : 0x00FFFFFFu; }),
+       rgba(0xC04020), shown},
+      {"32-bit half alpha",
+       testing::bitmapFrame(16, 16, 32, {}, [](int x, int) { return x < 8 ? 0xFFC04020u : 0x80C04020u; }),
+       rgba(0xC04020), {0x70, 0x60, 0x80, 255}},
+      {"24-bit mask", testing::bitmapFrame(16, 16, 24, {}, [](int, int) { return 0xC04020u; }, leftOpaque),
+       rgba(0xC04020), shown},
+      {"4-bit mask", testing::bitmapFrame(16, 16, 4, palette, [](int, int) { return 1u; }, leftOpaque),
+       rgba(0xC04020), shown},
+      {"PNG palette", encodeImage(pngPalette, FIF_PNG, 0).value_or(Bytes{}), rgba(0xC04020), shown},
+      {"opaque frame", testing::solidFrame(16, 0xC04020), rgba(0xC04020), rgba(0xC04020)},
+  };
+  output("png", 0);
+  plan.pipeline.flatten.background = background;
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.name);
+    std::vector<std::string> written;
+    ASSERT_TRUE(convert(testing::icoFile({c.frame}), written));
+    const Image out = testing::loadImage(written.at(0));
+    EXPECT_TRUE(near(testing::pixel(out, 3, 8), c.left, 2)) << show(testing::pixel(out, 3, 8));
+    EXPECT_TRUE(near(testing::pixel(out, 12, 8), c.right, 2)) << show(testing::pixel(out, 12, 8));
+  }
+
+  // Turned by 45 degrees: the uncovered corner takes the rotation's colour,
+  // the frame's own transparent middle the background colour.
+  plan.pipeline.rotation = {true, 0, 45, {255, 0, 0}};
+  const auto inHole = [](int x, int y) { return x >= 4 && x < 12 && y >= 4 && y < 12; };
+  std::vector<std::string> written;
+  ASSERT_TRUE(convert(testing::icoFile({testing::bitmapFrame(16, 16, 24, {}, [](int, int) { return 0x00FF00u; },
+                                                             inHole)}),
+                      written));
+  const Image turned = testing::loadImage(written.at(0));
+  EXPECT_TRUE(near(testing::pixel(turned, 0, 0), {255, 0, 0, 255}, 2)) << show(testing::pixel(turned, 0, 0));
+  const Rgba middle = testing::pixel(turned, turned.width() / 2, turned.height() / 2);
+  EXPECT_TRUE(near(middle, shown, 2)) << show(middle);
 }
 
 // PNG frames that keep their transparency in a palette's transparency table

@@ -158,6 +158,40 @@ TEST_F(EndToEnd, ASingleIconConvertsBesideItselfByDefault) {
   EXPECT_EQ(modificationTime(dir_ / "in/quad.jpg"), modificationTime(dir_ / "in/quad.ico"));
 }
 
+// One image per icon, named without a number, its transparent parts on the
+// colour asked for.
+TEST_F(EndToEnd, ConvertsOneChosenImagePerIconOntoTheBackgroundColour) {
+  struct Case {
+    std::vector<std::string> options;
+    unsigned side;  ///< of the image written for the two-image icon
+    Rgba colour;
+  };
+  const Case cases[] = {
+      {{"--ico-frame-loading=largest"}, 32, kOrange},
+      {{"--ico-frame-loading=best", "--width=16", "--height=16"}, 16, kBlue},
+      {{"--ico-frame-loading=best", "--width=20", "--height=20"}, 20, kOrange},
+      {{"--ico-frame-loading=best", "--width=64", "--height=64"}, 64, kOrange},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options.back());
+    TempDir out;
+    std::vector<std::string> args = {"-i", "in", "-o", out.path(), "--background-color=102030"};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    const RunResult result = runProgram(args, dir_.path());
+    EXPECT_EQ(result.status, 2);  // the broken icon fails
+    const Image two = loadImage(out / "sub/Two.jpg");
+    ASSERT_TRUE(two);
+    EXPECT_FALSE(fileExists(out / "sub/Two[1].jpg"));
+    EXPECT_EQ(FreeImage_GetWidth(two.get()), c.side);
+    EXPECT_COLOUR_NEAR(pixel(two, c.side / 2, c.side / 2), c.colour);
+    const Image quad = loadImage(out / "quad.jpg");
+    ASSERT_TRUE(quad);
+    const unsigned q = FreeImage_GetWidth(quad.get());
+    EXPECT_COLOUR_NEAR(pixel(quad, q / 5, q / 5), kRed);
+    EXPECT_COLOUR_NEAR(pixel(quad, q - q / 5, q - q / 5), (Rgba{0x10, 0x20, 0x30, 255}));
+  }
+}
+
 TEST_F(EndToEnd, RefusalsAndEmptyRunsEndWithStatusOne) {
   mkdir((dir_ / "empty").c_str(), 0777);
   struct Case {
@@ -171,6 +205,8 @@ TEST_F(EndToEnd, RefusalsAndEmptyRunsEndWithStatusOne) {
       {{"-i", "in/sub/deep/none.ico"}, {"Preparing...", "Error: Invalid input file"}},
       {{"-i", "in", "-o", "out", "--jpg-quality=0"}, {"Preparing...", "Error: Invalid jpg-quality value"}},
       {{"-i", "in", "-o", "out", "-c", "JPG"}, {"Preparing...", "Error: Invalid conversion type"}},
+      {{"-i", "in", "-o", "out", "--background-color=white"}, {"Preparing...", "Error: Invalid background-color value"}},
+      {{"-i", "in", "-o", "out", "--threads=257"}, {"Preparing...", "Error: Invalid threads value"}},
       {{"-i", "empty", "-q"}, {"Conversion stopped", "No input file(s) found. Please, add valid file(s) and try again!"}},
       {{"-i", "in/sub/deep", "-o", "out", "-q"}, {"Conversion stopped"}},
   };

@@ -138,6 +138,38 @@ TEST_F(IconGuard, AcceptsAWellFormedIcon) {
   EXPECT_EQ((*png)[0].height, kMaxIconSide);
 }
 
+// The depth the frames are compared by: the bit count of a bitmap frame, and
+// for a PNG frame the bits its header gives (bit depth times channels).
+TEST_F(IconGuard, GivesEveryFrameItsStoredDepth) {
+  const Image source = testing::solidImage(8, 8, 24, {200, 40, 10, 255});
+  Image rgba16(FreeImage_ConvertToType(source.get(), FIT_RGBA16));
+  ASSERT_TRUE(rgba16);
+  struct Case {
+    const char* name;
+    Bytes frame;
+    int depth;
+  };
+  const auto png = [](const Image& image) { return encodeImage(image, FIF_PNG, 0).value_or(Bytes{}); };
+  const Case cases[] = {
+      {"4-bit bitmap", testing::bitmapFrame(8, 8, 4, {0, 0xFF0000}, [](int, int) { return 1u; }), 4},
+      {"24-bit bitmap", testing::solidFrame(8, 0x00FF00), 24},
+      {"1-bit PNG", png(testing::atDepth(source, 1)), 1},
+      {"4-bit PNG", png(testing::atDepth(source, 4)), 4},
+      {"8-bit PNG", png(testing::atDepth(source, 8)), 8},
+      {"RGB PNG", png(source), 24},
+      {"RGBA PNG", png(testing::solidImage(8, 8, 32, {200, 40, 10, 128})), 32},
+      {"16-bit RGB PNG", png(testing::atDepth(source, 48)), 48},
+      {"16-bit RGBA PNG", png(rgba16), 64},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto frames = inspectIcon(testing::icoFile({c.frame}));
+    ASSERT_TRUE(frames);
+    EXPECT_TRUE((*frames)[0].valid);
+    EXPECT_EQ((*frames)[0].depth, c.depth);
+  }
+}
+
 // Each broken file is refused before FreeImage sees it: no output, no crash,
 // nothing left behind. Run under the sanitizer build this also shows that
 // nothing reads or writes out of bounds.

@@ -40,6 +40,11 @@ const FieldCase kFieldCases[] = {
     FIELD("--dds-load-as=rgba", settings.ddsLoadAs == 2),
     FIELD("--gif-frame-loading=last", settings.gifFrameLoading == 3),
     FIELD("--ico-frame-loading=random", settings.icoFrameLoading == 4),
+    FIELD("--ico-frame-loading=largest", settings.icoFrameLoading == 5),
+    FIELD("--ico-frame-loading=BEST", settings.icoFrameLoading == 6),
+    FIELD("--gif-frame-loading=largest", settings.gifFrameLoading == 0),
+    FIELD("--tiff-frame-loading=best", settings.tiffFrameLoading == 0),
+    FIELD("--background-color=00ff7f", settings.backgroundColor == "00ff7f"),
     FIELD("--psd-color-mode=lab", settings.psdColorMode == 2),
     FIELD("--raw-load-as=48hs", settings.rawLoadAs == 4),
     FIELD("--raw-header-size=12", settings.rawHeaderSize == 12),
@@ -145,6 +150,12 @@ const FieldCase kFieldCases[] = {
     FIELD("--file-timestamp=original", settings.fileTimestamp == 1),
     FIELD("--file-timestamp-custom=1000000", settings.customTimestamp == 1000000),
     FIELD("--no-subfolders", settings.keepSubfolders == 0),
+    FIELD("--threads=4", settings.threads == 4),
+    FIELD("--threads=0", settings.threads == 0),
+    FIELD("--dry-run", settings.dryRun == 1),
+    FIELD("--report=run.json", settings.reportFile == "run.json"),
+    FIELD("--report=-", settings.reportFile == "-"),
+    FIELD("--report=\"my run.json\"", settings.reportFile == "my run.json"),
     // Names in any letter case; a flag ignores anything after "=".
     FIELD("--JPG-QUALITY=70", settings.jpgQuality == 70),
     FIELD("--Jpg-Quality=71", settings.jpgQuality == 71),
@@ -181,8 +192,9 @@ TEST_F(Options, TableHoldsEachLongOptionOnce) {
     EXPECT_TRUE(names.insert(option.name).second) << option.name;
     EXPECT_EQ(findOption(option.name, false), &option);
   }
-  // With --PROFILE these are the 106 long options.
-  EXPECT_EQ(names.size() + 1, 109u);
+  // With --PROFILE these are the 106 long options and the four of the run:
+  // --BACKGROUND-COLOR, --THREADS, --DRY-RUN and --REPORT.
+  EXPECT_EQ(names.size() + 1, 110u);
   EXPECT_EQ(findOption("--PROFILE", false), nullptr);
 }
 
@@ -289,6 +301,11 @@ TEST_F(Options, StopsAtTheFirstError) {
       {{"--jpg-quality="}, "Incorrect number of parameters"},
       {{"--jpg-quality=--5"}, "Incorrect number of parameters"},
       {{"--wm-text"}, "Incorrect number of parameters"},
+      {{"--threads"}, "Incorrect number of parameters"},
+      {{"--threads="}, "Incorrect number of parameters"},
+      {{"--report"}, "Incorrect number of parameters"},
+      {{"--report=--x"}, "Incorrect number of parameters"},
+      {{"--background-color="}, "Incorrect number of parameters"},
       {{"--profile"}, "Incorrect number of parameters"},
       {{"--profile=/nonexistent/profile.ini"}, "Invalid profile file"},
       {{"--profile=\"\""}, "Invalid profile file"},

@@ -69,6 +69,30 @@ TEST_F(Profile, AppliesTheCliGroup) {
   EXPECT_EQ(job.inputPath, "");
 }
 
+TEST_F(Profile, CarriesTheFrameChoiceBackgroundAndRunOptions) {
+  ASSERT_TRUE(apply(
+      "[CLI]\r\n"
+      "--ico-frame-loading = best\r\n"
+      "--background-color = 336699\r\n"
+      "--threads = 2\r\n"
+      "--dry-run = 0\r\n"
+      "--report = /tmp/run.json\r\n"));
+  EXPECT_EQ(settings.icoFrameLoading, 6);
+  EXPECT_EQ(settings.backgroundColor, "336699");
+  EXPECT_EQ(settings.threads, 2);
+  EXPECT_EQ(settings.dryRun, 1);  // a flag whatever its value
+  EXPECT_EQ(settings.reportFile, "/tmp/run.json");
+
+  // A profile without them leaves the defaults.
+  resetSettings(true);
+  ASSERT_TRUE(apply("[CLI]\r\n--jpg-quality=80\r\n"));
+  EXPECT_EQ(settings.icoFrameLoading, 0);
+  EXPECT_EQ(settings.backgroundColor, "FFFFFF");
+  EXPECT_EQ(settings.threads, 0);
+  EXPECT_EQ(settings.dryRun, 0);
+  EXPECT_EQ(settings.reportFile, "");
+}
+
 struct EmptyCase {
   const char* name;
   const char* content;

@@ -28,14 +28,17 @@ struct ScreenCase {
   const char* first;
 };
 
+// Lines of the usage screen.
+constexpr size_t kUsageLines = 43;
+
 TEST(Program, AnswersVersionAndHelp) {
   const ScreenCase cases[] = {
       {{"-v"}, 1, "2.9"},
       {{"--VERSION"}, 1, "2.9"},
       {{"-V", "-i", "x.ico"}, 1, "2.9"},
-      {{"-h"}, 38, " "},
-      {{"-?"}, 38, " "},
-      {{"--help=1"}, 38, " "},
+      {{"-h"}, kUsageLines, " "},
+      {{"-?"}, kUsageLines, " "},
+      {{"--help=1"}, kUsageLines, " "},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.args.front());
@@ -45,7 +48,7 @@ TEST(Program, AnswersVersionAndHelp) {
     const auto lines = splitLines(result.output);
     ASSERT_EQ(lines.size(), c.lines);
     EXPECT_EQ(lines.front(), c.first);
-    if (c.lines == 38) {
+    if (c.lines == kUsageLines) {
       EXPECT_EQ(lines[1], "Usage: trovabildcmd -i <filename> [options]");
     }
     // Console lines end in LF alone.
@@ -168,7 +171,7 @@ TEST(Program, SecondInstanceSaysSoAndEnds) {
       const auto result = runProgram(args, "", {env});
       EXPECT_EQ(result.status, 0);
       EXPECT_EQ(result.error, "");
-      EXPECT_EQ(splitLines(result.output).size(), args.front() == "-v" ? 1u : 38u);
+      EXPECT_EQ(splitLines(result.output).size(), args.front() == "-v" ? 1u : kUsageLines);
     }
   }
   // Released, the next start runs normally.

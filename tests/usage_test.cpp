@@ -53,6 +53,11 @@ std::vector<std::string> expectedUsage(const std::string& name) {
       "  --gamma=NUM               Set output image gamma, NUM = 0.01..9.99",
       "  --invert                  Invert output image",
       "  --greyscale               Greyscale output image",
+      "  --ico-frame-loading=STR   Choose icon images, STR = (all | first | ... | largest | best)",
+      "  --background-color=RRGGBB Set colour behind transparent areas (default FFFFFF)",
+      "  --threads=NUM             Set files converted at once, NUM = 0..256 (0 = all cores)",
+      "  --dry-run                 Convert without writing, list the planned output files",
+      "  --report=FILE             Write a JSON report of the run to FILE (- = stdout)",
       "  --profile=FILE            Set configuration file with required settings",
       "    ...                     Refer documentation for all available options",
       " ",
@@ -70,7 +75,7 @@ std::vector<std::string> expectedUsage(const std::string& name) {
 TEST_F(Usage, PrintsTheUsageText) {
   printUsage();
   EXPECT_EQ(lines, expectedUsage("trovabild_tests"));
-  EXPECT_EQ(lines.size(), 38u);
+  EXPECT_EQ(lines.size(), 43u);
 }
 
 TEST_F(Usage, PrintsTheVersion) {

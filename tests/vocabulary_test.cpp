@@ -41,8 +41,14 @@ constexpr CodeCase kCodeCases[] = {
     // Reverse-only lists and unknown kinds parse nothing.
     {kFrameTypeWords, "SOLID", 0},
     {kWatermarkTypeWords, "IMAGE", 0},
-    {23, "ALL", 0},
+    {24, "ALL", 0},
     {-1, "ALL", 0},
+    // Icons have two frame choices of their own; GIF and TIFF do not take them.
+    {kIcoFrameLoadingWords, "largest", 5},
+    {kIcoFrameLoadingWords, "Best", 6},
+    {kIcoFrameLoadingWords, "last", 3},
+    {kFrameLoadingWords, "largest", 0},
+    {kFrameLoadingWords, "best", 0},
 };
 
 struct WordCase {
@@ -71,6 +77,8 @@ constexpr WordCase kWordCases[] = {
     {kPositionWords, 8, "", "BOTTOMRIGHT"},
     {kFontEffectWords, 2, "", "STRIKETHROUGHT"},
     {kTimestampWords, 3, "", ""},
+    {kIcoFrameLoadingWords, 6, "", "BEST"},
+    {kFrameLoadingWords, 5, "", ""},
     {30, 0, "", ""},
 };
 
@@ -98,6 +106,7 @@ TEST(Vocabulary, EveryWordRoundTrips) {
       {kColorModeWords, "LAB"},        {kRotationTypeWords, "ADVANCED"}, {kUnitWords, "PERCENT"},
       {kResizeTypeWords, "LARGEIMAGES"}, {kResizeAlgorithmWords, "CATMULLROM"}, {kAlignmentWords, "CENTER"},
       {kBoundaryWords, "FRAME"},       {kTimestampWords, "ORIGINAL"},  {kJpegVariantWords, "SIMPLE"},
+      {kIcoFrameLoadingWords, "LARGEST"},
   };
   for (const auto& [kind, word] : words) {
     SCOPED_TRACE(word);

@@ -186,7 +186,7 @@ std::string manualPage(const std::string& dataFolder, const std::string& docFold
   line(".B trovabildcmd");
   line(roff("converts icon files (.ico) into JPEG images: one file, the files named by a list file, or a "
             "whole folder with all its subfolders. Every image inside an icon becomes its own JPEG file, "
-            "transparent areas become white, and on the way the images can be rotated, resized, flipped, "
+            "transparent areas become white (or the colour of --background-color), and on the way the images can be rotated, resized, flipped, "
             "colour adjusted, framed and watermarked."));
   paragraph("Started with -i it converts on the console and ends. Started without parameters, with --window, "
             "or with options but no input, it opens its desktop window, where files are collected in a list, "
@@ -339,7 +339,7 @@ std::string bashCompletion() {
   std::string valued = "--input= --output= --conversion= --profile=";
   std::string flags = "--quiet --debug --pause";
   std::string wordCases;
-  std::string fileOptions = "--wm-image";
+  std::string fileOptions = "--wm-image | --report";
   for (const OptionSpec& option : optionTable()) {
     const std::string name = lowerOption(option.name);
     if (option.type == OptionValueType::flag) {

@@ -155,7 +155,9 @@ std::vector<ControlCase> controlCases() {
       {"language", pick("language", 0), "", of(&Settings::language), "en"},
       {"uiSize", pick("uiSize", 4), "", of(&Settings::uiSize), "4"},
       {"inputFormat", pick("inputFormat", 0), "", of(&Settings::inputFormat), "ico"},
-      {"icoFrameLoading", pick("icoFrameLoading", 3), "--ico-frame-loading=last", of(&Settings::icoFrameLoading), "3"},
+      {"icoFrameLoading", pick("icoFrameLoading", 6), "--ico-frame-loading=best", of(&Settings::icoFrameLoading), "6"},
+      {"backgroundColor", pick("backgroundColor", 0), "--background-color=00FF7F", of(&Settings::backgroundColor),
+       "00FF7F"},
       {"outputFormat", pick("outputFormat", 0), "", of(&Settings::outputFormat), "jpg"},
       {"jpgBpp", pick("jpgBpp", 1), "--jpg-bpp=8", of(&Settings::jpgBpp), "8"},
       {"jpgQuality", spin("jpgQuality", 80), "--jpg-quality=80", of(&Settings::jpgQuality), "80"},
@@ -248,6 +250,10 @@ std::vector<ControlCase> controlCases() {
       {"outFoldersHistory", pick("outFoldersHistory", 0), "", of(&Settings::outFoldersHistory), "0"},
       {"outFoldersNumber", spin("outFoldersNumber", 12), "", of(&Settings::outFoldersNumber), "12"},
       {"keepSubfolders", tick("keepSubfolders", false), "--no-subfolders", of(&Settings::keepSubfolders), "0"},
+      {"threads", spin("threads", 4), "--threads=4", of(&Settings::threads), "4"},
+      {"dryRun", tick("dryRun", true), "--dry-run", of(&Settings::dryRun), "1"},
+      {"reportFile", type("reportFile", "/tmp/run report.json"), "--report=/tmp/run report.json",
+       of(&Settings::reportFile), "/tmp/run report.json"},
   };
 }
 
@@ -259,6 +265,7 @@ TEST_F(PreferencesDialogTest, ReadsEveryControlBackIntoTheSettings) {
   settings.inputFormat = "gif";
   settings.outputFormat = "png";
   settings.rotationBackColor = "ff0000";
+  settings.backgroundColor = "00ff7f";
   settings.wmTextSize = 3;
   settings.wmImageSize = 3;
   settings.wmFonts = "Arial,Tahoma,Courier New";  // Tahoma is not offered here

@@ -72,6 +72,10 @@ TEST_F(Preferences, EveryKindOfValueSurvivesSaveAndLoad) {
   settings.customTimestamp = 86400;
   settings.outFoldersNumber = 9;
   settings.keepSubfolders = 0;
+  settings.backgroundColor = "00ff7f";
+  settings.threads = 3;
+  settings.dryRun = 1;
+  settings.reportFile = "/tmp/run report.json";
   settings.recentOutFolders = "/out/one\t/out/two";
   settings.recentFiles = "kept as it was";
   settings.cleanRecentFiles = 1;
@@ -108,6 +112,10 @@ TEST_F(Preferences, EveryKindOfValueSurvivesSaveAndLoad) {
   EXPECT_EQ(settings.customTimestamp, 86400);
   EXPECT_EQ(settings.outFoldersNumber, 9);
   EXPECT_EQ(settings.keepSubfolders, 0);
+  EXPECT_EQ(settings.backgroundColor, "00ff7f");
+  EXPECT_EQ(settings.threads, 3);
+  EXPECT_EQ(settings.dryRun, 1);
+  EXPECT_EQ(settings.reportFile, saved.reportFile);
   EXPECT_EQ(settings.recentOutFolders, saved.recentOutFolders);
   EXPECT_EQ(settings.recentFiles, saved.recentFiles);
   EXPECT_EQ(settings.cleanRecentFiles, 1);
@@ -133,11 +141,12 @@ TEST_F(Preferences, WrittenFileHasTheFixedLayout) {
       "\r\n[General]\r\nCFG = 19\r\nLanguage = en\r\nUpdate Range = 2\r\nUpdate Date = 1234\r\n"
       "Save Window Position = 1\r\n; \r\n[Window]\r\nIsMaximized = 0\r\nWidth = 510\r\nHeight = 330\r\n"
       "X = 100\r\nY = 100\r\n; \r\n[Interface]\r\nUI Theme = handdrawn\r\nUI Size = 2\r\n; \r\n",
-      "[Input]\r\nFormat = ico\r\nICO Frame Loading = 0\r\n; \r\n",
+      "[Input]\r\nFormat = ico\r\nICO Frame Loading = 0\r\nBackground Color = FFFFFF\r\n; \r\n",
       "[Output]\r\nFormat = jpg\r\nJPG BPP = 0\r\nJPG Quality = 95\r\nJPG Chroma = 0\r\nJPG Save As = 0\r\n; \r\n",
       "Image Gamma = 1.500000\r\n",
       "[Advanced]\r\nFilename Mask = %filename%.%ext%\r\nFile Timestamp = 0\r\nCustom Timestamp = 5678\r\n"
-      "Out Folders History = 1\r\nOut Folders Number = 5\r\nKeep Subfolders = 1\r\n; \r\n"
+      "Out Folders History = 1\r\nOut Folders Number = 5\r\nKeep Subfolders = 1\r\nThreads = 0\r\n"
+      "Dry Run = 0\r\nReport File = \r\n; \r\n"
       "[File]\r\nRecent Out Folders = \r\nRecent Files = \r\n; \r\n[Privacy]\r\nClean Recent Files = 0\r\n; \r\n",
   };
   for (const char* block : kBlocks) EXPECT_NE(text.find(block), std::string::npos) << block;
@@ -243,6 +252,11 @@ TEST_F(Preferences, ReadsLooseSpellingAndFallsBackPerKey) {
   EXPECT_EQ(settings.wmTextPosition, 8);
   EXPECT_EQ(settings.wmText, kCopyright);
   EXPECT_EQ(settings.inputFormat, "ico");
+  EXPECT_EQ(settings.icoFrameLoading, 0);
+  EXPECT_EQ(settings.backgroundColor, "FFFFFF");
+  EXPECT_EQ(settings.threads, 0);
+  EXPECT_EQ(settings.dryRun, 0);
+  EXPECT_EQ(settings.reportFile, "");
 
   // Written back in the program's own spelling.
   ASSERT_TRUE(savePreferencesTo(folder / "config.ini"));
