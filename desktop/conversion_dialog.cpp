@@ -6,13 +6,18 @@
 #include <wx/wx.h>
 
 #include <cstdio>
+#include <memory>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "base/messages.h"
 #include "base/text.h"
 #include "batch/conversion_worker.h"
 #include "batch/input_list.h"
+#include "batch/json_report.h"
 #include "batch/run_plan.h"
+#include "batch/run_report.h"
 #include "desktop/input_dialogs.h"
 #include "desktop/preferences.h"
 #include "desktop/window_link.h"
@@ -31,13 +36,15 @@ wxString text(const std::string& utf8) { return wxString::FromUTF8(utf8); }
 // and polls its progress.
 class ConversionProgress : public wxDialog {
  public:
-  ConversionProgress(WindowLink& window, const RunPlan& plan, NamingCounters& counters, int total)
+  ConversionProgress(WindowLink& window, const RunPlan& plan, NamingCounters& counters, int total,
+                     std::vector<std::pair<std::string, std::string>> options)
       : wxDialog(&window.dialogParent(), wxID_ANY, text(message("Dialog", "Convert Progress")), wxDefaultPosition, wxDefaultSize,
                  wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU),
         window_(window),
         plan_(plan),
         counters_(counters),
         total_(total),
+        options_(std::move(options)),
         timer_(this) {
     SetName("conversionProgress");
     SetClientSize(300, 130);
@@ -69,7 +76,7 @@ class ConversionProgress : public wxDialog {
     charWidth_ = measureCharWidth();
     maxChars_ = kLabelWidth / charWidth_;
     resetBatchProgress();
-    worker_.start([this] { conversionWorker(plan_, inputEntries(), counters_, batchProgress); });
+    worker_.start([this] { convertWithReport(); });
     timer_.Start(kPollMs);
     noteDialogShown(*this);
     window_.dialogParent().Enable(false);
@@ -81,6 +88,30 @@ class ConversionProgress : public wxDialog {
   bool stopped() const { return breakFlag_; }
 
  private:
+  // The conversion on the worker thread, with the run's report when one is
+  // asked for; a report that cannot be written is told in the status bar.
+  void convertWithReport() {
+    resetRunReport();
+    std::unique_ptr<JsonReport> report;
+    if (!plan_.reportFile.empty()) {
+      report = std::make_unique<JsonReport>(plan_.reportFile);
+      for (const auto& [label, value] : options_) report->addOption(label, value);
+      report->setInputCount(total_);
+      if (!report->start(plan_.dryRun)) {
+        reportError_ = report->error();
+        report.reset();
+      }
+    }
+    FileObserver observer;
+    if (report) observer = [&report](const FileRecord& record) { report->add(record); };
+    const int32_t done = conversionWorker(plan_, inputEntries(), counters_, batchProgress, observer);
+    if (!report) return;
+    const ExitStatus status = done == 0 ? ExitStatus::failed
+                              : done == total_ && !runLeftSomethingOut() ? ExitStatus::ok
+                                                                         : ExitStatus::partial;
+    if (!report->finish(status, total_)) reportError_ = report->error();
+  }
+
   wxString timeText(const std::string& value) const {
     return text(formatMessage(message("Dialog", "Time Remaining"), value));
   }
@@ -164,6 +195,7 @@ class ConversionProgress : public wxDialog {
     }
     ok_->Enable();
     ok_->SetFocus();
+    if (!reportError_.empty()) window_.setStatus("Error: cannot write the report " + reportError_);
   }
 
   void onClose(wxCloseEvent& event) {
@@ -188,6 +220,8 @@ class ConversionProgress : public wxDialog {
   const RunPlan& plan_;
   NamingCounters& counters_;
   const int total_;
+  std::vector<std::pair<std::string, std::string>> options_;
+  std::string reportError_;  ///< written by the worker, read after it ended
   wxTimer timer_;
   WorkerThread worker_;
   wxStaticText* fileLabel_ = nullptr;
@@ -262,6 +296,11 @@ void StartConversion(WindowLink& window) {
   request.outputExtension = format;
   request.outputFormats = job.outputFormats;
   request.inputCount = inputEntries().size();
+  // The settings listing goes into the run's report.
+  std::vector<std::pair<std::string, std::string>> options;
+  request.listing = [&options](std::string_view label, const std::string& value) {
+    options.emplace_back(std::string(trimBlanks(label.substr(0, label.rfind(':')))), value);
+  };
   const RunPreparation prepared = prepareRun(settings, request);
   // The box's folder is the job's, with its final "/" once the list and the
   // box have passed their checks.
@@ -285,7 +324,8 @@ void StartConversion(WindowLink& window) {
   window.setStatus(message("General", "Converting"));
   NamingCounters counters{job.randomNumber, job.counter};
   {
-    ConversionProgress dialog(window, prepared.plan, counters, static_cast<int>(inputEntries().size()));
+    ConversionProgress dialog(window, prepared.plan, counters, static_cast<int>(inputEntries().size()),
+                              std::move(options));
     dialog.run();
   }
   // A second run goes on with the numbering.

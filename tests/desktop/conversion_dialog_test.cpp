@@ -159,6 +159,25 @@ TEST_F(ConversionTest, ConvertsLikeTheConsoleRun) {
   }
 }
 
+// The window's conversion honours the dry run and writes the run's report.
+TEST_F(ConversionTest, ADryRunWritesOnlyTheReport) {
+  importIcons();
+  settings.dryRun = 1;
+  settings.reportFile = dir / "report.json";
+  observer = [&](wxDialog& dialog) { closeWhenDone(dialog); };
+  ASSERT_TRUE(runToEnd());
+  pumpEvents();
+  settings.dryRun = 0;
+  settings.reportFile.clear();
+  EXPECT_EQ(window->status(), "Conversion complete");
+  EXPECT_TRUE(filesBelow(dir / "out").empty());
+  const std::string report = fileBytes(dir / "report.json");
+  EXPECT_NE(report.find("\"finished\": true"), std::string::npos) << report;
+  EXPECT_NE(report.find("\"dry_run\": true"), std::string::npos);
+  EXPECT_NE(report.find("\"converted\": 5"), std::string::npos);
+  EXPECT_NE(report.find("\"exit_status\": 0"), std::string::npos);
+}
+
 struct CheckCase {
   const char* name;
   std::function<void(ConversionTest&)> setup;
