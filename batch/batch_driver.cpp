@@ -84,19 +84,16 @@ bool checkOwnOutputFolders(std::vector<Input>& inputs, bool dryRun) {
 }
 
 // Expands each input in turn, as for a single one; files of a folder input
-// keep their subfolder below that input's folder. `entries` receives the
-// list, each entry with its input's own output folder when it has one.
-int32_t expandInputs(const std::vector<Input>& inputs, std::vector<InputEntry>& entries) {
+// keep their subfolder below that input's folder. Each entry of the input
+// list gets its input's own output folder when it has one.
+int32_t expandInputs(const std::vector<Input>& inputs) {
   int32_t added = 0;
   for (const Input& input : inputs) {
     job.inputPath = input.folder;
     job.currentInput = input.file;
+    const size_t before = inputEntries().size();
     added += expandInput();
-    const std::vector<InputEntry>& listed = inputEntries();
-    for (size_t i = entries.size(); i < listed.size(); ++i) {
-      entries.push_back(listed[i]);
-      entries.back().outputFolder = input.outputFolder;
-    }
+    if (!input.outputFolder.empty()) setEntryOutputFolders(before, input.outputFolder);
   }
   job.inputPath = inputs.front().folder;
   job.currentInput = inputs.front().file;
@@ -146,8 +143,8 @@ ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount
     return ExitStatus::failed;
 
   status("General", "Importing");
-  std::vector<InputEntry> entries;
-  const int32_t added = expandInputs(inputs, entries);
+  const int32_t added = expandInputs(inputs);
+  const std::vector<InputEntry>& entries = inputEntries();
   inputCount = added;
   if (report) report->setInputCount(added);
   status("Msg", "Import complete", std::to_string(added));

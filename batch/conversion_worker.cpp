@@ -49,51 +49,116 @@ void setModificationTime(const std::string& path, const timespec& when) {
 
 using FileIdentity = std::pair<dev_t, ino_t>;
 
+std::optional<FileIdentity> identityOf(const std::string& path) {
+  struct stat info {};
+  if (stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileIdentity{info.st_dev, info.st_ino};
+}
+
+// Files known by their identity, each with the index of an input entry.
+// Kept compact for runs of many thousands of files: 16 bytes an item in a
+// sorted vector, with the latest additions in a short unsorted tail merged
+// in now and then; devices are numbered in the order they are met.
+class IdentityTable {
+ public:
+  void reserve(size_t count) { items_.reserve(count); }
+
+  void add(FileIdentity identity, uint32_t entry) {
+    // Grown by a quarter at a time, as the input list is.
+    if (items_.size() == items_.capacity()) items_.reserve(items_.size() + items_.size() / 4 + 64);
+    items_.push_back({identity.second, deviceNumber(identity.first), entry});
+    if (items_.size() - sorted_ >= kTail) {
+      std::sort(items_.begin() + static_cast<std::ptrdiff_t>(sorted_), items_.end());
+      std::inplace_merge(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(sorted_), items_.end());
+      sorted_ = items_.size();
+    }
+  }
+
+  /// Calls `visit` with the entry of every item with this identity.
+  template <typename Visit>
+  void forEach(FileIdentity identity, Visit visit) const {
+    const auto device = std::find(devices_.begin(), devices_.end(), identity.first);
+    if (device == devices_.end()) return;
+    const Item key{identity.second, static_cast<uint32_t>(device - devices_.begin()), 0};
+    const auto same = [&key](const Item& item) { return item.inode == key.inode && item.device == key.device; };
+    const auto sortedEnd = items_.begin() + static_cast<std::ptrdiff_t>(sorted_);
+    for (auto it = std::lower_bound(items_.begin(), sortedEnd, key); it != sortedEnd && same(*it); ++it)
+      visit(it->entry);
+    for (auto it = sortedEnd; it != items_.end(); ++it)
+      if (same(*it)) visit(it->entry);
+  }
+
+ private:
+  static constexpr size_t kTail = 64;
+  struct Item {
+    ino_t inode;
+    uint32_t device;
+    uint32_t entry;
+    auto operator<=>(const Item&) const = default;
+  };
+
+  uint32_t deviceNumber(dev_t device) {
+    const auto found = std::find(devices_.begin(), devices_.end(), device);
+    if (found != devices_.end()) return static_cast<uint32_t>(found - devices_.begin());
+    devices_.push_back(device);
+    return static_cast<uint32_t>(devices_.size() - 1);
+  }
+
+  std::vector<Item> items_;
+  size_t sorted_ = 0;
+  std::vector<dev_t> devices_;
+};
+
 // Keeps a run from destroying what it must keep: the input being converted,
 // the other inputs of the run, and any file an earlier input of the same run
 // has written. Other files that existed before the run are replaced as usual.
 class OutputGuard {
  public:
-  explicit OutputGuard(const std::vector<InputEntry>& entries) {
-    for (const InputEntry& entry : entries) {
-      struct stat info {};
-      if (stat(entry.path.c_str(), &info) == 0) inputs_.emplace(FileIdentity{info.st_dev, info.st_ino}, entry.path);
-    }
+  explicit OutputGuard(const std::vector<InputEntry>& entries) : entries_(entries) {
+    inputs_.reserve(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i)
+      if (const auto identity = identityOf(entries[i].path)) inputs_.add(*identity, static_cast<uint32_t>(i));
   }
 
-  // The line that refuses the write, "" when it may go ahead.
-  std::string refusal(const std::string& inputPath, const std::string& path) const {
+  // The line that refuses the write of entry `entry` to `path`, "" when it
+  // may go ahead.
+  std::string refusal(size_t entry, const std::string& path) const {
+    const std::string& inputPath = entries_[entry].path;
     const std::string start = "Error: \"" + inputPath + "\" not converted: its output \"" + path + "\" ";
     // A dry run writes nothing: its planned paths stand for the files.
-    if (const auto planned = planned_.find(path); planned != planned_.end() && planned->second != inputPath)
-      return start + "was already written from \"" + planned->second + "\"";
-    struct stat target {};
-    if (stat(path.c_str(), &target) != 0) return "";  // nothing there yet
-    const FileIdentity identity{target.st_dev, target.st_ino};
-    struct stat input {};
-    if (stat(inputPath.c_str(), &input) == 0 && input.st_dev == target.st_dev && input.st_ino == target.st_ino)
-      return start + "is the input file itself";
-    if (const auto other = inputs_.find(identity); other != inputs_.end())
-      return start + "is the input \"" + other->second + "\" of this run";
-    const auto found = written_.find(identity);
-    if (found != written_.end() && found->second != inputPath)
-      return start + "was already written from \"" + found->second + "\"";
+    if (const auto planned = planned_.find(path); planned != planned_.end() && planned->second != entry)
+      return start + "was already written from \"" + entries_[planned->second].path + "\"";
+    const auto identity = identityOf(path);
+    if (!identity) return "";  // nothing there yet
+    bool itself = false;
+    std::optional<uint32_t> other;
+    inputs_.forEach(*identity, [&](uint32_t found) {
+      if (found == entry)
+        itself = true;
+      else if (!other)
+        other = found;
+    });
+    if (itself) return start + "is the input file itself";
+    if (other) return start + "is the input \"" + entries_[*other].path + "\" of this run";
+    std::optional<uint32_t> writer;
+    written_.forEach(*identity, [&](uint32_t found) {
+      if (found != entry && !writer) writer = found;
+    });
+    if (writer) return start + "was already written from \"" + entries_[*writer].path + "\"";
     return "";
   }
 
-  void recordWritten(const std::string& inputPath, const std::vector<std::string>& paths) {
-    for (const std::string& path : paths) {
-      struct stat info {};
-      if (stat(path.c_str(), &info) == 0) written_[{info.st_dev, info.st_ino}] = inputPath;
-    }
+  void recordWritten(size_t entry, const std::string& path) {
+    if (const auto identity = identityOf(path)) written_.add(*identity, static_cast<uint32_t>(entry));
   }
 
-  void recordPlanned(const std::string& inputPath, const std::string& path) { planned_.emplace(path, inputPath); }
+  void recordPlanned(size_t entry, const std::string& path) { planned_.emplace(path, static_cast<uint32_t>(entry)); }
 
  private:
-  std::map<FileIdentity, std::string> inputs_;
-  std::map<FileIdentity, std::string> written_;
-  std::map<std::string, std::string> planned_;
+  const std::vector<InputEntry>& entries_;
+  IdentityTable inputs_;
+  IdentityTable written_;
+  std::map<std::string, uint32_t> planned_;
 };
 
 // Why a file that gave no output failed: the line for standard error when
@@ -162,9 +227,9 @@ ConvertedFile convertEntry(const RunPlan& plan, const FileValues& values) {
 
 // An input of several without an output folder writes beside itself.
 const RunPlan& planFor(const RunPlan& plan, const InputEntry& entry, RunPlan& storage) {
-  if (entry.outputFolder.empty() || entry.outputFolder == plan.outputFolder) return plan;
+  if (!entry.outputFolder || *entry.outputFolder == plan.outputFolder) return plan;
   storage = plan;
-  storage.outputFolder = entry.outputFolder;
+  storage.outputFolder = *entry.outputFolder;
   return storage;
 }
 
@@ -176,7 +241,12 @@ class Committer {
  public:
   Committer(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
             BatchProgress& progress, const FileObserver& observer)
-      : plan_(plan), guard_(entries), counters_(counters), progress_(progress), observer_(observer) {}
+      : plan_(plan),
+        entries_(entries),
+        guard_(entries),
+        counters_(counters),
+        progress_(progress),
+        observer_(observer) {}
 
   /// Shows the file as the one being worked on (its number counts from 1).
   void publish(int32_t number, const std::string& path) {
@@ -190,7 +260,8 @@ class Committer {
   FileValues valuesFor(const InputEntry& entry) const { return {entry.path, entry.subfolder, counters_}; }
 
   /// Writes one file's outputs; true when the file counts as converted.
-  bool commit(const InputEntry& entry, ConvertedFile converted) {
+  bool commit(size_t index, ConvertedFile converted) {
+    const InputEntry& entry = entries_[index];
     const int64_t start = monotonicMilliseconds();
     RunPlan storage;
     const RunPlan& plan = planFor(plan_, entry, storage);
@@ -208,7 +279,13 @@ class Committer {
       converted = convertEntry(plan, again);
       conversion.lines = std::move(lines);
     }
-    if (plan.keepSubfolders && !plan.dryRun) ensureOutputSubfolders(plan.outputFolder, entry.subfolder);
+    // Files of one folder follow each other: their folder is made once.
+    if (plan.keepSubfolders && !plan.dryRun &&
+        (entry.subfolder != madeSubfolder_ || plan.outputFolder != madeBelow_)) {
+      ensureOutputSubfolders(plan.outputFolder, entry.subfolder);
+      madeSubfolder_ = entry.subfolder;
+      madeBelow_ = plan.outputFolder;
+    }
     for (const std::string& line : conversion.lines) printLine(line);
     FileRecord record;
     record.input = entry.path;
@@ -226,7 +303,7 @@ class Committer {
       // The frames of one icon usually collide together: the first refusal
       // of an input is told (in a dry run, every one), the others only fail
       // their frames.
-      if (const std::string refused = guard_.refusal(entry.path, output.path); !refused.empty()) {
+      if (const std::string refused = guard_.refusal(index, output.path); !refused.empty()) {
         if (!refusalTold || plan.dryRun)
           reportLeftOut(refused);
         else
@@ -253,7 +330,7 @@ class Committer {
           success = false;
           continue;
         }
-        guard_.recordPlanned(entry.path, output.path);
+        guard_.recordPlanned(index, output.path);
       } else {
         errno = 0;
         if (!writeFileReplacing(output.path, *output.bytes)) {
@@ -268,7 +345,7 @@ class Committer {
       record.outputs.push_back({output.path, output.names.width, output.names.height, output.names.targetBpp,
                                 output.bytes->size()});
     }
-    guard_.recordWritten(entry.path, written);
+    for (const std::string& path : written) guard_.recordWritten(index, path);
     if (!converted.failure.empty()) {
       reportLeftOut("Error: cannot convert \"" + entry.path + "\": " + converted.failure);
       fail(converted.failure);
@@ -305,12 +382,15 @@ class Committer {
 
  private:
   const RunPlan& plan_;
+  const std::vector<InputEntry>& entries_;
   OutputGuard guard_;
   NamingCounters& counters_;
   BatchProgress& progress_;
   const FileObserver& observer_;
   int32_t converted_ = 0;
   int64_t duration_ = 0;
+  std::string madeSubfolder_ = "\n";  ///< no file has "\n" as its subfolder
+  std::string madeBelow_;
 };
 
 // One thread converts and commits each file in turn: no thread is started.
@@ -322,7 +402,8 @@ void convertInTurn(const RunPlan& plan, const std::vector<InputEntry>& entries, 
     if (!progress.running) break;
     committer.publish(++number, entry.path);
     RunPlan storage;
-    committer.commit(entry, convertEntry(planFor(plan, entry, storage), committer.valuesFor(entry)));
+    committer.commit(static_cast<size_t>(number - 1),
+                     convertEntry(planFor(plan, entry, storage), committer.valuesFor(entry)));
   }
 }
 
@@ -369,7 +450,7 @@ class ParallelRun {
 
       const InputEntry& entry = entries_[index];
       committer_.publish(static_cast<int32_t>(index + 1), entry.path);
-      const bool success = committer_.commit(entry, std::move(converted));
+      const bool success = committer_.commit(index, std::move(converted));
 
       hold.lock();
       ++committed_;

@@ -10,7 +10,8 @@
 #include <cstring>
 #include <set>
 #include <thread>
-#include <unordered_map>
+#include <bit>
+#include <cstdint>
 #include <utility>
 
 #include "base/console.h"
@@ -29,7 +30,50 @@ std::mutex progressLock;
 namespace {
 
 std::vector<InputEntry> entries;
-std::unordered_map<std::string, size_t> entryIndex;
+size_t keyHash(std::string_view path) { return std::hash<std::string_view>{}(path); }
+
+// The place of each entry in `entries`, found by the hash of its key: an
+// open-addressing table of places, at most half full, so that a list of many
+// thousands of files costs a few bytes an entry beside the entry itself.
+class EntryIndex {
+ public:
+  void clear() { slots_.clear(); }
+
+  void add(size_t place) {
+    if ((entries.size() + 1) * 2 > slots_.size()) rebuild(std::max<size_t>(64, slots_.size() * 2));
+    insert(place);
+  }
+
+  const InputEntry* find(std::string_view path) const {
+    if (slots_.empty()) return nullptr;
+    for (size_t slot = keyHash(path) & (slots_.size() - 1);; slot = (slot + 1) & (slots_.size() - 1)) {
+      if (slots_[slot] == kEmpty) return nullptr;
+      if (entries[slots_[slot]].path == path) return &entries[slots_[slot]];
+    }
+  }
+
+  /// Indexes every entry afresh (after one was removed).
+  void rebuild(size_t size) {
+    slots_.assign(size, kEmpty);
+    for (size_t place = 0; place < entries.size(); ++place) insert(place);
+  }
+
+ private:
+  static constexpr uint32_t kEmpty = UINT32_MAX;
+
+  void insert(size_t place) {
+    if (place >= entries.size()) return;
+    size_t slot = keyHash(entries[place].path) & (slots_.size() - 1);
+    while (slots_[slot] != kEmpty && slots_[slot] != place) slot = (slot + 1) & (slots_.size() - 1);
+    slots_[slot] = static_cast<uint32_t>(place);
+  }
+
+  std::vector<uint32_t> slots_;
+};
+
+EntryIndex entryIndex;
+
+void indexEntry(size_t place) { entryIndex.add(place); }
 std::function<void(const std::string&)> inputAddedHook;
 
 std::mutex pauseMutex;
@@ -116,9 +160,11 @@ void runOnScanner(Procedure procedure) {
 
 const std::vector<InputEntry>& inputEntries() { return entries; }
 
-const InputEntry* findInputEntry(const std::string& path) {
-  const auto found = entryIndex.find(path);
-  return found == entryIndex.end() ? nullptr : &entries[found->second];
+const InputEntry* findInputEntry(const std::string& path) { return entryIndex.find(path); }
+
+void setEntryOutputFolders(size_t first, const std::string& outputFolder) {
+  const auto shared = std::make_shared<const std::string>(outputFolder);
+  for (size_t i = first; i < entries.size(); ++i) entries[i].outputFolder = shared;
 }
 
 bool addInputFile(const std::string& path) {
@@ -127,18 +173,20 @@ bool addInputFile(const std::string& path) {
   if (std::find(job.inputExtensions.begin(), job.inputExtensions.end(), extension) == job.inputExtensions.end())
     return false;
   if (const InputEntry* existing = findInputEntry(path); existing != nullptr && existing->queued == 1) return false;
-  entryIndex[path] = entries.size();
-  entries.push_back(InputEntry{path, 1, relativeSubfolder(path, job.inputPath), ""});
+  // Grown by a quarter at a time: a list of many thousands of files would
+  // otherwise hold up to twice its size, and three times while it moves.
+  if (entries.size() == entries.capacity()) entries.reserve(entries.size() + entries.size() / 4 + 64);
+  entries.push_back(InputEntry{path, 1, relativeSubfolder(path, job.inputPath), nullptr});
+  indexEntry(entries.size() - 1);
   if (!job.cliMode && inputAddedHook) inputAddedHook(path);
   return true;
 }
 
 void removeInputFile(const std::string& path) {
-  const auto found = entryIndex.find(path);
-  if (found == entryIndex.end()) return;
-  entries.erase(entries.begin() + static_cast<std::ptrdiff_t>(found->second));
-  entryIndex.clear();
-  for (size_t i = 0; i < entries.size(); ++i) entryIndex[entries[i].path] = i;
+  const InputEntry* found = findInputEntry(path);
+  if (found == nullptr) return;
+  entries.erase(entries.begin() + (found - entries.data()));
+  entryIndex.rebuild(std::max<size_t>(64, std::bit_ceil(entries.size() * 2 + 1)));
 }
 
 void clearInputList() {

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -21,8 +22,9 @@ struct InputEntry {
   /// ending in "/" when not empty.
   std::string subfolder;
   /// The output folder of this entry when it differs from the run plan's
-  /// (an input of several without an output folder); "" for the plan's.
-  std::string outputFolder;
+  /// (an input of several without an output folder), shared by the entries
+  /// of that input; none for the plan's.
+  std::shared_ptr<const std::string> outputFolder;
 };
 
 /// Every entry, in the order of adding (the order conversion follows).
@@ -34,6 +36,8 @@ const InputEntry* findInputEntry(const std::string& path);
 /// its size is not 0 and its lower-cased extension is one of
 /// job.inputExtensions.
 bool addInputFile(const std::string& path);
+/// Gives the entries from index `first` on `outputFolder` as their own.
+void setEntryOutputFolders(size_t first, const std::string& outputFolder);
 /// Deletes the entry with that exact key, if any.
 void removeInputFile(const std::string& path);
 /// Deletes every entry of the input list.
