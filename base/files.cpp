@@ -57,9 +57,10 @@ std::string folderOf(const std::string& path) {
 
 std::string temporaryName(const std::string& folder) {
   static std::atomic<unsigned> counter{0};
+  // The program never saves from a forked child: its number is asked once.
+  static const int process = static_cast<int>(getpid());
   char name[64];
-  std::snprintf(name, sizeof name, "%s%d-%u%s", kTemporaryPrefix, static_cast<int>(getpid()), counter++,
-                kTemporarySuffix);
+  std::snprintf(name, sizeof name, "%s%d-%u%s", kTemporaryPrefix, process, counter++, kTemporarySuffix);
   return folder + name;
 }
 
@@ -362,6 +363,9 @@ bool ReplacingFile::commit(bool durable) {
   if (fd_ < 0) return false;
   bool ok = flush();
   if (ok && durable && fsync(fd_) != 0) fail(errno);
+  struct stat info {};
+  identity_ = ok && fstat(fd_, &info) == 0 ? std::pair<dev_t, ino_t>{info.st_dev, info.st_ino}
+                                           : std::pair<dev_t, ino_t>{};
   if (close(fd_) != 0) fail(errno);
   fd_ = -1;
   ok = !failed_;

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace trovabild {
@@ -104,6 +105,8 @@ class ReplacingFile {
   /// Removes the temporary file; the target is not touched.
   void discard();
   bool failed() const { return failed_; }
+  /// Device and inode of the file a successful commit put in place.
+  std::pair<dev_t, ino_t> identity() const { return identity_; }
   /// The errno of the first failed step, 0 while none failed.
   int error() const { return error_; }
   const std::string& temporaryPath() const { return temporary_; }
@@ -118,6 +121,7 @@ class ReplacingFile {
   std::string target_;
   std::string temporary_;
   std::vector<unsigned char> buffer_;
+  std::pair<dev_t, ino_t> identity_{};
 };
 
 /// True for the names ReplacingFile gives its temporary files.

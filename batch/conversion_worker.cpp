@@ -148,9 +148,7 @@ class OutputGuard {
     return "";
   }
 
-  void recordWritten(size_t entry, const std::string& path) {
-    if (const auto identity = identityOf(path)) written_.add(*identity, static_cast<uint32_t>(entry));
-  }
+  void recordWritten(size_t entry, FileIdentity identity) { written_.add(identity, static_cast<uint32_t>(entry)); }
 
   void recordPlanned(size_t entry, const std::string& path) { planned_.emplace(path, static_cast<uint32_t>(entry)); }
 
@@ -333,7 +331,8 @@ class Committer {
         guard_.recordPlanned(index, output.path);
       } else {
         errno = 0;
-        if (!writeFileReplacing(output.path, *output.bytes)) {
+        FileIdentity identity{};
+        if (!writeFileReplacing(output.path, *output.bytes, &identity)) {
           const std::string line = "Error: cannot write " + pathAndReason(output.path, errno != 0 ? errno : EIO);
           reportLeftOut(line);
           fail(reasonOf(line));
@@ -341,11 +340,11 @@ class Committer {
           continue;
         }
         written.push_back(output.path);
+        guard_.recordWritten(index, identity);
       }
       record.outputs.push_back({output.path, output.names.width, output.names.height, output.names.targetBpp,
                                 output.bytes->size()});
     }
-    for (const std::string& path : written) guard_.recordWritten(index, path);
     if (!converted.failure.empty()) {
       reportLeftOut("Error: cannot convert \"" + entry.path + "\": " + converted.failure);
       fail(converted.failure);
@@ -407,21 +406,23 @@ void convertInTurn(const RunPlan& plan, const std::vector<InputEntry>& entries, 
   }
 }
 
-// Workers convert files ahead, in parallel, into a ring of slots; the calling
-// thread commits them in input order. A file is handed out only while fewer
-// than the ring's size are waiting, which bounds the memory in flight.
+// Files are converted ahead, in parallel, into a ring of slots, and the
+// calling thread commits them in input order. It converts files itself while
+// the next one to commit is not ready, so `threads` files are converted at
+// once by threads - 1 workers and the committer. A file is handed out only
+// while fewer than the ring's size are in flight, which bounds the memory.
 class ParallelRun {
  public:
   ParallelRun(const RunPlan& plan, const std::vector<InputEntry>& entries, Committer& committer,
-              BatchProgress& progress, int workers)
+              BatchProgress& progress, int threads)
       : plan_(plan),
         entries_(entries),
         committer_(committer),
         progress_(progress),
-        slots_(static_cast<size_t>(workers) * 2),
+        slots_(static_cast<size_t>(threads) * 2),
         guess_(committer.counters()) {
-    threads_.reserve(static_cast<size_t>(workers));
-    for (int k = 0; k < workers; ++k) threads_.emplace_back([this] { work(); });
+    workers_.reserve(static_cast<size_t>(threads - 1));
+    for (int k = 1; k < threads; ++k) workers_.emplace_back([this] { work(); });
   }
 
   ~ParallelRun() {
@@ -430,7 +431,7 @@ class ParallelRun {
       closed_ = true;
     }
     changed_.notify_all();
-    for (std::thread& thread : threads_) thread.join();
+    for (std::thread& worker : workers_) worker.join();
   }
 
   ParallelRun(const ParallelRun&) = delete;
@@ -442,8 +443,20 @@ class ParallelRun {
     for (size_t index = 0;; ++index) {
       std::unique_lock<std::mutex> hold(lock_);
       std::optional<ConvertedFile>& slot = slots_[index % slots_.size()];
-      changed_.wait(hold, [&] { return slot.has_value() || (closed_ && index >= next_); });
-      if (!slot) return;
+      while (!slot) {
+        if (closed_ && index >= next_) return;
+        // Rather than wait, convert the next file (not during a pause), while
+        // at most half the ring is in flight: with more, the workers are
+        // ahead and the committer is better kept for committing.
+        if (!closed_ && !backgroundPaused() && (next_ - committed_) * 2 < slots_.size()) {
+          if (std::optional<Claim> claim = tryClaim()) {
+            convertClaimed(hold, *claim);
+            continue;
+          }
+          if (closed_) continue;  // the hand-out closed just now
+        }
+        changed_.wait(hold);
+      }
       ConvertedFile converted = std::move(*slot);
       slot.reset();
       hold.unlock();
@@ -462,33 +475,51 @@ class ParallelRun {
   }
 
  private:
+  struct Claim {
+    size_t index;
+    FileValues values;
+  };
+
+  // The next file to convert, when one may be handed out; closes the
+  // hand-out at the end of the list or after a stop. Called under lock_.
+  std::optional<Claim> tryClaim() {
+    if (closed_ || next_ >= committed_ + slots_.size()) return std::nullopt;
+    if (!progress_.running || next_ >= entries_.size()) {
+      closed_ = true;
+      changed_.notify_all();
+      return std::nullopt;
+    }
+    const size_t index = next_++;
+    // The counters the file gets if every file before it converts; the
+    // committer converts it again in the rare case this matters and fails.
+    Claim claim{index, FileValues{entries_[index].path, entries_[index].subfolder, guess_}};
+    claim.values.counters.counter += static_cast<int32_t>(successes_ + (index - committed_));
+    claim.values.drawRandomFrame = false;
+    return claim;
+  }
+
+  // Converts a claimed file without the lock and puts it in its slot.
+  void convertClaimed(std::unique_lock<std::mutex>& hold, const Claim& claim) {
+    hold.unlock();
+    RunPlan storage;
+    ConvertedFile converted = convertEntry(planFor(plan_, entries_[claim.index], storage), claim.values);
+    hold.lock();
+    slots_[claim.index % slots_.size()] = std::move(converted);
+    changed_.notify_all();
+  }
+
   void work() {
     for (;;) {
       // A pause stops the hand-out; files already handed out go on.
       waitWhilePaused();
       std::unique_lock<std::mutex> hold(lock_);
-      changed_.wait(hold, [&] { return closed_ || next_ < committed_ + slots_.size(); });
-      if (!progress_.running || next_ >= entries_.size()) closed_ = true;
-      if (closed_) {
-        hold.unlock();
-        changed_.notify_all();
-        return;
-      }
-      const size_t index = next_++;
-      // The counters the file gets if every file before it converts; the
-      // committer converts it again in the rare case this matters and fails.
-      FileValues values{entries_[index].path, entries_[index].subfolder, guess_};
-      values.counters.counter += static_cast<int32_t>(successes_ + (index - committed_));
-      values.drawRandomFrame = false;
-      hold.unlock();
-
-      RunPlan storage;
-      ConvertedFile converted = convertEntry(planFor(plan_, entries_[index], storage), values);
-
-      hold.lock();
-      slots_[index % slots_.size()] = std::move(converted);
-      hold.unlock();
-      changed_.notify_all();
+      std::optional<Claim> claim;
+      changed_.wait(hold, [&] {
+        claim = tryClaim();
+        return claim || closed_;
+      });
+      if (!claim) return;
+      convertClaimed(hold, *claim);
     }
   }
 
@@ -504,7 +535,7 @@ class ParallelRun {
   size_t committed_ = 0;  ///< files committed so far
   size_t successes_ = 0;  ///< of which converted
   bool closed_ = false;   ///< nothing more is handed out
-  std::vector<std::thread> threads_;
+  std::vector<std::thread> workers_;
 };
 
 }  // namespace

@@ -220,6 +220,11 @@ void setBackgroundPaused(bool pause) {
   pauseChanged.notify_all();
 }
 
+bool backgroundPaused() {
+  std::lock_guard<std::mutex> hold(pauseMutex);
+  return paused;
+}
+
 void waitWhilePaused() {
   std::unique_lock<std::mutex> hold(pauseMutex);
   pauseChanged.wait(hold, [] { return !paused; });

@@ -72,6 +72,8 @@ void resetBatchProgress();
 /// While paused, a background thread waits before its next file or entry
 /// (for example while the window asks whether to stop).
 void setBackgroundPaused(bool paused);
+/// True while the pause flag is set.
+bool backgroundPaused();
 /// Blocks while the pause flag is set. Called by the background threads.
 void waitWhilePaused();
 

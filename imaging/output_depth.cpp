@@ -120,7 +120,7 @@ std::optional<std::vector<uint8_t>> encodeImage(const Image& image, int fif, int
   return bytes;
 }
 
-bool writeFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes) {
+bool writeFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes, std::pair<dev_t, ino_t>* written) {
   if (path.empty() || path.back() == '/') return false;
   // A hidden name in the same folder: the rename then stays on one file
   // system, and a failed or interrupted write never touches the target.
@@ -130,7 +130,9 @@ bool writeFileReplacing(const std::string& path, const std::vector<uint8_t>& byt
     file.discard();
     return false;
   }
-  return file.commit();
+  if (!file.commit()) return false;
+  if (written != nullptr) *written = file.identity();
+  return true;
 }
 
 bool saveImage(const Image& image, int fif, const std::string& path, int flags) {

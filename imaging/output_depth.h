@@ -1,10 +1,13 @@
 #pragma once
 // The output pixel depth, the save flags of each format, and the save.
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "imaging/image.h"
@@ -34,8 +37,10 @@ std::optional<std::vector<uint8_t>> encodeImage(const Image& image, int fif, int
 
 /// Writes `bytes` to a temporary file in the target's folder and renames it
 /// into place, so an existing file is replaced only by a complete one. False
-/// (and nothing left behind) when the file system refuses.
-bool writeFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes);
+/// (and nothing left behind) when the file system refuses. `written`, when
+/// given, receives the device and inode of the file put in place.
+bool writeFileReplacing(const std::string& path, const std::vector<uint8_t>& bytes,
+                        std::pair<dev_t, ino_t>* written = nullptr);
 
 /// Writes the image with FreeImage format `fif` and `flags` to a temporary
 /// file in the target's folder and renames it into place, so an existing
