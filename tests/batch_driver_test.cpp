@@ -36,6 +36,14 @@ std::string replaceAll(std::string text, const std::string& from, const std::str
 // A batch over an empty input folder: every check runs, nothing converts.
 class BatchDriver : public ::testing::Test {
  protected:
+  // A console run to out/ as JPEG.
+  RunRequest jpegRequest() const {
+    RunRequest request;
+    request.outputFolder = dir_ / "out";
+    request.outputFormats = {"jpg"};
+    return request;
+  }
+
   void SetUp() override {
     fillFormatRegistry();
     loadMessageTable();
@@ -307,9 +315,7 @@ TEST_F(BatchDriver, QuietRunsStillReportThatNothingWasFound) {
 
 TEST_F(BatchDriver, ThePlanFollowsTheDepthSetting) {
   Settings config = defaultSettings(true);
-  RunRequest request;
-  request.outputFolder = dir_ / "out";
-  request.outputFormats = {"jpg"};
+  RunRequest request = jpegRequest();
   RunPreparation prepared = prepareRun(config, request);
   ASSERT_TRUE(prepared);
   EXPECT_EQ(prepared.plan.outputFolder, dir_ / "out/");
@@ -337,9 +343,7 @@ TEST_F(BatchDriver, ThePlanCarriesTheRunValues) {
   }
 
   Settings config = defaultSettings(true);
-  RunRequest request;
-  request.outputFolder = dir_ / "out";
-  request.outputFormats = {"jpg"};
+  RunRequest request = jpegRequest();
   RunPreparation prepared = prepareRun(config, request);
   ASSERT_TRUE(prepared);
   EXPECT_EQ(prepared.plan.threads, cores);
