@@ -347,12 +347,41 @@ bool gifWithinLimits(std::span<const uint8_t> bytes) {
   return false;
 }
 
+// A Targa file's 18-byte header, checked before FreeImage reads it: the
+// reader trusts the colour map's entry size and length, and an entry size it
+// does not know makes it ask for an allocation of nearly 2^64 bytes.
+bool targaWithinLimits(std::span<const uint8_t> bytes) {
+  constexpr size_t kHeaderSize = 18;
+  if (bytes.size() < kHeaderSize) return false;
+  const auto le16 = [&](size_t at) { return int64_t{bytes[at]} | int64_t{bytes[at + 1]} << 8; };
+  const uint8_t idLength = bytes[0];
+  const uint8_t mapType = bytes[1];
+  const uint8_t imageType = bytes[2];
+  const int64_t mapLength = le16(5);
+  const uint8_t mapDepth = bytes[7];
+  const uint8_t depth = bytes[16];
+  if (imageType != 1 && imageType != 2 && imageType != 3 && imageType != 9 && imageType != 10 && imageType != 11)
+    return false;
+  if (mapType > 1) return false;
+  if (depth != 8 && depth != 15 && depth != 16 && depth != 24 && depth != 32) return false;
+  size_t pixelsStart = kHeaderSize + idLength;
+  if (mapType == 1) {
+    if (mapDepth != 15 && mapDepth != 16 && mapDepth != 24 && mapDepth != 32) return false;
+    if (le16(3) + mapLength > 65536) return false;
+    pixelsStart += static_cast<size_t>(mapLength) * ((mapDepth + 7) / 8);
+  }
+  // The ID field and the colour map must lie within the file.
+  if (pixelsStart > bytes.size()) return false;
+  return sizeWithinLimits(le16(12), le16(14));
+}
+
 Image loadOtherPicture(std::span<const uint8_t> bytes, FREE_IMAGE_FORMAT format) {
   if (!FreeImage_FIFSupportsReading(format)) return {};
   // Where FreeImage cannot read the size alone the picture is refused,
   // unless its size can be read here.
   const bool sizeFromHeader = FreeImage_FIFSupportsNoPixels(format);
   if (!sizeFromHeader && (format != FIF_GIF || !gifWithinLimits(bytes))) return {};
+  if (format == FIF_TARGA && !targaWithinLimits(bytes)) return {};
   MemoryStream memory(bytes);
   if (memory.get() == nullptr) return {};
   if (sizeFromHeader) {

@@ -297,5 +297,43 @@ TEST(DrawingLayer, LoadsPngWithAlphaJpegAndBmp) {
   EXPECT_FALSE(loadPicture(dir / "missing.png"));
 }
 
+// Targa headers are checked before the reader sees them: a colour map with
+// an entry size it does not know once made it ask for almost 2^64 bytes.
+TEST(DrawingLayer, TargaPicturesLoadAndBrokenHeadersAreRefused) {
+  TempDir dir;
+  const Image flat = testing::solidImage(5, 3, 24, {0, 128, 255, 255});
+  ASSERT_TRUE(FreeImage_Save(FIF_TARGA, flat.get(), (dir / "logo.tga").c_str(), 0));
+  const Picture good = loadPicture(dir / "logo.tga");
+  ASSERT_TRUE(good);
+  EXPECT_EQ(good.width, 5);
+
+  const std::vector<uint8_t> header = {0x80, 0x00, 0x09, 0x25, 0xc4, 0x23, 0x00, 0xb0, 0x04,
+                                       0x00, 0x00, 0x00, 0x61, 0x00, 0x2b, 0x00, 0x08, 0xf8};
+  const struct {
+    const char* name;
+    std::vector<uint8_t> bytes;
+  } cases[] = {
+      {"colour map of 176-bit entries, ID past the end", header},
+      {"colour map running past the end", [&] {
+         std::vector<uint8_t> bytes = header;
+         bytes[0] = 0;
+         bytes[1] = 1;
+         bytes[7] = 24;
+         return bytes;
+       }()},
+      {"unknown pixel depth", [&] {
+         std::vector<uint8_t> bytes = header;
+         bytes[0] = 0;
+         bytes[2] = 2;
+         bytes[16] = 7;
+         return bytes;
+       }()},
+  };
+  for (const auto& test : cases) {
+    SCOPED_TRACE(test.name);
+    EXPECT_FALSE(loadPictureFrom(test.bytes, "mark.tga"));
+  }
+}
+
 }  // namespace
 }  // namespace trovabild
