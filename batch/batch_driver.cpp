@@ -9,7 +9,6 @@
 
 #include "base/console.h"
 #include "base/messages.h"
-#include "base/text.h"
 #include "batch/conversion_worker.h"
 #include "batch/input_list.h"
 #include "batch/json_report.h"
@@ -130,7 +129,7 @@ ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount
   if (debug || report)
     request.listing = [debug, report](std::string_view label, const std::string& value) {
       if (debug) printLine(std::string(label) + value);
-      if (report) report->addOption(std::string(trimBlanks(label.substr(0, label.rfind(':')))), value);
+      if (report) report->addOption(listingName(label), value);
     };
   const RunPreparation prepared = prepareRun(settings, request);
   if (!prepared) {

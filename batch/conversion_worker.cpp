@@ -316,29 +316,30 @@ class Committer {
         fail("frame " + std::to_string(output.frame + 1) + " could not be converted");
         continue;
       }
+      // A dry run prints the save it plans and only judges whether it could
+      // be made; a real run makes it.
+      int saveError = 0;
+      FileIdentity identity{};
       if (plan.dryRun) {
         const bool exists = fileSize(output.path) >= 0;
         printLine("Dry run: \"" + entry.path + "\" frame " + std::to_string(output.frame + 1) + " of " +
                   std::to_string(conversion.frameCount) + " -> \"" + output.path + "\" (" +
                   (exists ? "exists" : "new") + ")");
-        if (const int error = fileCouldBeSaved(output.path); error != 0) {
-          const std::string line = "Error: cannot write " + pathAndReason(output.path, error);
-          reportLeftOut(line);
-          fail(reasonOf(line));
-          success = false;
-          continue;
-        }
-        guard_.recordPlanned(index, output.path);
+        saveError = fileCouldBeSaved(output.path);
       } else {
         errno = 0;
-        FileIdentity identity{};
-        if (!writeFileReplacing(output.path, *output.bytes, &identity)) {
-          const std::string line = "Error: cannot write " + pathAndReason(output.path, errno != 0 ? errno : EIO);
-          reportLeftOut(line);
-          fail(reasonOf(line));
-          success = false;
-          continue;
-        }
+        if (!writeFileReplacing(output.path, *output.bytes, &identity)) saveError = errno != 0 ? errno : EIO;
+      }
+      if (saveError != 0) {
+        const std::string line = "Error: cannot write " + pathAndReason(output.path, saveError);
+        reportLeftOut(line);
+        fail(reasonOf(line));
+        success = false;
+        continue;
+      }
+      if (plan.dryRun) {
+        guard_.recordPlanned(index, output.path);
+      } else {
         written.push_back(output.path);
         guard_.recordWritten(index, identity);
       }
@@ -366,7 +367,7 @@ class Committer {
     if (observer_) observer_(record);
     if (success) {
       ++converted_;
-      duration_ = std::max<int64_t>(converted.milliseconds + monotonicMilliseconds() - start, 1000);
+      duration_ = std::max<int64_t>(record.milliseconds, 1000);
       counters_.randomNumber = randomInt(1, 99999);
       ++counters_.counter;
     } else {

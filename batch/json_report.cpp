@@ -42,8 +42,7 @@ Json fileJson(const FileRecord& record) {
   return file;
 }
 
-}  // namespace
-
+// The report's text: `files` and `summary` as JSON, indented.
 std::string reportText(const std::vector<FileRecord>& files, int32_t inputs, bool dryRun, bool finished,
                        ExitStatus status, const std::vector<std::pair<std::string, std::string>>& options) {
   Json list = Json::array();
@@ -74,6 +73,8 @@ std::string reportText(const std::vector<FileRecord>& files, int32_t inputs, boo
              2, ' ', false, Json::error_handler_t::replace) +
          "\n";
 }
+
+}  // namespace
 
 struct JsonReport::State {
   std::string path;

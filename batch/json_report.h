@@ -40,8 +40,4 @@ class JsonReport {
   std::unique_ptr<State> state_;
 };
 
-/// The report's text: `files` and `summary` as JSON, indented.
-std::string reportText(const std::vector<FileRecord>& files, int32_t inputs, bool dryRun, bool finished,
-                       ExitStatus status, const std::vector<std::pair<std::string, std::string>>& options);
-
 }  // namespace trovabild

@@ -341,6 +341,10 @@ RunPreparation prepareRun(const Settings& settings, const RunRequest& request) {
   return Preparer(settings, request).run();
 }
 
+std::string listingName(std::string_view label) {
+  return std::string(trimBlanks(label.substr(0, label.rfind(':'))));
+}
+
 std::string consoleErrorLine(const RunPreparation& preparation) {
   switch (preparation.failed) {
     // The window's own checks never fail a console run.

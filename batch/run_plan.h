@@ -106,6 +106,10 @@ constexpr int32_t kMaxThreads = 256;
 /// number of online cores for 0, else the setting held to 1 .. kMaxThreads.
 int resolvedThreadCount(int32_t threads);
 
+/// The setting a listing label names, without its ": " ("Output: " gives
+/// "Output"), as the run's report keys it.
+std::string listingName(std::string_view label);
+
 /// The console's error line for a failed check ("Error: Invalid width value").
 std::string consoleErrorLine(const RunPreparation& preparation);
 

@@ -299,7 +299,7 @@ void StartConversion(WindowLink& window) {
   // The settings listing goes into the run's report.
   std::vector<std::pair<std::string, std::string>> options;
   request.listing = [&options](std::string_view label, const std::string& value) {
-    options.emplace_back(std::string(trimBlanks(label.substr(0, label.rfind(':')))), value);
+    options.emplace_back(listingName(label), value);
   };
   const RunPreparation prepared = prepareRun(settings, request);
   // The box's folder is the job's, with its final "/" once the list and the
