@@ -99,10 +99,6 @@ int32_t expandInputs(const std::vector<Input>& inputs) {
   return added;
 }
 
-}  // namespace
-
-namespace {
-
 ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount) {
   const bool debug = job.runMode == "DEBUG";
   const auto status = [quiet](std::string_view group, std::string_view key, std::string_view s1 = "",
@@ -179,16 +175,13 @@ ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount
 
 ExitStatus runBatch(bool quiet) {
   resetRunReport();
-  if (settings.reportFile.empty()) {
-    int32_t inputs = 0;
-    return runBatchReporting(quiet, nullptr, inputs);
-  }
+  int32_t inputs = 0;
+  if (settings.reportFile.empty()) return runBatchReporting(quiet, nullptr, inputs);
   JsonReport report(settings.reportFile);
   if (!report.start(settings.dryRun != 0)) {
     printLine("Error: cannot write the report " + report.error());
     return ExitStatus::failed;
   }
-  int32_t inputs = 0;
   ExitStatus status = runBatchReporting(quiet, &report, inputs);
   if (!report.finish(status, inputs)) {
     printErrorLine("Error: cannot write the report " + report.error());

@@ -5,13 +5,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cerrno>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <set>
 #include <thread>
-#include <bit>
-#include <cstdint>
 #include <utility>
 
 #include "base/console.h"
@@ -62,7 +62,6 @@ class EntryIndex {
   static constexpr uint32_t kEmpty = UINT32_MAX;
 
   void insert(size_t place) {
-    if (place >= entries.size()) return;
     size_t slot = keyHash(entries[place].path) & (slots_.size() - 1);
     while (slots_[slot] != kEmpty && slots_[slot] != place) slot = (slot + 1) & (slots_.size() - 1);
     slots_[slot] = static_cast<uint32_t>(place);
@@ -73,7 +72,6 @@ class EntryIndex {
 
 EntryIndex entryIndex;
 
-void indexEntry(size_t place) { entryIndex.add(place); }
 std::function<void(const std::string&)> inputAddedHook;
 
 std::mutex pauseMutex;
@@ -177,7 +175,7 @@ bool addInputFile(const std::string& path) {
   // otherwise hold up to twice its size, and three times while it moves.
   if (entries.size() == entries.capacity()) entries.reserve(entries.size() + entries.size() / 4 + 64);
   entries.push_back(InputEntry{path, 1, relativeSubfolder(path, job.inputPath), nullptr});
-  indexEntry(entries.size() - 1);
+  entryIndex.add(entries.size() - 1);
   if (!job.cliMode && inputAddedHook) inputAddedHook(path);
   return true;
 }
