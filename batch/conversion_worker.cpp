@@ -2,9 +2,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <chrono>
 #include <condition_variable>
 #include <ctime>
@@ -19,8 +21,10 @@
 #include "base/console.h"
 #include "base/seams.h"
 #include "batch/file_conversion.h"
+#include "batch/output_naming.h"
 #include "batch/paths.h"
 #include "batch/run_report.h"
+#include "imaging/ico_guard.h"
 #include "imaging/output_depth.h"
 
 namespace trovabild {
@@ -47,12 +51,31 @@ void setModificationTime(const std::string& path, const timespec& when) {
   utimensat(AT_FDCWD, path.c_str(), times, 0);
 }
 
-using FileIdentity = std::pair<dev_t, ino_t>;
+// A file as the run knows it: device and inode, and a stamp that tells a
+// later file on a reused inode from it: its birth time where the file system
+// keeps one, else (for files this run wrote, read once they are complete)
+// its last change. 0 stands for any stamp.
+struct FileIdentity {
+  dev_t device = 0;
+  ino_t inode = 0;
+  uint32_t stamp = 0;
+};
 
-std::optional<FileIdentity> identityOf(const std::string& path) {
-  struct stat info {};
-  if (stat(path.c_str(), &info) != 0) return std::nullopt;
-  return FileIdentity{info.st_dev, info.st_ino};
+uint32_t stampOf(const statx_timestamp& time) {
+  const uint64_t mixed = static_cast<uint64_t>(time.tv_sec) * 1000000007u ^ time.tv_nsec;
+  return static_cast<uint32_t>(mixed ^ mixed >> 32) | 1u;  // never 0
+}
+
+// `changeStamps`: without a birth time, stamp the file with its last change.
+std::optional<FileIdentity> identityOf(const std::string& path, bool changeStamps = false) {
+  struct statx info {};
+  if (statx(AT_FDCWD, path.c_str(), 0, STATX_INO | STATX_BTIME | STATX_CTIME, &info) != 0) return std::nullopt;
+  FileIdentity identity{makedev(info.stx_dev_major, info.stx_dev_minor), info.stx_ino, 0};
+  if (info.stx_mask & STATX_BTIME)
+    identity.stamp = stampOf(info.stx_btime);
+  else if (changeStamps)
+    identity.stamp = stampOf(info.stx_ctime);
+  return identity;
 }
 
 // Files known by their identity, each with the index of an input entry.
@@ -66,7 +89,7 @@ class IdentityTable {
   void add(FileIdentity identity, uint32_t entry) {
     // Grown by a quarter at a time, as the input list is.
     if (items_.size() == items_.capacity()) items_.reserve(items_.size() + items_.size() / 4 + 64);
-    items_.push_back({identity.second, deviceNumber(identity.first), entry});
+    items_.push_back({identity.inode, deviceNumber(identity.device), entry, identity.stamp});
     if (items_.size() - sorted_ >= kTail) {
       std::sort(items_.begin() + static_cast<std::ptrdiff_t>(sorted_), items_.end());
       std::inplace_merge(items_.begin(), items_.begin() + static_cast<std::ptrdiff_t>(sorted_), items_.end());
@@ -74,16 +97,21 @@ class IdentityTable {
     }
   }
 
-  /// Calls `visit` with the entry of every item with this identity.
+  /// Calls `visit` with the entry of every item that is this file: the same
+  /// device and inode, and the same stamp where both have one.
   template <typename Visit>
   void forEach(FileIdentity identity, Visit visit) const {
-    const auto device = std::find(devices_.begin(), devices_.end(), identity.first);
+    const auto device = std::find(devices_.begin(), devices_.end(), identity.device);
     if (device == devices_.end()) return;
-    const Item key{identity.second, static_cast<uint32_t>(device - devices_.begin()), 0};
-    const auto same = [&key](const Item& item) { return item.inode == key.inode && item.device == key.device; };
+    const Item key{identity.inode, static_cast<uint32_t>(device - devices_.begin()), 0, 0};
+    const auto same = [&key, &identity](const Item& item) {
+      return item.inode == key.inode && item.device == key.device &&
+             (item.stamp == 0 || identity.stamp == 0 || item.stamp == identity.stamp);
+    };
     const auto sortedEnd = items_.begin() + static_cast<std::ptrdiff_t>(sorted_);
-    for (auto it = std::lower_bound(items_.begin(), sortedEnd, key); it != sortedEnd && same(*it); ++it)
-      visit(it->entry);
+    const auto sameInode = [&key](const Item& item) { return item.inode == key.inode && item.device == key.device; };
+    for (auto it = std::lower_bound(items_.begin(), sortedEnd, key); it != sortedEnd && sameInode(*it); ++it)
+      if (same(*it)) visit(it->entry);
     for (auto it = sortedEnd; it != items_.end(); ++it)
       if (same(*it)) visit(it->entry);
   }
@@ -94,6 +122,7 @@ class IdentityTable {
     ino_t inode;
     uint32_t device;
     uint32_t entry;
+    uint32_t stamp;
     auto operator<=>(const Item&) const = default;
   };
 
@@ -114,22 +143,32 @@ class IdentityTable {
 // has written. Other files that existed before the run are replaced as usual.
 class OutputGuard {
  public:
+  /// Why a write is refused: the cause for the run's summary and the line.
+  struct Refusal {
+    std::string cause;
+    std::string line;
+  };
+
   explicit OutputGuard(const std::vector<InputEntry>& entries) : entries_(entries) {
     inputs_.reserve(entries.size());
     for (size_t i = 0; i < entries.size(); ++i)
       if (const auto identity = identityOf(entries[i].path)) inputs_.add(*identity, static_cast<uint32_t>(i));
   }
 
-  // The line that refuses the write of entry `entry` to `path`, "" when it
-  // may go ahead.
-  std::string refusal(size_t entry, const std::string& path) const {
+  // Why the write of entry `entry` to `path` is refused; nothing when it may
+  // go ahead.
+  std::optional<Refusal> refusal(size_t entry, const std::string& path) const {
     const std::string& inputPath = entries_[entry].path;
     const std::string start = "Error: \"" + inputPath + "\" not converted: its output \"" + path + "\" ";
+    const auto refuse = [&start](std::string cause, const std::string& rest) {
+      return Refusal{std::move(cause), start + rest};
+    };
     // A dry run writes nothing: its planned paths stand for the files.
     if (const auto planned = planned_.find(path); planned != planned_.end() && planned->second != entry)
-      return start + "was already written from \"" + entries_[planned->second].path + "\"";
-    const auto identity = identityOf(path);
-    if (!identity) return "";  // nothing there yet
+      return refuse("its output was written from another input",
+                    "was already written from \"" + entries_[planned->second].path + "\"");
+    const auto identity = identityOf(path, true);
+    if (!identity) return std::nullopt;  // nothing there yet
     bool itself = false;
     std::optional<uint32_t> other;
     inputs_.forEach(*identity, [&](uint32_t found) {
@@ -138,17 +177,23 @@ class OutputGuard {
       else if (!other)
         other = found;
     });
-    if (itself) return start + "is the input file itself";
-    if (other) return start + "is the input \"" + entries_[*other].path + "\" of this run";
+    if (itself) return refuse("its output is the input itself", "is the input file itself");
+    if (other)
+      return refuse("its output is another input", "is the input \"" + entries_[*other].path + "\" of this run");
     std::optional<uint32_t> writer;
     written_.forEach(*identity, [&](uint32_t found) {
       if (found != entry && !writer) writer = found;
     });
-    if (writer) return start + "was already written from \"" + entries_[*writer].path + "\"";
-    return "";
+    if (writer)
+      return refuse("its output was written from another input",
+                    "was already written from \"" + entries_[*writer].path + "\"");
+    return std::nullopt;
   }
 
-  void recordWritten(size_t entry, FileIdentity identity) { written_.add(identity, static_cast<uint32_t>(entry)); }
+  /// `path` was written for `entry` and is complete (stamped included).
+  void recordWritten(size_t entry, const std::string& path) {
+    if (const auto identity = identityOf(path, true)) written_.add(*identity, static_cast<uint32_t>(entry));
+  }
 
   void recordPlanned(size_t entry, const std::string& path) { planned_.emplace(path, static_cast<uint32_t>(entry)); }
 
@@ -159,15 +204,14 @@ class OutputGuard {
   std::map<std::string, uint32_t> planned_;
 };
 
-// Why a file that gave no output failed: the line for standard error when
-// it cannot even be opened ("" for a file that opens but is no icon).
-std::string unopenableInputLine(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd >= 0) {
-    close(fd);
-    return "";
+// The cause a reason is counted under: its words before the first ": ",
+// without the "image N: " that names a frame.
+std::string causeOf(std::string_view reason) {
+  if (reason.starts_with("image ")) {
+    const size_t colon = reason.find(": ");
+    if (colon != std::string_view::npos) reason.remove_prefix(colon + 2);
   }
-  return "Error: cannot open " + pathAndReason(path, errno);
+  return std::string(reason.substr(0, reason.find(": ")));
 }
 
 // A reason for the report: the error line without its "Error: ".
@@ -188,17 +232,20 @@ void applyFileTimestamp(const std::string& path, const std::string& input, int f
   }
 }
 
-void ensureOutputSubfolders(const std::string& outputFolder, const std::string& subfolder) {
-  if (fileSize(outputFolder + subfolder) == -2) return;
+int ensureOutputSubfolders(const std::string& outputFolder, const std::string& subfolder, std::string* failed) {
+  if (fileSize(outputFolder + subfolder) == -2) return 0;
   std::string folder = outputFolder;
   size_t start = 0;
   for (size_t slash = subfolder.find('/'); slash != std::string::npos; slash = subfolder.find('/', start)) {
     folder += subfolder.substr(start, slash - start + 1);
     start = slash + 1;
-    // A folder that cannot be made makes the save fail; the reason is told.
-    if (fileSize(folder) != -2 && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST)
-      reportLeftOut("Error: cannot create " + pathAndReason(folder, errno));
+    if (fileSize(folder) != -2 && mkdir(folder.c_str(), 0777) != 0 && errno != EEXIST) {
+      const int error = errno;
+      if (failed != nullptr) *failed = folder;
+      return error;
+    }
   }
+  return 0;
 }
 
 namespace {
@@ -221,6 +268,14 @@ ConvertedFile convertEntry(const RunPlan& plan, const FileValues& values) {
   }
   result.milliseconds = monotonicMilliseconds() - start;
   return result;
+}
+
+// The bytes a converted file holds until it is committed.
+uint64_t heldBytes(const ConvertedFile& converted) {
+  uint64_t bytes = 0;
+  for (const FrameOutput& output : converted.conversion.outputs)
+    if (output.bytes) bytes += output.bytes->size();
+  return bytes;
 }
 
 // An input of several without an output folder writes beside itself.
@@ -268,8 +323,9 @@ class Committer {
     const int drawn = keepDrawnFrame(conversion);
     // A file converted ahead with counters that turned out different (an
     // earlier file failed) is converted again when its watermark shows them.
-    const bool stale = std::ranges::any_of(
-        conversion.outputs, [&](const FrameOutput& output) { return !watermarkStillValid(plan, values, output); });
+    const bool stale = std::ranges::any_of(conversion.outputs, [&](const FrameOutput& output) {
+      return output.failure.empty() && !watermarkStillValid(plan, values, output);
+    });
     if (stale) {
       FileValues again = values;
       again.onlyFrame = drawn;
@@ -277,49 +333,58 @@ class Committer {
       converted = convertEntry(plan, again);
       conversion.lines = std::move(lines);
     }
+    FileRecord record;
+    record.input = entry.path;
+    record.framesFound = conversion.frameCount;
+    bool success = !conversion.outputs.empty();
+    // Every failure of the file is counted under its cause; `everyLine`
+    // tells each one (the collisions of a dry run), else the file's first
+    // line of a cause stands for the rest.
+    const auto fail = [&](const std::string& cause, const std::string& line, bool everyLine = false) {
+      if (everyLine)
+        failures_.fail(index, cause, line);
+      else
+        failures_.failAgain(index, cause, line);
+      if (record.reason.empty()) record.reason = reasonOf(line);
+      success = false;
+    };
     // Files of one folder follow each other: their folder is made once.
     if (plan.keepSubfolders && !plan.dryRun &&
         (entry.subfolder != madeSubfolder_ || plan.outputFolder != madeBelow_)) {
-      ensureOutputSubfolders(plan.outputFolder, entry.subfolder);
+      std::string folder;
+      if (const int error = ensureOutputSubfolders(plan.outputFolder, entry.subfolder, &folder); error != 0)
+        fail("cannot create folder: " + std::string(std::strerror(error)),
+             "Error: cannot create " + pathAndReason(folder, error));
       madeSubfolder_ = entry.subfolder;
       madeBelow_ = plan.outputFolder;
     }
     for (const std::string& line : conversion.lines) printLine(line);
-    FileRecord record;
-    record.input = entry.path;
-    record.framesFound = conversion.frameCount;
-    const auto fail = [&record](const std::string& reason) {
-      if (record.reason.empty()) record.reason = reason;
-    };
     // The file counts as converted only when every frame that reached the
     // save was written; a refused or failed frame fails it.
     std::vector<std::string> written;
-    bool success = !conversion.outputs.empty();
-    bool refusalTold = false;
     for (FrameOutput& output : conversion.outputs) {
+      if (!output.failure.empty()) {
+        fail(causeOf(output.failure), "Error: cannot convert \"" + entry.path + "\": " + output.failure);
+        continue;
+      }
       output.path = finalOutputPath(plan, values, output);
+      if (output.path.empty()) {
+        const std::string name = buildOutputName(plan.filenameMask, withCounters(output.names, values.counters));
+        const std::string problem = outputNameProblem(name);
+        fail("its output name " + problem,
+             "Error: \"" + entry.path + "\" not converted: its output name \"" + name + "\" " + problem);
+        continue;
+      }
       // The frames of one icon usually collide together: the first refusal
       // of an input is told (in a dry run, every one), the others only fail
       // their frames.
-      if (const std::string refused = guard_.refusal(index, output.path); !refused.empty()) {
-        if (!refusalTold || plan.dryRun)
-          reportLeftOut(refused);
-        else
-          markLeftOut();
-        refusalTold = true;
-        success = false;
-        fail(reasonOf(refused));
-        continue;
-      }
-      if (!output.bytes) {
-        success = false;
-        fail("frame " + std::to_string(output.frame + 1) + " could not be converted");
+      if (const auto refused = guard_.refusal(index, output.path)) {
+        fail(refused->cause, refused->line, plan.dryRun);
         continue;
       }
       // A dry run prints the save it plans and only judges whether it could
       // be made; a real run makes it.
       int saveError = 0;
-      FileIdentity identity{};
       if (plan.dryRun) {
         const bool exists = fileSize(output.path) >= 0;
         printLine("Dry run: \"" + entry.path + "\" frame " + std::to_string(output.frame + 1) + " of " +
@@ -328,38 +393,37 @@ class Committer {
         saveError = fileCouldBeSaved(output.path);
       } else {
         errno = 0;
-        if (!writeFileReplacing(output.path, *output.bytes, &identity)) saveError = errno != 0 ? errno : EIO;
+        if (!writeFileReplacing(output.path, *output.bytes)) saveError = errno != 0 ? errno : EIO;
       }
       if (saveError != 0) {
-        const std::string line = "Error: cannot write " + pathAndReason(output.path, saveError);
-        reportLeftOut(line);
-        fail(reasonOf(line));
-        success = false;
+        fail("cannot write: " + std::string(std::strerror(saveError)),
+             "Error: cannot write " + pathAndReason(output.path, saveError));
         continue;
       }
-      if (plan.dryRun) {
+      if (plan.dryRun)
         guard_.recordPlanned(index, output.path);
-      } else {
+      else
         written.push_back(output.path);
-        guard_.recordWritten(index, identity);
-      }
       record.outputs.push_back({output.path, output.names.width, output.names.height, output.names.targetBpp,
                                 output.bytes->size()});
     }
     if (!converted.failure.empty()) {
-      reportLeftOut("Error: cannot convert \"" + entry.path + "\": " + converted.failure);
-      fail(converted.failure);
+      fail(converted.failure, "Error: cannot convert \"" + entry.path + "\": " + converted.failure);
     } else if (conversion.outputs.empty()) {
-      const std::string line = unopenableInputLine(entry.path);
-      if (!line.empty()) reportLeftOut(line);
-      fail(line.empty() ? (conversion.frameCount > 0 ? "no frame of the icon could be read" : "not an icon")
-                        : reasonOf(line));
+      if (conversion.readError != 0) {
+        fail("cannot open: " + std::string(std::strerror(conversion.readError)),
+             "Error: cannot open " + pathAndReason(entry.path, conversion.readError));
+      } else {
+        const std::string reason = conversion.failure.empty() ? "no image could be read" : conversion.failure;
+        fail(causeOf(reason), "Error: cannot convert \"" + entry.path + "\": " + reason);
+      }
     }
-    // Every file that was written is reported and stamped, even when another
-    // image of the same icon failed.
+    // Every file that was written is reported, stamped and then known to the
+    // guard, even when another image of the same icon failed.
     for (const std::string& path : written) {
       if (plan.verbose) printLine("[OK] Saving As: " + path);
       applyFileTimestamp(path, entry.path, plan.fileTimestamp, plan.customTimestamp);
+      guard_.recordWritten(index, path);
     }
     record.framesWritten = static_cast<int>(record.outputs.size());
     record.converted = success;
@@ -379,14 +443,22 @@ class Committer {
 
   int32_t converted() const { return converted_; }
   const NamingCounters& counters() const { return counters_; }
+  const FailureLog& failures() const { return failures_; }
 
  private:
+  static NameValues withCounters(NameValues names, const NamingCounters& counters) {
+    names.randomNumber = counters.randomNumber;
+    names.counter = counters.counter;
+    return names;
+  }
+
   const RunPlan& plan_;
   const std::vector<InputEntry>& entries_;
   OutputGuard guard_;
   NamingCounters& counters_;
   BatchProgress& progress_;
   const FileObserver& observer_;
+  FailureLog failures_;
   int32_t converted_ = 0;
   int64_t duration_ = 0;
   std::string madeSubfolder_ = "\n";  ///< no file has "\n" as its subfolder
@@ -407,11 +479,26 @@ void convertInTurn(const RunPlan& plan, const std::vector<InputEntry>& entries, 
   }
 }
 
+// What one file may cost while it is converted, before its outputs are
+// known: its bytes read whole, as much again for its encoded outputs, and
+// the decoded frames and step copies of one frame of the largest size.
+uint64_t estimatedBytes(const InputEntry& entry) {
+  constexpr uint64_t kFrameWork = 24u << 20;
+  struct stat info {};
+  const uint64_t size = stat(entry.path.c_str(), &info) == 0 && info.st_size > 0
+                            ? std::min<uint64_t>(static_cast<uint64_t>(info.st_size), kMaxIconFileSize)
+                            : 0;
+  return 2 * size + kFrameWork;
+}
+
 // Files are converted ahead, in parallel, into a ring of slots, and the
 // calling thread commits them in input order. It converts files itself while
 // the next one to commit is not ready, so `threads` files are converted at
 // once by threads - 1 workers and the committer. A file is handed out only
-// while fewer than the ring's size are in flight, which bounds the memory.
+// while fewer than the ring's size are in flight and the bytes they hold
+// (estimated until a file is converted, then its encoded outputs) stay within
+// kBytesInFlight, so memory stays bounded whatever the thread count; a file
+// larger than that budget is converted on its own.
 class ParallelRun {
  public:
   ParallelRun(const RunPlan& plan, const std::vector<InputEntry>& entries, Committer& committer,
@@ -421,6 +508,7 @@ class ParallelRun {
         committer_(committer),
         progress_(progress),
         slots_(static_cast<size_t>(threads) * 2),
+        costs_(slots_.size(), 0),
         guess_(committer.counters()) {
     workers_.reserve(static_cast<size_t>(threads - 1));
     for (int k = 1; k < threads; ++k) workers_.emplace_back([this] { work(); });
@@ -460,6 +548,8 @@ class ParallelRun {
       }
       ConvertedFile converted = std::move(*slot);
       slot.reset();
+      budget_.change(costs_[index % slots_.size()], 0);
+      costs_[index % slots_.size()] = 0;
       hold.unlock();
 
       const InputEntry& entry = entries_[index];
@@ -490,6 +580,10 @@ class ParallelRun {
       changed_.notify_all();
       return std::nullopt;
     }
+    if (nextCost_ == 0) nextCost_ = estimatedBytes(entries_[next_]);
+    if (!budget_.admit(nextCost_)) return std::nullopt;
+    costs_[next_ % slots_.size()] = nextCost_;
+    nextCost_ = 0;
     const size_t index = next_++;
     // The counters the file gets if every file before it converts; the
     // committer converts it again in the rare case this matters and fails.
@@ -504,7 +598,12 @@ class ParallelRun {
     hold.unlock();
     RunPlan storage;
     ConvertedFile converted = convertEntry(planFor(plan_, entries_[claim.index], storage), claim.values);
+    const uint64_t held = heldBytes(converted);
     hold.lock();
+    // From now on the file holds its encoded outputs only.
+    uint64_t& cost = costs_[claim.index % slots_.size()];
+    budget_.change(cost, held);
+    cost = held;
     slots_[claim.index % slots_.size()] = std::move(converted);
     changed_.notify_all();
   }
@@ -531,6 +630,9 @@ class ParallelRun {
   std::mutex lock_;
   std::condition_variable changed_;
   std::vector<std::optional<ConvertedFile>> slots_;
+  std::vector<uint64_t> costs_;  ///< the bytes each slot's file is counted with
+  InFlightBudget budget_{kBytesInFlight};  ///< the files handed out, not committed
+  uint64_t nextCost_ = 0;        ///< the estimate of the next file, once made
   NamingCounters guess_;
   size_t next_ = 0;       ///< the next file to hand out
   size_t committed_ = 0;  ///< files committed so far
@@ -551,6 +653,7 @@ int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& ent
     ParallelRun run(plan, entries, committer, progress, workers);
     run.commitAll();
   }
+  committer.failures().printSummary();
   std::lock_guard<std::mutex> hold(progressLock);
   progress.doneCount = committer.converted();
   return committer.converted();

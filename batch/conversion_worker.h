@@ -34,6 +34,33 @@ struct FileRecord {
   int64_t milliseconds = 0;  ///< conversion and save
 };
 
+/// The most bytes the files converted ahead may hold at once (their
+/// estimated working memory, then their encoded outputs), whatever the
+/// thread count; a file that alone needs more is converted on its own.
+constexpr uint64_t kBytesInFlight = uint64_t{256} << 20;
+
+/// The bytes held by the files converted ahead. A file is let in while the
+/// bytes in flight and its own stay within the limit; with nothing in flight
+/// any file is let in, so that one larger than the limit runs on its own.
+/// Not synchronised: its owner guards it.
+class InFlightBudget {
+ public:
+  explicit InFlightBudget(uint64_t limit) : limit_(limit) {}
+  /// Counts `bytes` in when they fit; false leaves everything as it was.
+  bool admit(uint64_t bytes) {
+    if (inFlight_ > 0 && (bytes > limit_ || inFlight_ > limit_ - bytes)) return false;
+    inFlight_ += bytes;
+    return true;
+  }
+  /// A file counted with `from` bytes now holds `to` (0 once it is done).
+  void change(uint64_t from, uint64_t to) { inFlight_ = inFlight_ - from + to; }
+  uint64_t inFlight() const { return inFlight_; }
+
+ private:
+  uint64_t limit_;
+  uint64_t inFlight_ = 0;
+};
+
 /// Called on the committing thread after each file, in input order.
 using FileObserver = std::function<void(const FileRecord&)>;
 
@@ -45,10 +72,13 @@ using FileObserver = std::function<void(const FileRecord&)>;
 /// progress.doneCount and returns it. `counters` give the %rnd% and %n%
 /// values of the first file and are advanced after each converted file.
 /// A file counts as converted when every frame that reached the save was
-/// written. A save that would replace the input itself, another input of the
-/// list, or a file an earlier input of this run wrote, is refused with a line
-/// on standard error (the first refusal of each input), and so is an input
-/// that cannot be opened; a save that fails gets a line with its reason.
+/// written. Every file that fails gets a line on standard error with its
+/// reason: one that cannot be opened or is no icon, a frame that cannot be
+/// decoded, converted or encoded, a save that fails, and a save that would
+/// replace the input itself, another input of the list, or a file an
+/// earlier input of this run wrote (refused). A cause gets lines for its
+/// first few files only; the run ends with how many more failed for each
+/// cause and a summary of the causes.
 /// A dry run (plan.dryRun) does everything but the save: it prints a
 /// "Dry run:" line per planned output, makes no folder, writes and stamps
 /// nothing, and refuses and counts as the real run would.
@@ -58,9 +88,11 @@ using FileObserver = std::function<void(const FileRecord&)>;
 int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
                          BatchProgress& progress, const FileObserver& observer = {});
 
-/// Creates `outputFolder` + `subfolder` level by level. A folder that
-/// cannot be made gets a line on standard error (the save then fails).
-void ensureOutputSubfolders(const std::string& outputFolder, const std::string& subfolder);
+/// Creates `outputFolder` + `subfolder` level by level. 0 when the folder is
+/// there, else the errno of the first level that could not be made, whose
+/// path `failed` (when given) receives.
+int ensureOutputSubfolders(const std::string& outputFolder, const std::string& subfolder,
+                           std::string* failed = nullptr);
 
 /// Sets the modification time of `path` as `fileTimestamp` asks: 1 that of
 /// `input`, 2 `customTimestamp` (local-time seconds), 0 nothing. Failures

@@ -1,5 +1,10 @@
 #include "batch/file_conversion.h"
 
+#include <cerrno>
+
+#include "base/files.h"
+#include "base/text.h"
+
 #include "imaging/colour.h"
 #include "imaging/conversion.h"
 #include "imaging/format_detection.h"
@@ -14,39 +19,58 @@ namespace trovabild {
 namespace {
 
 /// One frame, top to bottom: every step takes the image and the values it
-/// needs and returns the image to use from then on.
+/// needs and returns the image to use from then on. A step that returns no
+/// image fails the frame, and the frame's failure names that step.
 FrameOutput convertFrame(Image image, int sourceBpp, const RunPlan& plan, const FileValues& file, int number) {
   const PipelineOptions& steps = plan.pipeline;
+  FrameOutput result;
+  result.number = number;
+  const auto failed = [&](std::string_view step) {
+    if (image) return false;
+    result.failure = "the " + std::string(step) + " failed";
+    return true;
+  };
   image = rotateImage(std::move(image), steps.rotation, sourceBpp);
+  if (failed("rotation")) return result;
   const int rotatedWidth = image.width();
   const int rotatedHeight = image.height();
   image = resizeImage(std::move(image), steps.resize, rotatedWidth, rotatedHeight);
+  if (failed("resize")) return result;
   // The frame and the watermark are laid out on the size after resizing.
   const int width = image.width();
   const int height = image.height();
   image = flattenTransparency(std::move(image), steps.flatten);
+  if (failed("flattening onto the background")) return result;
   image = flipImage(std::move(image), steps.flip);
+  if (failed("flip")) return result;
   image = adjustColors(std::move(image), steps.colour);
+  if (failed("colour adjustment")) return result;
   image = makeGreyscale(std::move(image), steps.colour);
+  if (failed("greyscale conversion")) return result;
   image = applyThreshold(std::move(image), steps.colour);
+  if (failed("threshold")) return result;
   image = applyDither(std::move(image), steps.colour);
+  if (failed("dithering")) return result;
   image = drawFrame(std::move(image), steps.frame, width, height);
+  if (failed("frame drawing")) return result;
   image = prepareForWatermark(std::move(image), steps.watermark);
+  if (failed("watermark preparation")) return result;
 
   // The depth this frame is saved with, worked out once from the image as it
   // will be saved: the watermark that follows keeps its depth.
   const OutputOptions& output = steps.output;
   const int targetBpp = output.automaticDepth() ? automaticDepth(image, output.extension, sourceBpp) : output.depth;
-  FrameOutput result;
-  result.number = number;
   result.names = frameNameValues(plan, file, targetBpp, width, height);
   result.watermarkText = expandWatermarkTokens(steps.watermark.text.text, result.names);
 
   image = applyWatermark(std::move(image), steps.watermark, result.watermarkText, width, height, steps.frame);
+  if (failed("watermark")) return result;
   image = convertToOutputDepth(std::move(image), output.extension, targetBpp);
+  if (failed("conversion to " + std::to_string(targetBpp) + " bits")) return result;
 
   result.path = finalOutputPath(plan, file, result);
   result.bytes = encodeImage(image, output.fif, output.saveFlags);
+  if (!result.bytes) result.failure = "the " + upperAscii(output.extension) + " encoder failed";
   return result;
 }
 
@@ -95,7 +119,10 @@ int keepDrawnFrame(FileConversion& conversion) {
 FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& plan, const FileValues& file) {
   FileConversion conversion;
   const std::optional<std::vector<IconFrameInfo>> frames = inspectIcon(data);
-  if (!frames) return conversion;
+  if (!frames) {
+    conversion.failure = "not an icon";
+    return conversion;
+  }
   const int count = static_cast<int>(frames->size());
   conversion.frameCount = count;
   const int loading = plan.pipeline.icoFrameLoading;
@@ -110,16 +137,26 @@ FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& pla
   }
   // Every image of a multi-image icon gets its number in the name.
   const bool numbered = selectsAllFrames(loading) && count > 1;
+  std::string firstProblem;
   for (int k = range.first; k < range.end; ++k) {
     const IconFrameInfo& info = (*frames)[static_cast<size_t>(k)];
+    const std::string label = "image " + std::to_string(k + 1) + ": ";
     Image image = decodeIconFrame(data, info);
-    if (!image) continue;  // an invalid frame, or one the decoder refuses
+    if (!image) {
+      // An invalid frame, or one the decoder refuses, is left out.
+      if (firstProblem.empty()) firstProblem = label + "the decoder refused it";
+      continue;
+    }
     // The depth stored in the file: loading with the mask as alpha makes a
     // bitmap frame 32 bits.
     const int sourceBpp = info.png ? image.bpp() : info.bpp;
-    conversion.outputs.push_back(convertFrame(std::move(image), sourceBpp, plan, file, numbered ? k + 1 : 0));
-    conversion.outputs.back().frame = k;
+    FrameOutput output = convertFrame(std::move(image), sourceBpp, plan, file, numbered ? k + 1 : 0);
+    output.frame = k;
+    if (!output.failure.empty()) output.failure = label + output.failure;
+    conversion.outputs.push_back(std::move(output));
   }
+  if (conversion.outputs.empty())
+    conversion.failure = firstProblem.empty() ? "no image could be read" : "no image could be read: " + firstProblem;
   return conversion;
 }
 
@@ -129,8 +166,19 @@ FileConversion convertFile(const RunPlan& plan, const FileValues& file) {
     conversion.lines.push_back("Processing: " + file.input);
     conversion.lines.push_back("File Format: " + detectFormat(file.input));
   }
+  errno = 0;
   const std::optional<std::vector<uint8_t>> data = readWholeFile(file.input, kMaxIconFileSize);
-  if (!data) return conversion;
+  if (!data) {
+    const int error = errno != 0 ? errno : EIO;
+    if (error == EFBIG)
+      conversion.failure = "larger than " + std::to_string(kMaxIconFileSize / (1024 * 1024)) +
+                           " MB, the most an icon file may hold";
+    else if (error == kNotRegularFile)
+      conversion.failure = "not a regular file";
+    else
+      conversion.readError = error;
+    return conversion;
+  }
   FileConversion converted = convertIconData(*data, plan, file);
   converted.lines = std::move(conversion.lines);
   return converted;

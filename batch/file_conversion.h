@@ -30,7 +30,8 @@ struct FileValues {
 };
 
 /// One frame's attempt: where it goes and its encoded bytes (none when a
-/// step or the encoder failed: the frame then fails to save).
+/// step or the encoder failed: `failure` then says which, and the frame
+/// fails to save).
 struct FrameOutput {
   std::string path;  ///< from `names` and the file's counters when converted
   int frame = 0;     ///< the frame's index in the icon
@@ -38,6 +39,7 @@ struct FrameOutput {
   NameValues names;  ///< what its name and its watermark text were made from
   std::string watermarkText;  ///< the text watermark as drawn, tokens replaced
   std::optional<std::vector<uint8_t>> bytes;
+  std::string failure;  ///< "image 2: the resize failed"; "" when bytes are there
 };
 
 struct FileConversion {
@@ -47,6 +49,11 @@ struct FileConversion {
   std::vector<FrameOutput> outputs;
   /// Frames in the icon; 0 when the file is no icon or cannot be read.
   int frameCount = 0;
+  /// Why nothing reached the save ("not an icon", "no image could be read:
+  /// image 1: truncated ..."); "" when some frame did, or when the file could
+  /// not be read (readError then holds the errno).
+  std::string failure;
+  int readError = 0;
   /// Every frame was converted for a RANDOM frame loading: keepDrawnFrame
   /// must pick one before the outputs are used.
   bool frameDrawPending = false;

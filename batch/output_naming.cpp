@@ -186,10 +186,20 @@ std::string buildOutputName(const std::string& mask, const NameValues& values) {
 std::string buildOutputPath(const RunPlan& plan, const std::string& subfolder, const NameValues& values) {
   std::string path = plan.outputFolder;
   if (plan.keepSubfolders) path += subfolder;
-  // A name that would leave the output folder gives no path: the save fails.
+  // A name that is no file name in the folder gives no path: the save fails.
   const std::string name = buildOutputName(plan.filenameMask, values);
-  if (!staysInFolder(name)) return "";
+  if (!outputNameProblem(name).empty()) return "";
   return path + name;
+}
+
+std::string outputNameProblem(const std::string& name) {
+  if (name.empty()) return "is empty";
+  if (!staysInFolder(name)) return "leaves the output folder";
+  const size_t slash = name.rfind('/');
+  const std::string_view last = std::string_view(name).substr(slash == std::string::npos ? 0 : slash + 1);
+  if (last.empty()) return "ends in \"/\", with no file name after it";
+  if (last == ".") return "ends in \".\", which names a folder";
+  return "";
 }
 
 std::string expandWatermarkTokens(const std::string& watermarkText, const NameValues& values) {

@@ -38,8 +38,13 @@ std::string expandNameTokens(const std::string& text, std::string_view token, co
 /// default mask).
 std::string buildOutputName(const std::string& mask, const NameValues& values);
 
+/// Why `name` cannot name an output file inside the output folder, as the
+/// end of "its output name \"...\" ..." ("" when it can).
+std::string outputNameProblem(const std::string& name);
+
 /// The full output path: the plan's output folder, the input's subfolder
-/// when subfolders are kept, and the name.
+/// when subfolders are kept, and the name; "" when the name has a problem
+/// (outputNameProblem).
 std::string buildOutputPath(const RunPlan& plan, const std::string& subfolder, const NameValues& values);
 
 /// A text watermark's text with the tokens written in it replaced; a text

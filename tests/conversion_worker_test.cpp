@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <dirent.h>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <thread>
@@ -316,6 +317,101 @@ TEST_F(ConversionWorker, StopsBeforeTheNextFileWhenAskedDuringAPause) {
   std::lock_guard<std::mutex> hold(progressLock);
   EXPECT_EQ(batchProgress.processed, 0);
   EXPECT_EQ(batchProgress.doneCount, 0);
+}
+
+
+// Each file that fails says why on standard error, in one line, whatever
+// the step that failed it.
+TEST_F(ConversionWorker, EveryFailedFileIsNamedWithItsReason) {
+  struct Case {
+    const char* name;
+    const char* mask;
+    std::string expected;  ///< the one error line, "IN" standing for the input's path
+  };
+  const Case cases[] = {
+      {"b.ico", "", "Error: cannot convert \"IN\": not an icon"},
+      {"...ico", "%filename%", "Error: \"IN\" not converted: its output name \"..\" leaves the output folder"},
+      {"a.ico", "%filename%/", "Error: \"IN\" not converted: its output name \"a/\" ends in \"/\", with no file name after it"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    clearInputList();
+    errors_.clear();
+    const std::string input = dir_ / (std::string("in/") + c.name);
+    if (std::string(c.name) == "b.ico")
+      testing::writeText(input, "not an icon at all");
+    else
+      writeIcon(c.name, {255, 0, 0, 255});
+    config_.filenameMask = c.mask;
+    ASSERT_EQ(scanFolderTree(job.inputPath), 1);
+    EXPECT_EQ(runWorker(), 0);
+    std::string expected = c.expected;
+    expected.replace(expected.find("IN"), 2, input);
+    EXPECT_EQ(errors_, std::vector<std::string>{expected});
+    unlink(input.c_str());
+  }
+}
+
+// Many files failing for one cause: a few lines, then how many more, then
+// one summary of the causes; an icon's frames share their file's line.
+TEST_F(ConversionWorker, OneCauseTellsAFewFilesAndCountsTheRest) {
+  for (const char* name : {"1.ico", "2.ico", "3.ico", "4.ico", "5.ico"}) writeIcon(name, {0, 128, 0, 255}, 2);
+  for (const char* name : {"6.ico", "7.ico"}) testing::writeText(dir_ / (std::string("in/") + name), "no icon");
+  scanFolderTree(job.inputPath);
+  const RunPlan run = plan();
+  ASSERT_EQ(rmdir((dir_ / "out").c_str()), 0);  // the output folder went away
+  resetBatchProgress();
+  EXPECT_EQ(conversionWorker(run, inputEntries(), counters_, batchProgress), 0);
+  const std::string noFolder = "cannot write: No such file or directory";
+  ASSERT_EQ(errors_.size(), 7u);
+  for (int k = 0; k < 3; ++k)
+    EXPECT_EQ(errors_[k], "Error: cannot write \"" + dir_ / ("out/" + std::to_string(k + 1) + "[1].jpg") +
+                              "\": No such file or directory");
+  EXPECT_EQ(errors_[3], "Error: cannot convert \"" + dir_ / "in/6.ico" + "\": not an icon");
+  EXPECT_EQ(errors_[4], "Error: cannot convert \"" + dir_ / "in/7.ico" + "\": not an icon");
+  EXPECT_EQ(errors_[5], "Error: 2 more files failed: " + noFolder);
+  EXPECT_EQ(errors_[6], "Failed files: 7 (5 " + noFolder + "; 2 not an icon)");
+}
+
+// Another program replaced a file this run wrote, and the inode that file
+// had went to a new file at the path of a later output: that new file is
+// not one this run wrote, and it is replaced as usual.
+TEST_F(ConversionWorker, AFileOnAReusedInodeIsNotTakenForOneThisRunWrote) {
+  writeIcon("a.ico", {255, 0, 0, 255});
+  writeIcon("b.ico", {0, 0, 255, 255});
+  scanFolderTree(job.inputPath);
+  config_.threads = 1;
+  const RunPlan run = plan();
+  resetBatchProgress();
+  ino_t freed = 0, reused = 1;
+  const FileObserver observer = [&](const FileRecord& record) {
+    if (record.input != dir_ / "in/a.ico") return;
+    struct stat info {};
+    ASSERT_EQ(stat((dir_ / "out/a.jpg").c_str(), &info), 0);
+    freed = info.st_ino;
+    unlink((dir_ / "out/a.jpg").c_str());
+    testing::writeText(dir_ / "out/b.jpg", "another run's file");
+    ASSERT_EQ(stat((dir_ / "out/b.jpg").c_str(), &info), 0);
+    reused = info.st_ino;
+  };
+  EXPECT_EQ(conversionWorker(run, inputEntries(), counters_, batchProgress, observer), 2);
+  EXPECT_TRUE(errors_.empty()) << errors_.front();
+  EXPECT_NE(testing::readText(dir_ / "out/b.jpg"), "another run's file");
+  if (freed != reused) std::cout << "note: this file system gave the new file a fresh inode\n";
+}
+
+TEST(InFlightBudget, LetsFilesInWhileTheirBytesFit) {
+  InFlightBudget budget(100);
+  EXPECT_TRUE(budget.admit(150));  // alone, a file larger than the budget runs
+  EXPECT_FALSE(budget.admit(1));
+  budget.change(150, 30);  // converted: it holds its outputs only
+  EXPECT_TRUE(budget.admit(70));
+  EXPECT_FALSE(budget.admit(1));
+  EXPECT_FALSE(budget.admit(UINT64_MAX));
+  budget.change(30, 0);
+  budget.change(70, 0);
+  EXPECT_EQ(budget.inFlight(), 0u);
+  EXPECT_TRUE(budget.admit(UINT64_MAX));
 }
 
 }  // namespace
