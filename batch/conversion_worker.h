@@ -37,7 +37,7 @@ struct FileRecord {
 /// The most bytes the files converted ahead may hold at once (their
 /// estimated working memory, then their encoded outputs), whatever the
 /// thread count; a file that alone needs more is converted on its own.
-constexpr uint64_t kBytesInFlight = uint64_t{256} << 20;
+constexpr uint64_t kBytesInFlight = uint64_t{384} << 20;
 
 /// The bytes held by the files converted ahead. A file is let in while the
 /// bytes in flight and its own stay within the limit; with nothing in flight
