@@ -348,16 +348,18 @@ class Committer {
       if (record.reason.empty()) record.reason = reasonOf(line);
       success = false;
     };
-    // Files of one folder follow each other: their folder is made once.
+    // Files of one folder follow each other: their folder is made once. A
+    // folder that cannot be made fails its files with that reason alone.
     if (plan.keepSubfolders && !plan.dryRun &&
         (entry.subfolder != madeSubfolder_ || plan.outputFolder != madeBelow_)) {
-      std::string folder;
-      if (const int error = ensureOutputSubfolders(plan.outputFolder, entry.subfolder, &folder); error != 0)
-        fail("cannot create folder: " + std::string(std::strerror(error)),
-             "Error: cannot create " + pathAndReason(folder, error));
+      folderError_ = ensureOutputSubfolders(plan.outputFolder, entry.subfolder, &missingFolder_);
       madeSubfolder_ = entry.subfolder;
       madeBelow_ = plan.outputFolder;
     }
+    const bool noFolder = plan.keepSubfolders && !plan.dryRun && folderError_ != 0 && !conversion.outputs.empty();
+    if (noFolder)
+      fail("cannot create folder: " + std::string(std::strerror(folderError_)),
+           "Error: cannot create " + pathAndReason(missingFolder_, folderError_));
     for (const std::string& line : conversion.lines) printLine(line);
     // The file counts as converted only when every frame that reached the
     // save was written; a refused or failed frame fails it.
@@ -391,6 +393,8 @@ class Committer {
                   std::to_string(conversion.frameCount) + " -> \"" + output.path + "\" (" +
                   (exists ? "exists" : "new") + ")");
         saveError = fileCouldBeSaved(output.path);
+      } else if (noFolder) {
+        continue;
       } else {
         errno = 0;
         if (!writeFileReplacing(output.path, *output.bytes)) saveError = errno != 0 ? errno : EIO;
@@ -463,6 +467,8 @@ class Committer {
   int64_t duration_ = 0;
   std::string madeSubfolder_ = "\n";  ///< no file has "\n" as its subfolder
   std::string madeBelow_;
+  int folderError_ = 0;        ///< why that folder could not be made, 0 when it was
+  std::string missingFolder_;  ///< the level of it that could not be made
 };
 
 // One thread converts and commits each file in turn: no thread is started.
