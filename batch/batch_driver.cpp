@@ -14,6 +14,7 @@
 #include "batch/json_report.h"
 #include "batch/paths.h"
 #include "batch/progress_line.h"
+#include "batch/run_control.h"
 #include "batch/run_plan.h"
 #include "batch/run_report.h"
 #include "settings/settings.h"
@@ -85,13 +86,13 @@ bool checkOwnOutputFolders(std::vector<Input>& inputs, bool dryRun) {
 // Expands each input in turn, as for a single one; files of a folder input
 // keep their subfolder below that input's folder. Each entry of the input
 // list gets its input's own output folder when it has one.
-int32_t expandInputs(const std::vector<Input>& inputs) {
+int32_t expandInputs(const std::vector<Input>& inputs, RunControl& control) {
   int32_t added = 0;
   for (const Input& input : inputs) {
     job.inputPath = input.folder;
     job.currentInput = input.file;
     const size_t before = inputEntries().size();
-    added += expandInput();
+    added += expandInput(control);
     if (!input.outputFolder.empty()) setEntryOutputFolders(before, input.outputFolder);
   }
   job.inputPath = inputs.front().folder;
@@ -138,7 +139,8 @@ ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount
     return ExitStatus::failed;
 
   status("General", "Importing");
-  const int32_t added = expandInputs(inputs);
+  RunControl control;
+  const int32_t added = expandInputs(inputs, control);
   const std::vector<InputEntry>& entries = inputEntries();
   inputCount = added;
   if (report) report->setInputCount(added);
@@ -150,7 +152,7 @@ ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount
   }
 
   status("General", "Converting");
-  resetBatchProgress();
+  control.start();
   NamingCounters counters{job.randomNumber, job.counter};
   int32_t done = 0;
   // On a terminal one live line shows how far the run is; debug lines and
@@ -159,7 +161,7 @@ ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount
   FileObserver observer;
   if (report) observer = [report](const FileRecord& record) { report->add(record); };
   runWithLiveProgress(
-      added, [&] { done = conversionWorker(prepared.plan, entries, counters, batchProgress, observer); }, live);
+      added, control, [&] { done = conversionWorker(prepared.plan, entries, counters, control, observer); }, live);
   job.randomNumber = counters.randomNumber;
   job.counter = counters.counter;
   if (done == 0) {

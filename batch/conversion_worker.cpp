@@ -293,21 +293,16 @@ const RunPlan& planFor(const RunPlan& plan, const InputEntry& entry, RunPlan& st
 class Committer {
  public:
   Committer(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
-            BatchProgress& progress, const FileObserver& observer)
+            RunControl& control, const FileObserver& observer)
       : plan_(plan),
         entries_(entries),
         guard_(entries),
         counters_(counters),
-        progress_(progress),
+        control_(control),
         observer_(observer) {}
 
   /// Shows the file as the one being worked on (its number counts from 1).
-  void publish(int32_t number, const std::string& path) {
-    std::lock_guard<std::mutex> hold(progressLock);
-    progress_.processed = number;
-    progress_.currentFile = path;
-    progress_.lastDuration = duration_;
-  }
+  void publish(int32_t number, const std::string& path) { control_.publish(number, path, duration_); }
 
   /// The values the file is converted with when it is converted in turn.
   FileValues valuesFor(const InputEntry& entry) const { return {entry.path, entry.subfolder, counters_}; }
@@ -460,7 +455,7 @@ class Committer {
   const std::vector<InputEntry>& entries_;
   OutputGuard guard_;
   NamingCounters& counters_;
-  BatchProgress& progress_;
+  RunControl& control_;
   const FileObserver& observer_;
   FailureLog failures_;
   int32_t converted_ = 0;
@@ -473,11 +468,10 @@ class Committer {
 
 // One thread converts and commits each file in turn: no thread is started.
 void convertInTurn(const RunPlan& plan, const std::vector<InputEntry>& entries, Committer& committer,
-                   BatchProgress& progress) {
+                   RunControl& control) {
   int32_t number = 0;
   for (const InputEntry& entry : entries) {
-    waitWhilePaused();
-    if (!progress.running) break;
+    if (!control.proceed()) break;
     committer.publish(++number, entry.path);
     RunPlan storage;
     committer.commit(static_cast<size_t>(number - 1),
@@ -508,11 +502,13 @@ uint64_t estimatedBytes(const InputEntry& entry) {
 class ParallelRun {
  public:
   ParallelRun(const RunPlan& plan, const std::vector<InputEntry>& entries, Committer& committer,
-              BatchProgress& progress, int threads)
+              RunControl& control, int threads)
       : plan_(plan),
         entries_(entries),
         committer_(committer),
-        progress_(progress),
+        control_(control),
+        lock_(control.lock()),
+        changed_(control.changed()),
         slots_(static_cast<size_t>(threads) * 2),
         costs_(slots_.size(), 0),
         guess_(committer.counters()) {
@@ -532,8 +528,9 @@ class ParallelRun {
   ParallelRun(const ParallelRun&) = delete;
   ParallelRun& operator=(const ParallelRun&) = delete;
 
-  // Commits every file handed out, in order, until the list ends or a stop
-  // closes the hand-out.
+  // Commits every file handed out, in order, until the list ends or a stop.
+  // A pause holds the commits as it holds the hand-out; after a stop nothing
+  // more is written, not even the files converted ahead.
   void commitAll() {
     for (size_t index = 0;; ++index) {
       std::unique_lock<std::mutex> hold(lock_);
@@ -543,7 +540,7 @@ class ParallelRun {
         // Rather than wait, convert the next file (not during a pause), while
         // at most half the ring is in flight: with more, the workers are
         // ahead and the committer is better kept for committing.
-        if (!closed_ && !backgroundPaused() && (next_ - committed_) * 2 < slots_.size()) {
+        if (!closed_ && !control_.pausedLocked() && (next_ - committed_) * 2 < slots_.size()) {
           if (std::optional<Claim> claim = tryClaim()) {
             convertClaimed(hold, *claim);
             continue;
@@ -551,6 +548,11 @@ class ParallelRun {
           if (closed_) continue;  // the hand-out closed just now
         }
         changed_.wait(hold);
+      }
+      if (!control_.proceedLocked(hold)) {
+        closed_ = true;
+        changed_.notify_all();
+        return;
       }
       ConvertedFile converted = std::move(*slot);
       slot.reset();
@@ -577,15 +579,17 @@ class ParallelRun {
     FileValues values;
   };
 
-  // The next file to convert, when one may be handed out; closes the
-  // hand-out at the end of the list or after a stop. Called under lock_.
+  // The next file to convert, when one may be handed out (none during a
+  // pause); closes the hand-out at the end of the list or after a stop.
+  // Called under lock_.
   std::optional<Claim> tryClaim() {
     if (closed_ || next_ >= committed_ + slots_.size()) return std::nullopt;
-    if (!progress_.running || next_ >= entries_.size()) {
+    if (!control_.runningLocked() || next_ >= entries_.size()) {
       closed_ = true;
       changed_.notify_all();
       return std::nullopt;
     }
+    if (control_.pausedLocked()) return std::nullopt;
     if (nextCost_ == 0) nextCost_ = estimatedBytes(entries_[next_]);
     if (!budget_.admit(nextCost_)) return std::nullopt;
     costs_[next_ % slots_.size()] = nextCost_;
@@ -617,7 +621,6 @@ class ParallelRun {
   void work() {
     for (;;) {
       // A pause stops the hand-out; files already handed out go on.
-      waitWhilePaused();
       std::unique_lock<std::mutex> hold(lock_);
       std::optional<Claim> claim;
       changed_.wait(hold, [&] {
@@ -632,9 +635,9 @@ class ParallelRun {
   const RunPlan& plan_;
   const std::vector<InputEntry>& entries_;
   Committer& committer_;
-  BatchProgress& progress_;
-  std::mutex lock_;
-  std::condition_variable changed_;
+  RunControl& control_;
+  std::mutex& lock_;                   ///< the run control's: a pause or stop wakes the ring
+  std::condition_variable& changed_;
   std::vector<std::optional<ConvertedFile>> slots_;
   std::vector<uint64_t> costs_;  ///< the bytes each slot's file is counted with
   InFlightBudget budget_{kBytesInFlight};  ///< the files handed out, not committed
@@ -650,18 +653,17 @@ class ParallelRun {
 }  // namespace
 
 int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
-                         BatchProgress& progress, const FileObserver& observer) {
-  Committer committer(plan, entries, counters, progress, observer);
+                         RunControl& control, const FileObserver& observer) {
+  Committer committer(plan, entries, counters, control, observer);
   const int workers = static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(plan.threads, 1)), entries.size()));
   if (workers <= 1) {
-    convertInTurn(plan, entries, committer, progress);
+    convertInTurn(plan, entries, committer, control);
   } else {
-    ParallelRun run(plan, entries, committer, progress, workers);
+    ParallelRun run(plan, entries, committer, control, workers);
     run.commitAll();
   }
   committer.failures().printSummary();
-  std::lock_guard<std::mutex> hold(progressLock);
-  progress.doneCount = committer.converted();
+  control.setDoneCount(committer.converted());
   return committer.converted();
 }
 

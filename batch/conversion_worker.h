@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "batch/input_list.h"
+#include "batch/run_control.h"
 #include "batch/run_plan.h"
 
 namespace trovabild {
@@ -64,13 +65,13 @@ class InFlightBudget {
 /// Called on the committing thread after each file, in input order.
 using FileObserver = std::function<void(const FileRecord&)>;
 
-/// Converts `entries` with the plan until the list ends or progress.running
-/// is cleared (checked before each file is handed out; the files handed out
-/// by then are still committed). A pause stops the hand-out too. With one
-/// worker, or one file, everything runs on the calling thread. Publishes the
-/// file being committed in `progress`, leaves the number converted in
-/// progress.doneCount and returns it. `counters` give the %rnd% and %n%
-/// values of the first file and are advanced after each converted file.
+/// Converts `entries` with the plan until the list ends or `control` is
+/// stopped. A pause holds the hand-out of files and their commits alike;
+/// after a stop nothing more is written (files converted ahead are dropped).
+/// With one worker, or one file, everything runs on the calling thread.
+/// Publishes the file being committed in `control`, leaves the number
+/// converted as its done count and returns it. `counters` give the %rnd% and
+/// %n% values of the first file and are advanced after each converted file.
 /// A file counts as converted when every frame that reached the save was
 /// written. Every file that fails gets a line on standard error with its
 /// reason: one that cannot be opened or is no icon, a frame that cannot be
@@ -86,7 +87,7 @@ using FileObserver = std::function<void(const FileRecord&)>;
 /// is read or written outside its arguments, but those lines and the
 /// console lines of a verbose plan.
 int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
-                         BatchProgress& progress, const FileObserver& observer = {});
+                         RunControl& control, const FileObserver& observer = {});
 
 /// Creates `outputFolder` + `subfolder` level by level. 0 when the folder is
 /// there, else the errno of the first level that could not be made, whose

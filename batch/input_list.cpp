@@ -24,8 +24,6 @@
 
 namespace trovabild {
 
-BatchProgress batchProgress;
-std::mutex progressLock;
 
 namespace {
 
@@ -74,9 +72,6 @@ EntryIndex entryIndex;
 
 std::function<void(const std::string&)> inputAddedHook;
 
-std::mutex pauseMutex;
-std::condition_variable pauseChanged;
-bool paused = false;
 
 // Folders entered during one walk, by device and inode.
 using FolderIdentity = std::pair<dev_t, ino_t>;
@@ -137,20 +132,10 @@ std::string workingFolder() {
   return folder;
 }
 
-void publishProcessed(int32_t processed) {
-  std::lock_guard<std::mutex> hold(progressLock);
-  batchProgress.processed = processed;
-}
-
-void addToDoneCount(int32_t count) {
-  std::lock_guard<std::mutex> hold(progressLock);
-  batchProgress.doneCount += count;
-}
-
 template <typename Procedure>
-void runOnScanner(Procedure procedure) {
-  resetBatchProgress();
-  std::thread scanner(procedure);
+void runOnScanner(RunControl& control, Procedure procedure) {
+  control.start();
+  std::thread scanner([&control, &procedure] { procedure(control); });
   scanner.join();
 }
 
@@ -200,33 +185,6 @@ void resetJob() {
 }
 
 void setInputAddedHook(std::function<void(const std::string& path)> hook) { inputAddedHook = std::move(hook); }
-
-void resetBatchProgress() {
-  std::lock_guard<std::mutex> hold(progressLock);
-  batchProgress.processed = 0;
-  batchProgress.currentFile.clear();
-  batchProgress.lastDuration = 0;
-  batchProgress.doneCount = 0;
-  batchProgress.running = true;
-}
-
-void setBackgroundPaused(bool pause) {
-  {
-    std::lock_guard<std::mutex> hold(pauseMutex);
-    paused = pause;
-  }
-  pauseChanged.notify_all();
-}
-
-bool backgroundPaused() {
-  std::lock_guard<std::mutex> hold(pauseMutex);
-  return paused;
-}
-
-void waitWhilePaused() {
-  std::unique_lock<std::mutex> hold(pauseMutex);
-  pauseChanged.wait(hold, [] { return !paused; });
-}
 
 std::string relativeSubfolder(const std::string& path, const std::string& base) {
   if (path.empty() || base.empty()) return {};
@@ -295,7 +253,7 @@ int32_t scanFolderTree(const std::string& folder) {
   return walkFolder(folder, visited);
 }
 
-void folderScanThread() {
+void folderScanThread(RunControl& control) {
   const std::string folder = job.inputPath;
   VisitedFolders visited;
   int32_t count = 0;
@@ -305,16 +263,15 @@ void folderScanThread() {
     visited.insert({info.st_dev, info.st_ino});
     int32_t handled = 0;
     for (const std::string& name : names) {
-      waitWhilePaused();
-      if (!batchProgress.running) break;
-      publishProcessed(++handled);
+      if (!control.proceed()) break;
+      control.publishProcessed(++handled);
       count += handleEntry(folder, name, visited);
     }
   }
-  addToDoneCount(count);
+  control.addToDoneCount(count);
 }
 
-void listFileScanThread() {
+void listFileScanThread(RunControl& control) {
   int32_t count = 0;
   // Read line by line: a pipe, a device or a file beyond the size limit is
   // no list, and a line too long to be a path is skipped.
@@ -323,14 +280,13 @@ void listFileScanThread() {
     int32_t accepted = 0;
     std::string rawLine;
     for (TextLineReader::Result result; (result = file.next(rawLine)) != TextLineReader::Result::end;) {
-      waitWhilePaused();
-      if (!batchProgress.running) break;
+      if (!control.proceed()) break;
       if (result == TextLineReader::Result::tooLong) continue;
       std::string line(trimSpaces(rawLine));
       if (line.empty()) continue;
       const int64_t size = fileSize(line);
       if (size == -1) continue;
-      publishProcessed(++accepted);
+      control.publishProcessed(++accepted);
       if (size == -2) {
         if (line.back() != '/') line += '/';
         count += scanFolderTree(line);
@@ -347,22 +303,20 @@ void listFileScanThread() {
                                    : std::string(std::strerror(error));
     reportLeftOut("Error: cannot open \"" + job.currentInput + "\": " + reason);
   }
-  addToDoneCount(count);
+  control.addToDoneCount(count);
 }
 
-int32_t expandInput() {
+int32_t expandInput(RunControl& control) {
   if (!job.inputPath.empty()) {
-    runOnScanner(folderScanThread);
+    runOnScanner(control, folderScanThread);
   } else if (const std::string extension = lowerAscii(extensionPart(job.currentInput));
              extension == "txt" || extension == "lst") {
-    runOnScanner(listFileScanThread);
+    runOnScanner(control, listFileScanThread);
   } else {
-    const int32_t added = addInputFile(job.currentInput) ? 1 : 0;
-    std::lock_guard<std::mutex> hold(progressLock);
-    batchProgress.doneCount = added;
+    control.start();
+    control.setDoneCount(addInputFile(job.currentInput) ? 1 : 0);
   }
-  std::lock_guard<std::mutex> hold(progressLock);
-  return batchProgress.doneCount;
+  return control.progress().doneCount;
 }
 
 }  // namespace trovabild

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "batch/run_control.h"
+
 namespace trovabild {
 
 /// One file of the input list. `path` is the key exactly as it was offered.
@@ -51,32 +53,6 @@ void resetJob();
 /// desktop window can show it. It may run on a scanner thread.
 void setInputAddedHook(std::function<void(const std::string& path)> hook);
 
-/// Progress shared between a background thread and the code that started it.
-/// Every field but `running` is read and written under progressLock.
-struct BatchProgress {
-  int32_t processed = 0;
-  std::string currentFile;
-  int64_t lastDuration = 0;  ///< milliseconds
-  int32_t doneCount = 0;
-  /// Cleared by the starter to ask the thread to stop between two files or
-  /// two top-level entries.
-  std::atomic<bool> running{false};
-};
-
-extern BatchProgress batchProgress;
-extern std::mutex progressLock;
-
-/// processed 0, currentFile "", lastDuration 0, doneCount 0, running 1.
-void resetBatchProgress();
-
-/// While paused, a background thread waits before its next file or entry
-/// (for example while the window asks whether to stop).
-void setBackgroundPaused(bool paused);
-/// True while the pause flag is set.
-bool backgroundPaused();
-/// Blocks while the pause flag is set. Called by the background threads.
-void waitWhilePaused();
-
 /// The folder relative to `base` of the file `path`: its folder part with
 /// `base` removed from the start, or "" when it does not start with `base`.
 std::string relativeSubfolder(const std::string& path, const std::string& base);
@@ -110,13 +86,17 @@ bool classifyInput();
 /// not entered again. Returns the number of files added.
 int32_t scanFolderTree(const std::string& folder);
 
-/// Thread procedure: walks the folder in job.inputPath.
-void folderScanThread();
-/// Thread procedure: reads the list file named by job.currentInput.
-void listFileScanThread();
+/// Thread procedure: walks the folder in job.inputPath. Before each entry of
+/// the folder it publishes its number in `control`, waits while the run is
+/// paused and ends when it is stopped; it adds the files found to the done
+/// count.
+void folderScanThread(RunControl& control);
+/// Thread procedure: reads the list file named by job.currentInput, with
+/// `control` as folderScanThread has it, line by line.
+void listFileScanThread(RunControl& control);
 
-/// Fills the input list from the classified input; returns the number of
-/// files added (also left in batchProgress.doneCount).
-int32_t expandInput();
+/// Fills the input list from the classified input, starting `control` anew;
+/// returns the number of files added (also left as its done count).
+int32_t expandInput(RunControl& control);
 
 }  // namespace trovabild

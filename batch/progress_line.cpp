@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/console.h"
-#include "batch/input_list.h"
+#include "batch/run_control.h"
 
 namespace trovabild {
 
@@ -70,14 +70,10 @@ std::string clockText(int64_t seconds) {
   return buffer;
 }
 
-void showProgress(int32_t total, std::chrono::steady_clock::time_point start) {
-  int32_t processed = 0;
-  std::string current;
-  {
-    std::lock_guard<std::mutex> hold(progressLock);
-    processed = batchProgress.processed;
-    current = batchProgress.currentFile;
-  }
+void showProgress(int32_t total, const RunControl& control, std::chrono::steady_clock::time_point start) {
+  const RunControl::Progress progress = control.progress();
+  const int32_t processed = progress.processed;
+  const std::string& current = progress.currentFile;
   const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
   // `processed` counts the file being converted; the ones before it are done.
   const int32_t done = processed > 0 ? processed - 1 : 0;
@@ -126,7 +122,7 @@ std::string formatProgressLine(int32_t done, int32_t total, int64_t elapsedMs, c
   return line;
 }
 
-void runWithLiveProgress(int32_t total, const std::function<void()>& work, bool live) {
+void runWithLiveProgress(int32_t total, const RunControl& control, const std::function<void()>& work, bool live) {
   std::mutex finishedMutex;
   std::condition_variable finishedChanged;
   bool finished = false;
@@ -143,7 +139,7 @@ void runWithLiveProgress(int32_t total, const std::function<void()>& work, bool 
     std::unique_lock<std::mutex> hold(finishedMutex);
     while (!finished) {
       hold.unlock();
-      showProgress(total, start);
+      showProgress(total, control, start);
       hold.lock();
       finishedChanged.wait_for(hold, kLiveLinePeriod, [&] { return finished; });
     }

@@ -8,6 +8,8 @@
 
 namespace trovabild {
 
+class RunControl;
+
 /// The longest pause between two updates of the live line runs it at most
 /// ten times a second.
 inline constexpr std::chrono::milliseconds kLiveLinePeriod{100};
@@ -20,8 +22,8 @@ std::string formatProgressLine(int32_t done, int32_t total, int64_t elapsedMs, c
                                int columns);
 
 /// Runs `work` on a thread of its own and waits for its end. With `live`, the
-/// live line follows batchProgress meanwhile (at most every kLiveLinePeriod)
-/// and is removed at the end.
-void runWithLiveProgress(int32_t total, const std::function<void()>& work, bool live);
+/// live line follows the progress of `control` meanwhile (at most every
+/// kLiveLinePeriod) and is removed at the end.
+void runWithLiveProgress(int32_t total, const RunControl& control, const std::function<void()>& work, bool live);
 
 }  // namespace trovabild

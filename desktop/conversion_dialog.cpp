@@ -45,6 +45,7 @@ class ConversionProgress : public wxDialog {
         counters_(counters),
         total_(total),
         options_(std::move(options)),
+        control_(window.runControl()),
         timer_(this) {
     SetName("conversionProgress");
     SetClientSize(300, 130);
@@ -75,7 +76,7 @@ class ConversionProgress : public wxDialog {
   void run() {
     charWidth_ = measureCharWidth();
     maxChars_ = kLabelWidth / charWidth_;
-    resetBatchProgress();
+    control_.start();
     worker_.start([this] { convertWithReport(); });
     timer_.Start(kPollMs);
     noteDialogShown(*this);
@@ -104,7 +105,7 @@ class ConversionProgress : public wxDialog {
     }
     FileObserver observer;
     if (report) observer = [&report](const FileRecord& record) { report->add(record); };
-    const int32_t done = conversionWorker(plan_, inputEntries(), counters_, batchProgress, observer);
+    const int32_t done = conversionWorker(plan_, inputEntries(), counters_, control_, observer);
     if (!report) return;
     const ExitStatus status = done == 0 ? ExitStatus::failed
                               : done == total_ && !runLeftSomethingOut() ? ExitStatus::ok
@@ -132,16 +133,8 @@ class ConversionProgress : public wxDialog {
     if (worker_.finished()) {
       finish();
     } else {
-      int processed = 0;
-      std::string current;
-      int64_t lastDuration = 0;
-      {
-        std::lock_guard<std::mutex> hold(progressLock);
-        processed = batchProgress.processed;
-        current = batchProgress.currentFile;
-        lastDuration = batchProgress.lastDuration;
-      }
-      if (processed > shown_) show(processed, current, lastDuration);
+      const RunControl::Progress progress = control_.progress();
+      if (progress.processed > shown_) show(progress.processed, progress.currentFile, progress.lastDuration);
     }
     noteDialogTick(*this);
   }
@@ -172,13 +165,9 @@ class ConversionProgress : public wxDialog {
   void finish() {
     worker_.join();
     finished_ = true;
-    int processed = 0;
-    int done = 0;
-    {
-      std::lock_guard<std::mutex> hold(progressLock);
-      processed = batchProgress.processed;
-      done = batchProgress.doneCount;
-    }
+    const RunControl::Progress progress = control_.progress();
+    const int processed = progress.processed;
+    const int done = progress.doneCount;
     if (breakFlag_) {
       const std::string stopped = message("Msg", "Conversion is not complete");
       window_.setStatus(stopped);
@@ -204,15 +193,16 @@ class ConversionProgress : public wxDialog {
       return;
     }
     if (event.CanVeto()) event.Veto();
-    // The worker waits before its next file while the question is open.
+    // Nothing is handed out or written while the question is open, and
+    // nothing more after a Yes.
     timer_.Stop();
-    setBackgroundPaused(true);
+    control_.setPaused(true);
     const bool stop = warningQuestion(this, message("Msg", "Ask break conversion"));
     if (stop && !worker_.finished()) {
       breakFlag_ = true;
-      batchProgress.running = false;
+      control_.requestStop();
     }
-    setBackgroundPaused(false);
+    control_.setPaused(false);
     timer_.Start(kPollMs);
   }
 
@@ -222,6 +212,7 @@ class ConversionProgress : public wxDialog {
   const int total_;
   std::vector<std::pair<std::string, std::string>> options_;
   std::string reportError_;  ///< written by the worker, read after it ended
+  RunControl& control_;  ///< the window's: progress, the pause while the question is open, the stop
   wxTimer timer_;
   WorkerThread worker_;
   wxStaticText* fileLabel_ = nullptr;

@@ -37,25 +37,18 @@ std::string toUtf8(const wxString& value) { return std::string(value.utf8_str())
 
 enum class LongOperation { folderImport, listImport, exportList };
 
-// The list export's own progress: rows written so far, and the stop request.
-// The imports report through the scanners' batchProgress instead.
-BatchProgress exportProgress;
-std::mutex exportLock;
-
 // The small modal progress dialog of an import or an export: one bar, the
 // worker on its own thread, the break question on the close box.
 class OperationProgress : public wxDialog {
  public:
-  OperationProgress(WindowLink& window, LongOperation operation, int range, BatchProgress& progress,
-                    std::mutex& lock)
+  OperationProgress(WindowLink& window, LongOperation operation, int range)
       : wxDialog(&window.dialogParent(), wxID_ANY,
                  text(message("Dialog", operation == LongOperation::exportList ? "Export Progress" : "Import Progress")),
                  wxDefaultPosition, wxDefaultSize, wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU),
         window_(window),
         operation_(operation),
         range_(std::max(range, 1)),
-        progress_(progress),
-        lock_(lock),
+        control_(window.runControl()),
         poll_(this, kPollTimer),
         hold_(this, kHoldTimer) {
     SetName(operation == LongOperation::exportList   ? "exportProgress"
@@ -74,15 +67,9 @@ class OperationProgress : public wxDialog {
 
   ~OperationProgress() override { worker_.join(); }
 
-  void run(std::function<void()> work) {
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      progress_.processed = 0;
-      progress_.currentFile.clear();
-      progress_.doneCount = 0;
-      progress_.running = true;
-    }
-    worker_.start(std::move(work));
+  void run(std::function<void(RunControl&)> work) {
+    control_.start();
+    worker_.start([this, work = std::move(work)] { work(control_); });
     poll_.Start(kPollMs);
     noteDialogShown(*this);
     window_.dialogParent().Enable(false);
@@ -101,11 +88,7 @@ class OperationProgress : public wxDialog {
     if (worker_.finished()) {
       finish();
     } else {
-      int processed = 0;
-      {
-        std::lock_guard<std::mutex> hold(lock_);
-        processed = progress_.processed;
-      }
+      const int processed = control_.progress().processed;
       if (processed > shown_) {
         shown_ = processed;
         bar_->SetValue(std::min(processed, range_));
@@ -119,11 +102,7 @@ class OperationProgress : public wxDialog {
     ended_ = true;
     poll_.Stop();
     window_.takeQueuedRows();
-    int done = 0;
-    {
-      std::lock_guard<std::mutex> hold(lock_);
-      done = progress_.doneCount;
-    }
+    const int done = control_.progress().doneCount;
     if (breakFlag_) {
       window_.setStatus(message("Msg", isExport() ? "Export is not complete" : "Import is not complete"));
     } else {
@@ -144,22 +123,21 @@ class OperationProgress : public wxDialog {
     }
     if (event.CanVeto()) event.Veto();
     poll_.Stop();
-    setBackgroundPaused(true);
+    control_.setPaused(true);
     const bool stop =
         warningQuestion(this, message("Msg", isExport() ? "Ask break export" : "Ask break import"));
     if (stop && !worker_.finished()) {
       breakFlag_ = true;
-      progress_.running = false;
+      control_.requestStop();
     }
-    setBackgroundPaused(false);
+    control_.setPaused(false);
     poll_.Start(kPollMs);
   }
 
   WindowLink& window_;
   const LongOperation operation_;
   const int range_;
-  BatchProgress& progress_;
-  std::mutex& lock_;
+  RunControl& control_;  ///< the window's: the operation's progress, pause and stop
   wxTimer poll_;
   wxTimer hold_;
   WorkerThread worker_;
@@ -169,11 +147,10 @@ class OperationProgress : public wxDialog {
   bool breakFlag_ = false;
 };
 
-void runOperation(WindowLink& window, LongOperation operation, int range, std::function<void()> work) {
+void runOperation(WindowLink& window, LongOperation operation, int range,
+                  std::function<void(RunControl&)> work) {
   {
-    const bool exporting = operation == LongOperation::exportList;
-    OperationProgress dialog(window, operation, range, exporting ? exportProgress : batchProgress,
-                             exporting ? exportLock : progressLock);
+    OperationProgress dialog(window, operation, range);
     dialog.run(std::move(work));
   }
   window.dialogParent().Enable(true);
@@ -195,26 +172,21 @@ int countFolderEntries(const std::string& folder) {
 
 // The list export's thread: the rows were taken from the window before it
 // started, since only the main thread may touch the window.
-void exportWorker(const std::string& path, const std::vector<std::string>& rows) {
+void exportWorker(const std::string& path, const std::vector<std::string>& rows, RunControl& control) {
   int32_t written = 0;
   // The old file is replaced only by a completely written list.
   ReplacingFile file;
   if (file.create(path)) {
     file.write("\xEF\xBB\xBF");
     for (const std::string& row : rows) {
-      waitWhilePaused();
-      if (!exportProgress.running) break;
-      {
-        std::lock_guard<std::mutex> hold(exportLock);
-        ++exportProgress.processed;
-      }
+      if (!control.proceed()) break;
+      control.publishProcessed(written + 1);
       file.write(row + "\r\n");
       ++written;
     }
     if (!file.commit()) written = 0;
   }
-  std::lock_guard<std::mutex> hold(exportLock);
-  exportProgress.doneCount += written;
+  control.addToDoneCount(written);
 }
 
 std::string folderOf(const std::string& path) { return pathPart(path); }
@@ -332,10 +304,6 @@ void SelectInputFolder(WindowLink& window) {
 
 void ImportChosenFolder(WindowLink& window, const std::string& chosen) {
   if (chosen.empty() || fileSize(chosen) != -2) return;
-  {
-    std::lock_guard<std::mutex> hold(progressLock);
-    batchProgress.doneCount = 0;
-  }
   std::string folder = chosen;
   if (folder.back() != '/') folder += '/';
   job.inputPath = folder;
@@ -376,12 +344,8 @@ void ImportListFile(WindowLink& window) {
 
 void ImportListFileFrom(WindowLink& window, const std::string& path) {
   if (fileSize(path) <= 0) return;
-  {
-    std::lock_guard<std::mutex> hold(progressLock);
-    batchProgress.doneCount = 0;
-  }
   job.currentInput = path;
-  runOperation(window, LongOperation::listImport, countLines(path) + 1, [] { listFileScanThread(); });
+  runOperation(window, LongOperation::listImport, countLines(path) + 1, listFileScanThread);
 }
 
 void ExportList(WindowLink& window) {
@@ -407,13 +371,13 @@ bool ExportListTo(WindowLink& window, const std::string& chosen) {
   if (fileSize(path) > 0 && !warningQuestion(&window.dialogParent(), message("Msg", "Ask overwrite file"))) return false;
   job.currentInput = path;
   runOperation(window, LongOperation::exportList, static_cast<int>(rows.size()),
-               [path, rows] { exportWorker(path, rows); });
+               [path, rows](RunControl& control) { exportWorker(path, rows, control); });
   return true;
 }
 
 void ImportFolder(WindowLink& window) {
   const int range = countFolderEntries(job.inputPath);
-  runOperation(window, LongOperation::folderImport, range, [] { folderScanThread(); });
+  runOperation(window, LongOperation::folderImport, range, folderScanThread);
 }
 
 }  // namespace trovabild

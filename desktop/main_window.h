@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/run_control.h"
 #include "desktop/window_link.h"
 
 class wxBitmapButton;
@@ -84,6 +85,7 @@ class MainWindow : public wxFrame, public WindowLink {
   /// Rows waiting from a background scanner are moved into the list.
   void takeQueuedRows() override;
   std::vector<std::string> rows() const override;
+  RunControl& runControl() override { return runControl_; }
   std::vector<std::string> selectedRows() const;
 
   /// Command 11, 12, 13: act only when the file list has the focus and has
@@ -121,6 +123,7 @@ class MainWindow : public wxFrame, public WindowLink {
   bool fileListHasFocus() const;
 
  private:
+  RunControl runControl_;  ///< of the progress dialog that runs now
   void buildMenus();
   void buildToolBar();
   void buildSmallToolBars();

@@ -9,6 +9,8 @@ class wxWindow;
 
 namespace trovabild {
 
+class RunControl;
+
 class WindowLink {
  public:
   virtual ~WindowLink() = default;
@@ -28,6 +30,10 @@ class WindowLink {
   virtual void takeQueuedRows() = 0;
   /// The file list's rows, in order.
   virtual std::vector<std::string> rows() const = 0;
+  /// The control of the run that the window's progress dialogs show, one
+  /// at a time: its progress, the pause while a break question is open,
+  /// the stop.
+  virtual RunControl& runControl() = 0;
 };
 
 }  // namespace trovabild

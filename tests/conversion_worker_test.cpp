@@ -81,15 +81,15 @@ class ConversionWorker : public ::testing::Test {
 
   int32_t runWorker() {
     const RunPlan run = plan();
-    resetBatchProgress();
-    std::thread worker([&] { conversionWorker(run, inputEntries(), counters_, batchProgress); });
+    control_.start();
+    std::thread worker([&] { conversionWorker(run, inputEntries(), counters_, control_); });
     worker.join();
-    std::lock_guard<std::mutex> hold(progressLock);
-    return batchProgress.doneCount;
+    return control_.progress().doneCount;
   }
 
   Settings config_ = defaultSettings(true);
   NamingCounters counters_;
+  RunControl control_;
   bool verbose_ = false;
   TempDir dir_;
   std::vector<std::string> lines_;
@@ -109,9 +109,8 @@ TEST_F(ConversionWorker, NumbersOnlyTheFilesThatConverted) {
   EXPECT_TRUE(testing::fileExists(dir_ / "out/a-00001-00007.jpg"));
   EXPECT_TRUE(testing::fileExists(dir_ / "out/c-00002-99999.jpg"));
   EXPECT_EQ(counters_.counter, 3);
-  std::lock_guard<std::mutex> hold(progressLock);
-  EXPECT_EQ(batchProgress.processed, 3);
-  EXPECT_EQ(batchProgress.currentFile, dir_ / "in/c.ico");
+  EXPECT_EQ(control_.progress().processed, 3);
+  EXPECT_EQ(control_.progress().currentFile, dir_ / "in/c.ico");
   EXPECT_TRUE(lines_.empty());  // only debug runs print
 }
 
@@ -276,10 +275,9 @@ TEST_F(ConversionWorker, PublishesTheLastDurationAtTheStartOfEachFile) {
   scanFolderTree(job.inputPath);
   verbose_ = true;
   std::vector<int64_t> published;
-  setConsoleSink([&published](std::string_view line) {
+  setConsoleSink([this, &published](std::string_view line) {
     if (!line.starts_with("Processing: ")) return;
-    std::lock_guard<std::mutex> hold(progressLock);
-    published.push_back(batchProgress.lastDuration);
+    published.push_back(control_.progress().lastDuration);
   });
   EXPECT_EQ(runWorker(), 2);
   ASSERT_EQ(published.size(), 3u);
@@ -294,29 +292,27 @@ TEST_F(ConversionWorker, AStopRequestFinishesTheCurrentFileFirst) {
   config_.threads = 1;  // one worker: the stop takes effect before the next file
   verbose_ = true;
   setConsoleSink([this](std::string_view line) {
-    if (line == "Processing: " + dir_ / "in/3.ico") batchProgress.running = false;
+    if (line == "Processing: " + dir_ / "in/3.ico") control_.requestStop();
   });
   EXPECT_EQ(runWorker(), 3);
   EXPECT_TRUE(testing::fileExists(dir_ / "out/3.jpg"));
   EXPECT_FALSE(testing::fileExists(dir_ / "out/4.jpg"));
-  std::lock_guard<std::mutex> hold(progressLock);
-  EXPECT_EQ(batchProgress.processed, 3);
+  EXPECT_EQ(control_.progress().processed, 3);
 }
 
 TEST_F(ConversionWorker, StopsBeforeTheNextFileWhenAskedDuringAPause) {
   writeIcon("a.ico", {255, 0, 0, 255});
   scanFolderTree(job.inputPath);
   const RunPlan run = plan();
-  resetBatchProgress();
-  setBackgroundPaused(true);
-  std::thread worker([&] { conversionWorker(run, inputEntries(), counters_, batchProgress); });
-  batchProgress.running = false;
-  setBackgroundPaused(false);
+  control_.setPaused(true);
+  control_.start();
+  std::thread worker([&] { conversionWorker(run, inputEntries(), counters_, control_); });
+  control_.requestStop();
+  control_.setPaused(false);
   worker.join();
   EXPECT_FALSE(testing::fileExists(dir_ / "out/a.jpg"));
-  std::lock_guard<std::mutex> hold(progressLock);
-  EXPECT_EQ(batchProgress.processed, 0);
-  EXPECT_EQ(batchProgress.doneCount, 0);
+  EXPECT_EQ(control_.progress().processed, 0);
+  EXPECT_EQ(control_.progress().doneCount, 0);
 }
 
 
@@ -360,8 +356,8 @@ TEST_F(ConversionWorker, OneCauseTellsAFewFilesAndCountsTheRest) {
   scanFolderTree(job.inputPath);
   const RunPlan run = plan();
   ASSERT_EQ(rmdir((dir_ / "out").c_str()), 0);  // the output folder went away
-  resetBatchProgress();
-  EXPECT_EQ(conversionWorker(run, inputEntries(), counters_, batchProgress), 0);
+  control_.start();
+  EXPECT_EQ(conversionWorker(run, inputEntries(), counters_, control_), 0);
   const std::string noFolder = "cannot write: No such file or directory";
   ASSERT_EQ(errors_.size(), 7u);
   for (int k = 0; k < 3; ++k)
@@ -382,7 +378,7 @@ TEST_F(ConversionWorker, AFileOnAReusedInodeIsNotTakenForOneThisRunWrote) {
   scanFolderTree(job.inputPath);
   config_.threads = 1;
   const RunPlan run = plan();
-  resetBatchProgress();
+  control_.start();
   ino_t freed = 0, reused = 1;
   const FileObserver observer = [&](const FileRecord& record) {
     if (record.input != dir_ / "in/a.ico") return;
@@ -394,7 +390,7 @@ TEST_F(ConversionWorker, AFileOnAReusedInodeIsNotTakenForOneThisRunWrote) {
     ASSERT_EQ(stat((dir_ / "out/b.jpg").c_str(), &info), 0);
     reused = info.st_ino;
   };
-  EXPECT_EQ(conversionWorker(run, inputEntries(), counters_, batchProgress, observer), 2);
+  EXPECT_EQ(conversionWorker(run, inputEntries(), counters_, control_, observer), 2);
   EXPECT_TRUE(errors_.empty()) << errors_.front();
   EXPECT_NE(testing::readText(dir_ / "out/b.jpg"), "another run's file");
   if (freed != reused) std::cout << "note: this file system gave the new file a fresh inode\n";

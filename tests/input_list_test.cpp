@@ -40,7 +40,7 @@ class InputList : public ::testing::Test {
     job.cliMode = 1;
     job.inputExtensions = {"ico"};
     setConsoleSink([this](std::string_view line) { lines_.emplace_back(line); });
-    resetBatchProgress();
+    control_.start();
   }
   void TearDown() override {
     setConsoleSink({});
@@ -55,6 +55,7 @@ class InputList : public ::testing::Test {
   }
 
   TempDir dir_;
+  RunControl control_;
   std::string savedFolder_;
   std::vector<std::string> lines_;
 };
@@ -221,16 +222,15 @@ TEST_F(InputList, WalksTheFolderTreeInByteOrder) {
   job.inputPath = "in";
   ASSERT_TRUE(classifyInput());
   const std::string base = dir_ / "in/";
-  EXPECT_EQ(expandInput(), 6);
+  EXPECT_EQ(expandInput(control_), 6);
   const std::vector<std::pair<std::string, std::string>> expected = {
       {base + ".hidden.ico", ""},      {base + "Z.ICO", ""},
       {base + "b.ico", ""},            {base + "other/o.ico", "other/"},
       {base + "sub/c.ico", "sub/"},    {base + "sub/deep/d.ico", "sub/deep/"},
   };
   EXPECT_EQ(listed(), expected);
-  std::lock_guard<std::mutex> hold(progressLock);
-  EXPECT_EQ(batchProgress.processed, 8);  // top-level entries handled
-  EXPECT_EQ(batchProgress.doneCount, 6);
+  EXPECT_EQ(control_.progress().processed, 8);  // top-level entries handled
+  EXPECT_EQ(control_.progress().doneCount, 6);
 }
 
 TEST_F(InputList, ScanFolderTreeSurvivesALinkLoop) {
@@ -257,13 +257,12 @@ TEST_F(InputList, ReadsListFilesLineByLine) {
   touch("list.txt", lines);
   job.inputPath = "list.txt";
   ASSERT_TRUE(classifyInput());
-  EXPECT_EQ(expandInput(), 3);
+  EXPECT_EQ(expandInput(control_), 3);
   const std::vector<std::pair<std::string, std::string>> expected = {
       {"one.ico", ""}, {"two.ico", ""}, {"folder/f.ico", ""}};
   EXPECT_EQ(listed(), expected);
-  std::lock_guard<std::mutex> hold(progressLock);
   // one, two, one again, folder, the folder's file again, empty.ico
-  EXPECT_EQ(batchProgress.processed, 6);
+  EXPECT_EQ(control_.progress().processed, 6);
 }
 
 TEST_F(InputList, DecodesListFilesInTheEncodingTheirMarkAnnounces) {
@@ -286,7 +285,7 @@ TEST_F(InputList, DecodesListFilesInTheEncodingTheirMarkAnnounces) {
     writeBytes(c.name, c.bytes);
     job.inputPath = c.name;
     ASSERT_TRUE(classifyInput());
-    EXPECT_EQ(expandInput(), 1);
+    EXPECT_EQ(expandInput(control_), 1);
     ASSERT_EQ(inputEntries().size(), 1u);
     EXPECT_EQ(inputEntries()[0].path, "caf\xC3\xA9.ico");
   }
@@ -301,7 +300,7 @@ TEST_F(InputList, SkipsOverlongLinesAndRefusesSpecialOrHugeLists) {
   touch("list.txt", "one.ico\n" + std::string(70000, 'x') + ".ico\ntwo.ico\n");
   job.inputPath = "list.txt";
   ASSERT_TRUE(classifyInput());
-  EXPECT_EQ(expandInput(), 2);
+  EXPECT_EQ(expandInput(control_), 2);
 
   ASSERT_EQ(mkfifo("fifo.txt", 0600), 0);
   touch("huge.txt", "one.ico\n");
@@ -312,8 +311,8 @@ TEST_F(InputList, SkipsOverlongLinesAndRefusesSpecialOrHugeLists) {
     job.inputPath.clear();
     job.currentInput = list;
     const auto start = std::chrono::steady_clock::now();
-    resetBatchProgress();
-    listFileScanThread();
+    control_.start();
+    listFileScanThread(control_);
     EXPECT_TRUE(inputEntries().empty());
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
   }
@@ -324,10 +323,10 @@ TEST_F(InputList, SingleFileInputAddsOnlyAcceptedExtensions) {
   touch("y.ico");
   job.inputPath = "x.png";
   ASSERT_TRUE(classifyInput());
-  EXPECT_EQ(expandInput(), 0);
+  EXPECT_EQ(expandInput(control_), 0);
   job.inputPath = "y.ico";
   ASSERT_TRUE(classifyInput());
-  EXPECT_EQ(expandInput(), 1);
+  EXPECT_EQ(expandInput(control_), 1);
   EXPECT_EQ(inputEntries()[0].subfolder, "");
 }
 
@@ -336,16 +335,15 @@ TEST_F(InputList, AScannerWaitsWhilePausedAndThenStopsWhenAsked) {
   touch("in/a.ico");
   job.inputPath = "in";
   ASSERT_TRUE(classifyInput());
-  resetBatchProgress();
-  setBackgroundPaused(true);
-  std::thread scanner(folderScanThread);
-  batchProgress.running = false;
-  setBackgroundPaused(false);
+  control_.setPaused(true);
+  control_.start();
+  std::thread scanner([this] { folderScanThread(control_); });
+  control_.requestStop();
+  control_.setPaused(false);
   scanner.join();
   EXPECT_TRUE(inputEntries().empty());
-  std::lock_guard<std::mutex> hold(progressLock);
-  EXPECT_EQ(batchProgress.processed, 0);
-  EXPECT_EQ(batchProgress.doneCount, 0);
+  EXPECT_EQ(control_.progress().processed, 0);
+  EXPECT_EQ(control_.progress().doneCount, 0);
 }
 
 TEST_F(InputList, TellsTheWindowAboutNewEntriesOutsideTheConsoleRun) {

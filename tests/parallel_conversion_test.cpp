@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -113,8 +114,8 @@ class ParallelConversion : public ::testing::Test {
     clearInputList();
     scanFolderTree(job.inputPath);
     outcome.counters = NamingCounters{7, 1};
-    resetBatchProgress();
-    outcome.converted = conversionWorker(prepared.plan, inputEntries(), outcome.counters, batchProgress);
+    control_.start();
+    outcome.converted = conversionWorker(prepared.plan, inputEntries(), outcome.counters, control_);
     setConsoleSink({});
     setErrorSink({});
     setRandomSource({});
@@ -125,6 +126,7 @@ class ParallelConversion : public ::testing::Test {
   }
 
   TempDir dir_;
+  RunControl control_;
 };
 
 TEST_F(ParallelConversion, FourWorkersGiveWhatOneGives) {
@@ -181,7 +183,7 @@ TEST_F(ParallelConversion, FourWorkersGiveWhatOneGives) {
 
 // A stop during the run: the files handed out by then are committed, in
 // input order, and nothing after them is written.
-TEST_F(ParallelConversion, AStopCommitsTheFilesInFlightInOrder) {
+TEST_F(ParallelConversion, AStopWritesNothingMore) {
   for (int i = 0; i < 40; ++i) {
     const Image image = testing::solidImage(32, 32, 24, Rgba{static_cast<uint8_t>(i * 6), 40, 200, 255});
     ASSERT_TRUE(testing::writeIco(dir_ / ("in/i" + std::to_string(100 + i) + ".ico"), {&image}));
@@ -189,12 +191,12 @@ TEST_F(ParallelConversion, AStopCommitsTheFilesInFlightInOrder) {
   Settings config = defaultSettings(true);
   int saved = 0;
   const RunOutcome outcome = run(config, 3, "out", [&](std::string_view line) {
-    if (line.starts_with("[OK] Saving As:") && ++saved == 2) batchProgress.running = false;
+    if (line.starts_with("[OK] Saving As:") && ++saved == 2) control_.requestStop();
   });
   EXPECT_GE(outcome.converted, 2);
   EXPECT_LT(outcome.converted, 40);
-  // At most the files in flight (two per worker) follow the stop.
-  EXPECT_LE(outcome.converted, 2 + 6 + 3);
+  // Nothing is written after the stop, not even the files converted ahead.
+  EXPECT_EQ(outcome.converted, 2);
   EXPECT_EQ(static_cast<int32_t>(outcome.files.size()), outcome.converted);
   int expected = 100;
   for (const auto& [name, bytes] : outcome.files) EXPECT_EQ(name, "i" + std::to_string(expected++) + ".jpg");
@@ -215,17 +217,63 @@ TEST_F(ParallelConversion, AStopDuringAPauseHandsOutNothingMore) {
   ASSERT_TRUE(prepared);
   prepared.plan.threads = 2;
   NamingCounters counters;
-  resetBatchProgress();
-  setBackgroundPaused(true);
+  control_.setPaused(true);
+  control_.start();
   std::atomic<int32_t> converted{-1};
-  std::thread runner([&] { converted = conversionWorker(prepared.plan, inputEntries(), counters, batchProgress); });
+  std::thread runner([&] { converted = conversionWorker(prepared.plan, inputEntries(), counters, control_); });
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(converted.load(), -1);  // still waiting
-  batchProgress.running = false;
-  setBackgroundPaused(false);
+  control_.requestStop();
+  control_.setPaused(false);
   runner.join();
   EXPECT_EQ(converted.load(), 0);
   EXPECT_FALSE(testing::fileExists(dir_ / "in/p0.jpg"));
+}
+
+
+// The window's break question pauses the run in the middle: while it is
+// open nothing new is written, although workers have files converted
+// ahead; after a Yes nothing more is written at all.
+TEST_F(ParallelConversion, APauseHoldsTheCommitsAndAStopAfterItWritesNothing) {
+  for (int i = 0; i < 30; ++i) {
+    const Image image = testing::solidImage(16, 16, 24, Rgba{static_cast<uint8_t>(i * 8), 40, 200, 255});
+    ASSERT_TRUE(testing::writeIco(dir_ / ("in/q" + std::to_string(100 + i) + ".ico"), {&image}));
+  }
+  scanFolderTree(job.inputPath);
+  std::filesystem::create_directories(dir_ / "out");
+  RunRequest request;
+  request.outputFolder = dir_ / "out/";
+  request.outputFormats = {"jpg"};
+  request.verbose = true;
+  RunPreparation prepared = prepareRun(defaultSettings(true), request);
+  ASSERT_TRUE(prepared);
+  prepared.plan.threads = 3;
+  const auto written = [this] {
+    int count = 0;
+    for ([[maybe_unused]] const auto& item : std::filesystem::directory_iterator(dir_ / "out")) ++count;
+    return count;
+  };
+  std::atomic<int> saved{0};
+  setConsoleSink([&](std::string_view line) {
+    // The question opens as the second file is reported.
+    if (line.starts_with("[OK] Saving As:") && ++saved == 2) control_.setPaused(true);
+  });
+  NamingCounters counters;
+  control_.start();
+  std::atomic<int32_t> converted{-1};
+  std::thread runner([&] { converted = conversionWorker(prepared.plan, inputEntries(), counters, control_); });
+  while (saved < 2) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  // Time for the workers to finish what they hold, and for a commit that
+  // ignored the pause to show.
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(written(), 2);
+  EXPECT_EQ(converted.load(), -1);  // still waiting
+  control_.requestStop();  // the answer is Yes
+  control_.setPaused(false);
+  runner.join();
+  setConsoleSink({});
+  EXPECT_EQ(converted.load(), 2);
+  EXPECT_EQ(written(), 2);
 }
 
 }  // namespace

@@ -110,25 +110,22 @@ TEST_F(ConversionTest, ConvertsLikeTheConsoleRun) {
   // dialog shows an estimate, then the dialog is given some ticks to be drawn.
   bool picture = takingScreenshots();
   int ticksShown = 0;
-  if (picture) setBackgroundPaused(true);
-  auto processed = [] {
-    std::lock_guard<std::mutex> hold(progressLock);
-    return batchProgress.processed;
-  };
+  if (picture) window->runControl().setPaused(true);
+  auto processed = [this] { return window->runControl().progress().processed; };
   observer = [&](wxDialog& dialog) {
     if (picture && label(dialog, kConvertTimeLabel).Contains(":0")) {
       if (++ticksShown < 40) return;
       saveScreenshot(&dialog, "conversion-progress");
       picture = false;
-      setBackgroundPaused(false);
+      window->runControl().setPaused(false);
     } else if (picture && processed() < 4) {
       const int before = processed();
-      setBackgroundPaused(false);
+      window->runControl().setPaused(false);
       while (processed() == before) std::this_thread::sleep_for(std::chrono::microseconds(50));
-      setBackgroundPaused(true);
+      window->runControl().setPaused(true);
     } else if (picture) {
       picture = false;
-      setBackgroundPaused(false);
+      window->runControl().setPaused(false);
     }
     closeWhenDone(dialog);
   };
@@ -279,7 +276,7 @@ TEST_F(ConversionTest, TimeLineShowsFromFiveFiles) {
     bool checked = false;
     closed = false;
     // The worker waits before its first file until the layout was seen.
-    setBackgroundPaused(true);
+    window->runControl().setPaused(true);
     observer = [&](wxDialog& dialog) {
       if (!checked) {
         checked = true;
@@ -290,7 +287,7 @@ TEST_F(ConversionTest, TimeLineShowsFromFiveFiles) {
         EXPECT_EQ(dialog.GetTitle(), "Converting");
         EXPECT_FALSE(part(dialog, kConvertOk)->IsEnabled());
         EXPECT_FALSE(window->IsEnabled());
-        setBackgroundPaused(false);
+        window->runControl().setPaused(false);
       }
       closeWhenDone(dialog);
     };
@@ -310,7 +307,7 @@ TEST_F(ConversionTest, BreakQuestionStopsOnYesAndGoesOnAfterNo) {
     answer = reply;
     closed = false;
     bool asked = false;
-    setBackgroundPaused(true);
+    window->runControl().setPaused(true);
     observer = [&](wxDialog& dialog) {
       if (!asked) {
         asked = true;
@@ -357,10 +354,7 @@ TEST_F(ConversionTest, ALongPathFitsTheLabelAndKeepsTheFileName) {
   addRows(paths);
   std::filesystem::create_directories(dir / "out");
   window->setOutputFolderText(dir / "out");
-  auto processed = [] {
-    std::lock_guard<std::mutex> hold(progressLock);
-    return batchProgress.processed;
-  };
+  auto processed = [this] { return window->runControl().progress().processed; };
   std::vector<std::string> shown;
   int widest = 0;
   // The worker is let on a file or two at a time, so that the label shows
@@ -375,10 +369,10 @@ TEST_F(ConversionTest, ALongPathFitsTheLabelAndKeepsTheFileName) {
           shown.push_back(text);
           widest = std::max(widest, fileLabel->GetTextExtent(fileLabel->GetLabel()).x);
         }
-        setBackgroundPaused(false);
+        window->runControl().setPaused(false);
         if (done < kFiles) {
           while (processed() == done) std::this_thread::sleep_for(std::chrono::microseconds(50));
-          setBackgroundPaused(true);
+          window->runControl().setPaused(true);
         }
       }
     }
@@ -389,9 +383,9 @@ TEST_F(ConversionTest, ALongPathFitsTheLabelAndKeepsTheFileName) {
   // again.
   for (int attempt = 0; attempt < 5 && shown.empty(); ++attempt) {
     closed = false;
-    setBackgroundPaused(true);
+    window->runControl().setPaused(true);
     ASSERT_TRUE(runToEnd());
-    setBackgroundPaused(false);
+    window->runControl().setPaused(false);
     pumpEvents();
   }
   ASSERT_FALSE(shown.empty());

@@ -128,7 +128,7 @@ TEST_F(InputDialogsTest, BreakingAFolderImportKeepsWhatWasAdded) {
   for (const char* name : {"a/1.ico", "b/2.ico", "c/3.ico"}) writeFile(dir / "in/" + name, "x");
   answer = wxYES;
   bool asked = false;
-  setBackgroundPaused(true);
+  window->runControl().setPaused(true);
   observer = [&](wxDialog& dialog) {
     if (asked || dialog.GetName() != "folderImportProgress") return;
     asked = true;

@@ -127,7 +127,6 @@ class WindowTest : public ::testing::Test {
     setDialogObserver([this](wxDialog& dialog) {
       if (observer) observer(dialog);
     });
-    setBackgroundPaused(false);
     window = new MainWindow();
     window->StartUp();
     pumpEvents();
@@ -137,7 +136,7 @@ class WindowTest : public ::testing::Test {
     setDialogObserver({});
     setMessageHook({});
     setOpenAddressHook({});
-    setBackgroundPaused(false);
+    window->runControl().setPaused(false);
     if (wxWindow* found = wxWindow::FindWindowByName("mainWindow")) found->Destroy();
     pumpEvents();
     setPreferencesPath("");
