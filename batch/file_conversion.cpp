@@ -112,8 +112,9 @@ FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& pla
   const bool numbered = selectsAllFrames(loading) && count > 1;
   for (int k = range.first; k < range.end; ++k) {
     const IconFrameInfo& info = (*frames)[static_cast<size_t>(k)];
-    Image image = decodeIconFrame(data, info);
-    if (!image) continue;  // an invalid frame, or one the decoder refuses
+    Result<Image> decoded = decodeIconFrame(data, info);
+    if (!decoded) continue;  // an invalid frame, or one the decoder refuses
+    Image image = std::move(*decoded);
     // The depth stored in the file: loading with the mask as alpha makes a
     // bitmap frame 32 bits.
     const int sourceBpp = info.png ? image.bpp() : info.bpp;
