@@ -25,9 +25,15 @@ FrameOutput convertFrame(Image image, int sourceBpp, const RunPlan& plan, const 
   const PipelineOptions& steps = plan.pipeline;
   FrameOutput result;
   result.number = number;
+  clearFreeImageMessage();
+  // What FreeImage said of the failure, when it said anything.
+  const auto detail = [] {
+    const std::string said = lastFreeImageMessage();
+    return said.empty() ? std::string() : ": " + said;
+  };
   const auto failed = [&](std::string_view step) {
     if (image) return false;
-    result.failure = "the " + std::string(step) + " failed";
+    result.failure = "the " + std::string(step) + " failed" + detail();
     return true;
   };
   image = rotateImage(std::move(image), steps.rotation, sourceBpp);
@@ -70,7 +76,7 @@ FrameOutput convertFrame(Image image, int sourceBpp, const RunPlan& plan, const 
 
   result.path = finalOutputPath(plan, file, result);
   result.bytes = encodeImage(image, output.fif, output.saveFlags);
-  if (!result.bytes) result.failure = "the " + upperAscii(output.extension) + " encoder failed";
+  if (!result.bytes) result.failure = "the " + upperAscii(output.extension) + " encoder failed" + detail();
   return result;
 }
 
@@ -118,9 +124,10 @@ int keepDrawnFrame(FileConversion& conversion) {
 
 FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& plan, const FileValues& file) {
   FileConversion conversion;
-  const std::optional<std::vector<IconFrameInfo>> frames = inspectIcon(data);
+  std::string problem;
+  const std::optional<std::vector<IconFrameInfo>> frames = inspectIcon(data, &problem);
   if (!frames) {
-    conversion.failure = "not an icon";
+    conversion.failure = problem.empty() ? "not an icon" : problem;
     return conversion;
   }
   const int count = static_cast<int>(frames->size());
@@ -137,16 +144,20 @@ FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& pla
   }
   // Every image of a multi-image icon gets its number in the name.
   const bool numbered = selectsAllFrames(loading) && count > 1;
-  std::string firstProblem;
   for (int k = range.first; k < range.end; ++k) {
     const IconFrameInfo& info = (*frames)[static_cast<size_t>(k)];
     const std::string label = "image " + std::to_string(k + 1) + ": ";
-    Image image = decodeIconFrame(data, info);
-    if (!image) {
-      // An invalid frame, or one the decoder refuses, is left out.
-      if (firstProblem.empty()) firstProblem = label + "the decoder refused it";
+    Result<Image> decoded = decodeIconFrame(data, info);
+    if (!decoded) {
+      // An invalid frame, or one the decoder refuses, fails with its reason.
+      FrameOutput failed;
+      failed.frame = k;
+      failed.number = numbered ? k + 1 : 0;
+      failed.failure = label + decoded.reason;
+      conversion.outputs.push_back(std::move(failed));
       continue;
     }
+    Image image = std::move(*decoded);
     // The depth stored in the file: loading with the mask as alpha makes a
     // bitmap frame 32 bits.
     const int sourceBpp = info.png ? image.bpp() : info.bpp;
@@ -155,8 +166,7 @@ FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& pla
     if (!output.failure.empty()) output.failure = label + output.failure;
     conversion.outputs.push_back(std::move(output));
   }
-  if (conversion.outputs.empty())
-    conversion.failure = firstProblem.empty() ? "no image could be read" : "no image could be read: " + firstProblem;
+  if (conversion.outputs.empty()) conversion.failure = "no image was chosen";
   return conversion;
 }
 

@@ -45,7 +45,7 @@ struct FrameOutput {
 struct FileConversion {
   /// The file's lines to print before its outputs (debug runs).
   std::vector<std::string> lines;
-  /// Every frame that reached the save, in order.
+  /// Every frame chosen, in order: encoded, or failed with its reason.
   std::vector<FrameOutput> outputs;
   /// Frames in the icon; 0 when the file is no icon or cannot be read.
   int frameCount = 0;

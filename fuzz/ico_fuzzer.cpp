@@ -11,11 +11,14 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "batch/file_conversion.h"
@@ -78,7 +81,7 @@ Bytes saved(FIBITMAP* image, FREE_IMAGE_FORMAT format, int flags) {
   return bytes;
 }
 
-Bytes pngFrame(int side) {
+Bytes pngFrame(int side, int flags = PNG_Z_BEST_SPEED) {
   FIBITMAP* image = FreeImage_Allocate(side, side, 32);
   for (int y = 0; y < side; ++y) {
     BYTE* p = FreeImage_GetScanLine(image, y);
@@ -89,7 +92,66 @@ Bytes pngFrame(int side) {
       p[FI_RGBA_ALPHA] = static_cast<BYTE>(x < side / 2 ? 255 : 0);
     }
   }
-  return saved(image, FIF_PNG, PNG_Z_BEST_SPEED);
+  return saved(image, FIF_PNG, flags);
+}
+
+Bytes deflated(const Bytes& data) {
+  uLongf size = compressBound(static_cast<uLong>(data.size()));
+  Bytes stream(size);
+  compress2(stream.data(), &size, data.data(), static_cast<uLong>(data.size()), Z_BEST_COMPRESSION);
+  stream.resize(size);
+  return stream;
+}
+
+Bytes pngChunk(const char* type, const Bytes& data) {
+  Bytes b;
+  const auto put = [&](uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<uint8_t>(v >> shift));
+  };
+  put(static_cast<uint32_t>(data.size()));
+  b.insert(b.end(), type, type + 4);
+  b.insert(b.end(), data.begin(), data.end());
+  put(static_cast<uint32_t>(crc32(0, b.data() + 4, static_cast<uInt>(b.size() - 4))));
+  return b;
+}
+
+/// A zTXt or iTXt chunk, or an iCCP chunk holding a profile header, whose
+/// zlib stream inflates to `size` bytes.
+Bytes compressedChunk(const char* type, const char* keyword, size_t size) {
+  Bytes data(keyword, keyword + std::strlen(keyword) + 1);
+  const std::string_view kind(type, 4);
+  if (kind == "iTXt") data.insert(data.end(), {1, 0, 0, 0});  // compressed, no language or translation
+  else data.push_back(0);                                       // compression method
+  Bytes content(size, kind == "iCCP" ? 0 : 'a');
+  if (kind == "iCCP" && size >= 132) {
+    for (int k = 0; k < 4; ++k) content[k] = static_cast<uint8_t>(size >> (24 - 8 * k));
+    std::memcpy(&content[12], "mntrRGB XYZ ", 12);
+    std::memcpy(&content[36], "acsp", 4);
+  }
+  const Bytes stream = deflated(content);
+  data.insert(data.end(), stream.begin(), stream.end());
+  return pngChunk(type, data);
+}
+
+/// A PNG frame with the chunks right after its header (IHDR).
+Bytes withChunks(Bytes png, const std::vector<Bytes>& chunks) {
+  constexpr size_t kAfterHeader = 8 + 12 + 13;
+  for (auto chunk = chunks.rbegin(); chunk != chunks.rend(); ++chunk)
+    png.insert(png.begin() + kAfterHeader, chunk->begin(), chunk->end());
+  return png;
+}
+
+/// An RGBA PNG whose image data is all its rows (zero) and `surplus` bytes more.
+Bytes pngWithSurplus(uint32_t side, size_t surplus) {
+  Bytes header;
+  for (const uint32_t v : {side, side})
+    for (int shift = 24; shift >= 0; shift -= 8) header.push_back(static_cast<uint8_t>(v >> shift));
+  header.insert(header.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, not interlaced
+  const Bytes rows(side * (1 + side * 4) + surplus, 0);  // each row a filter byte and its pixels
+  Bytes png = {137, 80, 78, 71, 13, 10, 26, 10};
+  for (const Bytes& chunk : {pngChunk("IHDR", header), pngChunk("IDAT", deflated(rows)), pngChunk("IEND", {})})
+    png.insert(png.end(), chunk.begin(), chunk.end());
+  return png;
 }
 
 /// A GIF in sixteen shades of grey, for the watermark picture's GIF path.
@@ -138,6 +200,15 @@ void writeSeeds(const std::string& folder) {
          put32(b, 6 + 8, 40);
          return b;
        }()},
+      {"png-interlaced", icoFile({pngFrame(13, PNG_INTERLACED)})},
+      // Compressed metadata past its bounds: left out of what the decoder reads.
+      {"png-ztxt-over", icoFile({withChunks(pngFrame(16), {compressedChunk("zTXt", "Big", 1100000),
+                                                           compressedChunk("zTXt", "Small", 50)})})},
+      {"png-itxt-over", icoFile({withChunks(pngFrame(16), {compressedChunk("iTXt", "Big", 1100000),
+                                                           compressedChunk("iTXt", "Small", 50)})})},
+      {"png-iccp-over", icoFile({withChunks(pngFrame(16), {compressedChunk("iCCP", "icc", 1100000)})})},
+      // Image data that inflates past what the rows need.
+      {"png-idat-surplus", icoFile({pngWithSurplus(16, 64 * 1024)})},
       {"plain-png", pngFrame(16)},  // watermark pictures that are no icon
       {"plain-gif", gifPicture(16)},
   };

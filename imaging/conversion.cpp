@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <string>
+#include <vector>
 
 #include "base/seams.h"
 #include "base/text.h"
@@ -14,22 +17,45 @@ namespace {
 enum FrameLoading { kAll = 0, kFirst = 1, kMiddle = 2, kLast = 3, kRandom = 4, kLargest = 5, kBest = 6 };
 constexpr int kPixelUnit = 0;
 
+// The last message FreeImage gave on this thread: why a load failed.
+thread_local std::string decoderMessage;
+
+void keepDecoderMessage(FREE_IMAGE_FORMAT, const char* message) { decoderMessage = message ? message : ""; }
+
+void listenToFreeImage() {
+  static std::once_flag listening;
+  std::call_once(listening, [] { FreeImage_SetOutputMessage(&keepDecoderMessage); });
+}
+
 // One frame presented to FreeImage's icon reader as an icon file of its own:
 // a one-entry directory followed by the frame's bytes, read straight from the
-// buffer. The reader therefore cannot reach anything outside the frame.
+// buffer, or from a copy without the chunks the check left out. The reader
+// therefore cannot reach anything outside the frame.
 class FrameStream {
  public:
   FrameStream(std::span<const uint8_t> file, const IconFrameInfo& frame)
       : body_(file.subspan(frame.offset, frame.size)), masked_(frame.masked) {
+    if (!frame.leftOut.empty()) {
+      size_t from = 0;
+      for (const ByteRange& chunk : frame.leftOut) {  // in stream order
+        copy_.insert(copy_.end(), body_.begin() + from, body_.begin() + chunk.offset);
+        from = chunk.offset + chunk.size;
+      }
+      copy_.insert(copy_.end(), body_.begin() + from, body_.end());
+      body_ = copy_;
+    }
+    const size_t size = body_.size();
     const uint8_t header[kHeaderSize] = {
         0, 0, 1, 0, 1, 0,                                   // reserved, type 1, one entry
         static_cast<uint8_t>(frame.width), static_cast<uint8_t>(frame.height), 0, 0,
         1, 0, static_cast<uint8_t>(frame.bpp), 0,           // planes, bit count
-        static_cast<uint8_t>(frame.size), static_cast<uint8_t>(frame.size >> 8),
-        static_cast<uint8_t>(frame.size >> 16), static_cast<uint8_t>(frame.size >> 24),
+        static_cast<uint8_t>(size), static_cast<uint8_t>(size >> 8),
+        static_cast<uint8_t>(size >> 16), static_cast<uint8_t>(size >> 24),
         kHeaderSize, 0, 0, 0};                              // data right after the entry
     std::memcpy(header_, header, kHeaderSize);
   }
+  FrameStream(const FrameStream&) = delete;  // body_ may point into copy_
+  FrameStream& operator=(const FrameStream&) = delete;
 
   Image load() {
     FreeImageIO io{};
@@ -87,6 +113,7 @@ class FrameStream {
   }
 
   uint8_t header_[kHeaderSize];
+  std::vector<uint8_t> copy_;
   std::span<const uint8_t> body_;
   bool masked_;
   size_t position_ = 0;
@@ -109,13 +136,24 @@ void alphaFromMask(const Image& image, std::span<const uint8_t> file, const Icon
 
 }  // namespace
 
-Image decodeIconFrame(std::span<const uint8_t> data, const IconFrameInfo& info) {
-  if (!info.valid) return {};  // never handed to the decoder
+Result<Image> decodeIconFrame(std::span<const uint8_t> data, const IconFrameInfo& info) {
+  if (!info.valid) return Result<Image>::failure(info.problem);  // never handed to the decoder
+  listenToFreeImage();
+  decoderMessage.clear();
   Image image = FrameStream(data, info).load();
-  if (!image || image.width() == 0 || image.height() == 0) return {};
+  if (!image || image.width() == 0 || image.height() == 0)
+    return Result<Image>::failure(decoderMessage.empty() ? "the decoder refused it"
+                                                         : "the decoder refused it: " + decoderMessage);
   if (info.alphaUnused) alphaFromMask(image, data, info);
-  return image;
+  return Result<Image>::success(std::move(image));
 }
+
+void clearFreeImageMessage() {
+  listenToFreeImage();
+  decoderMessage.clear();
+}
+
+std::string lastFreeImageMessage() { return decoderMessage; }
 
 FrameRange selectFrames(int icoFrameLoading, int count) {
   if (count <= 0) return {0, 0};

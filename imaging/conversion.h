@@ -6,16 +6,22 @@
 #include <span>
 #include <string>
 
+#include "base/result.h"
 #include "imaging/ico_guard.h"
 #include "imaging/image.h"
 
 namespace trovabild {
 
-
 /// One frame that inspectIcon passed, decoded from its own bytes alone (a
-/// 32-bit frame whose alpha is unused takes it from its mask); an empty
-/// image for a frame marked invalid or one the decoder refuses.
-Image decodeIconFrame(std::span<const uint8_t> data, const IconFrameInfo& info);
+/// 32-bit frame whose alpha is unused takes it from its mask). A frame marked
+/// invalid fails with its problem; one the decoder refuses with what the
+/// decoder said ("the decoder refused it: Not enough image data").
+Result<Image> decodeIconFrame(std::span<const uint8_t> data, const IconFrameInfo& info);
+
+/// What FreeImage said last on this thread since clearFreeImageMessage, ""
+/// when nothing: the detail of a step or an encoder that failed.
+std::string lastFreeImageMessage();
+void clearFreeImageMessage();
 
 /// The frames [first, end) that `icoFrameLoading` selects out of `count`.
 struct FrameRange {

@@ -314,7 +314,7 @@ Image loadIconPicture(std::span<const uint8_t> bytes) {
   const std::optional<std::vector<IconFrameInfo>> frames = inspectIcon(bytes);
   if (!frames) return {};
   for (const IconFrameInfo& frame : *frames)
-    if (Image image = decodeIconFrame(bytes, frame)) return image;
+    if (Result<Image> image = decodeIconFrame(bytes, frame)) return std::move(*image);
   return {};
 }
 

@@ -348,6 +348,22 @@ TEST_F(ConversionWorker, EveryFailedFileIsNamedWithItsReason) {
   }
 }
 
+// An icon whose second image is cut short: the first is written, and the
+// file fails with the reason of the second.
+TEST_F(ConversionWorker, AnImageThatCannotBeReadFailsItsFileWithTheReason) {
+  writeIcon("a.ico", {255, 0, 0, 255}, 2);
+  std::vector<uint8_t> bytes = testing::readBytes(dir_ / "in/a.ico");
+  bytes.resize(bytes.size() - 100);
+  testing::writeBytes(dir_ / "in/a.ico", bytes);
+  scanFolderTree(job.inputPath);
+  EXPECT_EQ(runWorker(), 0);
+  EXPECT_TRUE(testing::fileExists(dir_ / "out/a[1].jpg"));
+  EXPECT_FALSE(testing::fileExists(dir_ / "out/a[2].jpg"));
+  ASSERT_EQ(errors_.size(), 1u);
+  EXPECT_TRUE(errors_[0].starts_with("Error: cannot convert \"" + dir_ / "in/a.ico" + "\": image 2: truncated: "))
+      << errors_[0];
+}
+
 // Many files failing for one cause: a few lines, then how many more, then
 // one summary of the causes; an icon's frames share their file's line.
 TEST_F(ConversionWorker, OneCauseTellsAFewFilesAndCountsTheRest) {

@@ -1,9 +1,13 @@
 #pragma once
 // Icon files assembled byte by byte, for frames FreeImage would not write
-// (palette frames with an AND mask) and for deliberately broken files.
+// (palette frames with an AND mask), PNG streams taken apart and put back
+// together, and deliberately broken files.
+
+#include <zlib.h>
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
 #include <vector>
 
 namespace trovabild::testing {
@@ -96,6 +100,69 @@ inline Bytes icoFile(const std::vector<Bytes>& frames) {
 /// A frame of one colour (0xRRGGBB), 24 bits, nothing masked.
 inline Bytes solidFrame(int size, uint32_t rgb) {
   return bitmapFrame(size, size, 24, {}, [rgb](int, int) { return rgb; });
+}
+
+/// One PNG chunk, whole: length, type, data and CRC.
+inline Bytes pngChunk(std::string_view type, const Bytes& data) {
+  Bytes b;
+  const auto put32 = [&](uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<uint8_t>(v >> shift));
+  };
+  put32(static_cast<uint32_t>(data.size()));
+  b.insert(b.end(), type.begin(), type.end());
+  b.insert(b.end(), data.begin(), data.end());
+  put32(static_cast<uint32_t>(crc32(0, b.data() + 4, static_cast<uInt>(b.size() - 4))));
+  return b;
+}
+
+/// The chunks of a well-formed PNG stream, each whole; the signature left out.
+inline std::vector<Bytes> pngChunks(const Bytes& png) {
+  std::vector<Bytes> chunks;
+  for (size_t at = 8; at + 12 <= png.size();) {
+    const size_t length = size_t{png[at]} << 24 | size_t{png[at + 1]} << 16 | size_t{png[at + 2]} << 8 | png[at + 3];
+    chunks.emplace_back(png.begin() + at, png.begin() + at + 12 + length);
+    at += 12 + length;
+  }
+  return chunks;
+}
+
+/// A PNG stream: the signature, then the chunks.
+inline Bytes pngStream(const std::vector<Bytes>& chunks) {
+  Bytes b = {137, 80, 78, 71, 13, 10, 26, 10};
+  for (const Bytes& chunk : chunks) b.insert(b.end(), chunk.begin(), chunk.end());
+  return b;
+}
+
+inline std::string_view chunkType(const Bytes& chunk) {
+  return {reinterpret_cast<const char*>(chunk.data() + 4), 4};
+}
+
+/// `data` as a zlib stream.
+inline Bytes deflated(const Bytes& data) {
+  uLongf size = compressBound(static_cast<uLong>(data.size()));
+  Bytes b(size);
+  compress2(b.data(), &size, data.data(), static_cast<uLong>(data.size()), Z_BEST_COMPRESSION);
+  b.resize(size);
+  return b;
+}
+
+/// What a whole zlib stream inflates to.
+inline Bytes inflated(const Bytes& stream) {
+  Bytes out;
+  z_stream z{};
+  inflateInit(&z);
+  z.next_in = const_cast<Bytef*>(stream.data());
+  z.avail_in = static_cast<uInt>(stream.size());
+  uint8_t buffer[4096];
+  int status = Z_OK;
+  while (status == Z_OK) {
+    z.next_out = buffer;
+    z.avail_out = sizeof buffer;
+    status = inflate(&z, Z_NO_FLUSH);
+    out.insert(out.end(), buffer, buffer + (sizeof buffer - z.avail_out));
+  }
+  inflateEnd(&z);
+  return out;
 }
 
 }  // namespace trovabild::testing
