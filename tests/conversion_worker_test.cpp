@@ -120,10 +120,10 @@ TEST_F(ConversionWorker, AFullDiskFailsTheFileAndKeepsTheOldOutput) {
   writeIcon("a.ico", {255, 0, 0, 255});
   testing::writeText(dir_ / "out/a.jpg", "the good old JPEG");
   scanFolderTree(job.inputPath);
-  testing::failWritesAfter(300);
+  auto seam = testing::failWritesAfter(300);
   verbose_ = true;
   EXPECT_EQ(runWorker(), 0);
-  setFileWriteSeam({});
+  seam->end();
   EXPECT_EQ(testing::readText(dir_ / "out/a.jpg"), "the good old JPEG");
   std::vector<std::string> names;
   DIR* folder = opendir((dir_ / "out").c_str());
@@ -148,7 +148,7 @@ TEST_F(ConversionWorker, AFileConvertsOnlyWhenEveryImageWasWritten) {
     for (const char* name : {"out/a[1].jpg", "out/a[2].jpg"}) unlink((dir_ / name).c_str());
     auto calls = std::make_shared<int>(0);
     // Each small image goes out in one write.
-    setFileWriteSeam([calls, failing](int fd, const void* data, size_t size) -> ssize_t {
+    auto seam = std::make_unique<testing::ScopedWriteSeam>([calls, failing](int fd, const void* data, size_t size) -> ssize_t {
       if ((*calls)++ == failing) {
         errno = ENOSPC;
         return -1;
@@ -156,7 +156,7 @@ TEST_F(ConversionWorker, AFileConvertsOnlyWhenEveryImageWasWritten) {
       return ::write(fd, data, size);
     });
     EXPECT_EQ(runWorker(), 0);
-    setFileWriteSeam({});
+    seam->end();
     const std::string failed = dir_ / (failing == 0 ? "out/a[1].jpg" : "out/a[2].jpg");
     const std::string kept = dir_ / (failing == 0 ? "out/a[2].jpg" : "out/a[1].jpg");
     EXPECT_TRUE(testing::fileExists(kept));

@@ -156,14 +156,14 @@ TEST(ReplacingFile, AFailedWriteAnywhereKeepsTheOldFileAndLeavesNothing) {
   for (size_t failAt : {size_t{0}, size_t{1}, size_t{65535}, size_t{65536}, content.size() - 1}) {
     SCOPED_TRACE(failAt);
     testing::writeText(target, "old");
-    failWritesAfter(failAt);
+    auto seam = failWritesAfter(failAt);
     ReplacingFile file;
     ASSERT_TRUE(file.create(target));
     for (size_t at = 0; at < content.size(); at += 1000) file.write(content.substr(at, 1000));
     EXPECT_FALSE(file.commit());
     EXPECT_EQ(errno, ENOSPC);  // the reason of the write that failed
     EXPECT_EQ(file.error(), ENOSPC);
-    setFileWriteSeam({});
+    seam->end();
     EXPECT_EQ(testing::readText(target), "old");
     EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"list.txt"});
   }

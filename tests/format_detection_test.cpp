@@ -62,10 +62,19 @@ TEST(FormatDetection, NamesFilesByTheirFirstBytes) {
 }
 
 TEST(FormatDetection, LooksOnlyAtTheFirstTwentyBytes) {
-  // The SQLite signature ends at byte 16; a field beyond byte 20 never counts.
-  Bytes head = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', 0};
-  head.resize(4096, 0xAB);
-  EXPECT_EQ(detectFormatOf(head), "SQLITE/DB");
+  // Whatever follows byte 20, even another format's signature, never counts.
+  const Bytes sqlite = {'S', 'Q', 'L', 'i', 't', 'e', ' ', 'f', 'o', 'r', 'm', 'a', 't', ' ', '3', 0};
+  const Bytes png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  for (const Bytes& tail : {Bytes(4096, 0xAB), png, Bytes(4096, 0)}) {
+    Bytes head = sqlite;
+    head.resize(20, 0);
+    head.insert(head.end(), tail.begin(), tail.end());
+    EXPECT_EQ(detectFormatOf(head), "SQLITE/DB");
+    Bytes unknown(20, 'z');
+    unknown.insert(unknown.end(), tail.begin(), tail.end());
+    EXPECT_EQ(detectFormatOf(unknown), "[ERROR] UNRECOGNIZED");
+  }
+  EXPECT_EQ(detectFormatOf(png), "PNG");  // the same signature at the start is seen
 }
 
 TEST(FormatDetection, UnreadablePathsAreUnrecognized) {

@@ -251,9 +251,9 @@ TEST_F(OutputDepth, AWriteFailingAtAnyByteNeverReplacesTheFile) {
   for (size_t limit : {size_t{0}, size_t{100}, size_t{65536}, complete.size() / 2, complete.size() - 1}) {
     SCOPED_TRACE(limit);
     testing::writeText(path, "old contents");
-    testing::failWritesAfter(limit);
+    auto seam = testing::failWritesAfter(limit);
     EXPECT_FALSE(saveImage(big, FIF_PNG, path, PNG_Z_NO_COMPRESSION));
-    setFileWriteSeam({});
+    seam->end();
     EXPECT_EQ(testing::readText(path), "old contents");
     EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"kept.png"});
   }

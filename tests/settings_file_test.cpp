@@ -59,14 +59,14 @@ TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
   for (size_t limit : {size_t{0}, size_t{4}, size_t{40}}) {
     SCOPED_TRACE(limit);
     testing::writeText(path, "[General]\r\nCFG = 19\r\n");
-    testing::failWritesAfter(limit);
+    auto seam = testing::failWritesAfter(limit);
     SettingsFileWriter writer;
     ASSERT_TRUE(writer.createSettingsFile(path));
     writer.writeGroup("General");
     writer.writeText("Text", std::string(100, 'x'));
     writer.writeGroupEnd();
     EXPECT_FALSE(writer.closeSettingsFile());
-    setFileWriteSeam({});
+    seam->end();
     EXPECT_EQ(testing::readText(path), "[General]\r\nCFG = 19\r\n");
     int entries = 0;
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++entries;
@@ -77,7 +77,10 @@ TEST(SettingsFile, AFailedWriteKeepsTheOldFile) {
 TEST(SettingsFile, RealsIgnoreTheLocale) {
   // A decimal comma locale must not leak into the file or the reading.
   const char* previous = std::setlocale(LC_NUMERIC, nullptr);
-  const std::string saved = previous ? previous : "C";
+  // Put back however the test ends.
+  const std::shared_ptr<void> restore(nullptr, [saved = std::string(previous ? previous : "C")](void*) {
+    std::setlocale(LC_NUMERIC, saved.c_str());
+  });
   const bool haveComma = std::setlocale(LC_NUMERIC, "de_DE.UTF-8") != nullptr;
   testing::TempDir dir;
   SettingsFileWriter writer;
@@ -91,7 +94,6 @@ TEST(SettingsFile, RealsIgnoreTheLocale) {
   ASSERT_TRUE(reader.selectGroup("g"));
   EXPECT_EQ(reader.readText("Gamma", ""), "2.250000");
   EXPECT_DOUBLE_EQ(reader.readReal("Gamma", 0), 2.25);
-  std::setlocale(LC_NUMERIC, saved.c_str());
   if (!haveComma) GTEST_SKIP() << "no de_DE locale to try";
 }
 

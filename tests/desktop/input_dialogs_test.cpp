@@ -79,9 +79,9 @@ TEST_F(InputDialogsTest, AFailedExportKeepsTheOldList) {
   AddInputFiles(*window, {dir / "one.ico", dir / "two.ico"});
   writeFile(dir / "list.txt", "old list\r\n");
   answer = wxYES;
-  testing::failWritesAfter(0);
+  auto seam = testing::failWritesAfter(0);
   EXPECT_TRUE(ExportListTo(*window, dir / "list.txt"));
-  setFileWriteSeam({});
+  seam->end();
   std::ifstream file(dir / "list.txt", std::ios::binary);
   const std::string kept{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
   EXPECT_EQ(kept, "old list\r\n");

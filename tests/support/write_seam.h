@@ -8,15 +8,29 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 #include "base/files.h"
 
 namespace trovabild::testing {
 
-inline void failWritesAfter(size_t limit) {
+/// A write seam in place for as long as the object lives (or until end()),
+/// so that an assertion that ends a test early still puts write(2) back.
+class ScopedWriteSeam {
+ public:
+  explicit ScopedWriteSeam(std::function<ssize_t(int fd, const void* data, size_t size)> seam) {
+    setFileWriteSeam(std::move(seam));
+  }
+  ~ScopedWriteSeam() { end(); }
+  ScopedWriteSeam(const ScopedWriteSeam&) = delete;
+  ScopedWriteSeam& operator=(const ScopedWriteSeam&) = delete;
+  void end() { setFileWriteSeam({}); }
+};
+
+[[nodiscard]] inline std::unique_ptr<ScopedWriteSeam> failWritesAfter(size_t limit) {
   auto written = std::make_shared<size_t>(0);
-  setFileWriteSeam([written, limit](int fd, const void* data, size_t size) -> ssize_t {
+  return std::make_unique<ScopedWriteSeam>([written, limit](int fd, const void* data, size_t size) -> ssize_t {
     if (*written >= limit) {
       errno = ENOSPC;
       return -1;
