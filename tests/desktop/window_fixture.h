@@ -136,7 +136,6 @@ class WindowTest : public ::testing::Test {
     setDialogObserver({});
     setMessageHook({});
     setOpenAddressHook({});
-    window->runControl().setPaused(false);
     if (wxWindow* found = wxWindow::FindWindowByName("mainWindow")) found->Destroy();
     pumpEvents();
     setPreferencesPath("");
