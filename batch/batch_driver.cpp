@@ -164,13 +164,14 @@ ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount
       added, control, [&] { done = conversionWorker(prepared.plan, entries, counters, control, observer); }, live);
   job.randomNumber = counters.randomNumber;
   job.counter = counters.counter;
-  if (done == 0) {
+  const ExitStatus result = runExitStatus(done, added);
+  if (result == ExitStatus::failed) {
     printLine(message("Msg", "Conversion is not complete"));
-    return ExitStatus::failed;
+    return result;
   }
   status("Msg", "Conversion complete");
   status("Msg", "Files converted", std::to_string(done), std::to_string(added));
-  return done == added && !runLeftSomethingOut() ? ExitStatus::ok : ExitStatus::partial;
+  return result;
 }
 
 }  // namespace

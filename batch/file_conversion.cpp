@@ -74,7 +74,6 @@ FrameOutput convertFrame(Image image, int sourceBpp, const RunPlan& plan, const 
   image = convertToOutputDepth(std::move(image), output.extension, targetBpp);
   if (failed("conversion to " + std::to_string(targetBpp) + " bits")) return result;
 
-  result.path = finalOutputPath(plan, file, result);
   result.bytes = encodeImage(image, output.fif, output.saveFlags);
   if (!result.bytes) result.failure = "the " + upperAscii(output.extension) + " encoder failed" + detail();
   return result;
@@ -194,10 +193,12 @@ FileConversion convertFile(const RunPlan& plan, const FileValues& file) {
   return converted;
 }
 
-bool writeOutputs(const FileConversion& conversion, std::vector<std::string>& written, const SaveCheck& mayWrite) {
+bool writeOutputs(const RunPlan& plan, const FileValues& file, FileConversion conversion,
+                  std::vector<std::string>& written, const SaveCheck& mayWrite) {
   bool result = false;
-  for (const FrameOutput& output : conversion.outputs) {
-    result = (!mayWrite || mayWrite(output.path)) && output.bytes && writeFileReplacing(output.path, *output.bytes);
+  for (FrameOutput& output : conversion.outputs) {
+    if (output.bytes) output.path = finalOutputPath(plan, file, output);
+    result = output.bytes && (!mayWrite || mayWrite(output.path)) && writeFileReplacing(output.path, *output.bytes);
     if (result) written.push_back(output.path);
   }
   return result;

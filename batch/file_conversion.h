@@ -33,7 +33,7 @@ struct FileValues {
 /// step or the encoder failed: `failure` then says which, and the frame
 /// fails to save).
 struct FrameOutput {
-  std::string path;  ///< from `names` and the file's counters when converted
+  std::string path;  ///< set where it is written: from `names` and the counters the file then has
   int frame = 0;     ///< the frame's index in the icon
   int number = 0;    ///< the "[n]" its name carries, 0 for none
   NameValues names;  ///< what its name and its watermark text were made from
@@ -84,9 +84,10 @@ FileConversion convertFile(const RunPlan& plan, const FileValues& file);
 /// false refuses the write, and that frame counts as failed.
 using SaveCheck = std::function<bool(const std::string& path)>;
 
-/// Writes the outputs in order; true when the last one was written.
-/// `written` receives the path of every file written.
-bool writeOutputs(const FileConversion& conversion, std::vector<std::string>& written,
-                  const SaveCheck& mayWrite = {});
+/// Names and writes the outputs in order, with the values of `file`; true
+/// when the last one was written. `written` receives the path of every file
+/// written.
+bool writeOutputs(const RunPlan& plan, const FileValues& file, FileConversion conversion,
+                  std::vector<std::string>& written, const SaveCheck& mayWrite = {});
 
 }  // namespace trovabild

@@ -22,6 +22,11 @@ bool runLeftSomethingOut() { return leftOut; }
 
 void resetRunReport() { leftOut = false; }
 
+ExitStatus runExitStatus(int32_t converted, int32_t inputs) {
+  if (converted == 0) return ExitStatus::failed;
+  return converted == inputs && !runLeftSomethingOut() ? ExitStatus::ok : ExitStatus::partial;
+}
+
 std::string pathAndReason(const std::string& path, int error) {
   return "\"" + path + "\": " + std::strerror(error);
 }

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "base/exit_status.h"
+
 namespace trovabild {
 
 /// Prints the line on standard error and marks the run as having left
@@ -18,6 +20,10 @@ void reportLeftOut(std::string_view line);
 void markLeftOut();
 /// True when reportLeftOut was called since the last resetRunReport.
 bool runLeftSomethingOut();
+/// How a run of `inputs` files that converted `converted` ends, for both
+/// faces: failed when nothing was converted, ok when everything was and
+/// nothing was left out, partial else.
+ExitStatus runExitStatus(int32_t converted, int32_t inputs);
 void resetRunReport();
 
 /// The lines about inputs that failed, on standard error, for one run. A

@@ -107,10 +107,7 @@ class ConversionProgress : public wxDialog {
     if (report) observer = [&report](const FileRecord& record) { report->add(record); };
     const int32_t done = conversionWorker(plan_, inputEntries(), counters_, control_, observer);
     if (!report) return;
-    const ExitStatus status = done == 0 ? ExitStatus::failed
-                              : done == total_ && !runLeftSomethingOut() ? ExitStatus::ok
-                                                                         : ExitStatus::partial;
-    if (!report->finish(status, total_)) reportError_ = report->error();
+    if (!report->finish(runExitStatus(done, total_), total_)) reportError_ = report->error();
   }
 
   wxString timeText(const std::string& value) const {

@@ -269,9 +269,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   plan.pipeline.output = outputOptionsFor(settings, extension);
 
   std::vector<std::string> written;
-  const FileConversion conversion =
-      convertIconData(std::span<const uint8_t>(data, size), plan, FileValues{outputFolder + "in.ico", "", {}});
-  const bool saved = writeOutputs(conversion, written);
+  const FileValues file{outputFolder + "in.ico", "", {}};
+  const bool saved =
+      writeOutputs(plan, file, convertIconData(std::span<const uint8_t>(data, size), plan, file), written);
   if (saved && written.empty()) std::abort();
   checkOutputFolder(written);
   for (const std::string& path : written) unlink(path.c_str());

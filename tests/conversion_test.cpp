@@ -52,7 +52,8 @@ class Conversion : public ::testing::Test {
   /// outputs; true when the last one was written.
   bool convert(const Bytes& icon, std::vector<std::string>& written) {
     written.clear();
-    return writeOutputs(convertIconData(icon, plan, FileValues{dir / "icon.ico", "", {}}), written);
+    const FileValues file{dir / "icon.ico", "", {}};
+    return writeOutputs(plan, file, convertIconData(icon, plan, file), written);
   }
 
   Settings config = defaultSettings(true);
@@ -451,12 +452,14 @@ TEST_F(Conversion, ConvertsTheCurrentFileIntoTheOutputFolder) {
   std::filesystem::create_directory(dir / "out");
   output("jpg", 0);
   std::vector<std::string> written;
-  ASSERT_TRUE(writeOutputs(convertFile(plan, FileValues{dir / "photo.ico", "", {}}), written));
+  const FileValues photo{dir / "photo.ico", "", {}};
+  ASSERT_TRUE(writeOutputs(plan, photo, convertFile(plan, photo), written));
   EXPECT_EQ(written, (std::vector<std::string>{dir / "out/photo[1].jpg", dir / "out/photo[2].jpg"}));
   for (const auto& path : written) EXPECT_EQ(testing::loadImage(path).width(), 8);
 
   written.clear();
-  EXPECT_FALSE(writeOutputs(convertFile(plan, FileValues{dir / "absent.ico", "", {}}), written));
+  const FileValues absent{dir / "absent.ico", "", {}};
+  EXPECT_FALSE(writeOutputs(plan, absent, convertFile(plan, absent), written));
   EXPECT_TRUE(written.empty());
 }
 
@@ -488,9 +491,11 @@ TEST_F(Conversion, OneTargetDepthForTheWatermarkTheNameAndTheFile) {
     const Bytes icon = testing::icoFile({c.frame});
     std::vector<std::string> written;
     plan.pipeline.watermark.text.text = "%bpp%";
-    ASSERT_TRUE(writeOutputs(convertIconData(icon, plan, FileValues{dir / "token.ico", "", {}}), written));
+    const FileValues token{dir / "token.ico", "", {}};
+    ASSERT_TRUE(writeOutputs(plan, token, convertIconData(icon, plan, token), written));
     plan.pipeline.watermark.text.text = "24";
-    ASSERT_TRUE(writeOutputs(convertIconData(icon, plan, FileValues{dir / "literal.ico", "", {}}), written));
+    const FileValues literal{dir / "literal.ico", "", {}};
+    ASSERT_TRUE(writeOutputs(plan, literal, convertIconData(icon, plan, literal), written));
     ASSERT_EQ(written, (std::vector<std::string>{dir / "token_24.jpg", dir / "literal_24.jpg"}));
     EXPECT_EQ(testing::loadImage(written[0]).bpp(), 24);
     EXPECT_EQ(testing::readBytes(written[0]), testing::readBytes(written[1])) << "the watermark printed another depth";

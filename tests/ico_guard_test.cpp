@@ -187,7 +187,8 @@ class IconGuard : public ::testing::Test {
   bool convert(const Bytes& bytes, const std::string& folder, std::vector<std::string>& written) {
     plan.outputFolder = folder;
     written.clear();
-    return writeOutputs(convertIconData(bytes, plan, FileValues{folder + "in.ico", "", {}}), written);
+    const FileValues file{folder + "in.ico", "", {}};
+    return writeOutputs(plan, file, convertIconData(bytes, plan, file), written);
   }
 
   void SetUp() override {
@@ -269,7 +270,8 @@ TEST_F(IconGuard, RefusesBrokenFilesAndWritesNothing) {
     testing::writeBytes(dir / "in.ico", c.bytes);
     plan.outputFolder = dir.path();
     std::vector<std::string> written;
-    EXPECT_FALSE(writeOutputs(convertFile(plan, FileValues{dir / "in.ico", "", {}}), written));
+    const FileValues file{dir / "in.ico", "", {}};
+    EXPECT_FALSE(writeOutputs(plan, file, convertFile(plan, file), written));
     std::filesystem::remove(dir / "in.ico");
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
   }
