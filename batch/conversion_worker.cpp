@@ -293,13 +293,14 @@ const RunPlan& planFor(const RunPlan& plan, const InputEntry& entry, RunPlan& st
 class Committer {
  public:
   Committer(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
-            RunControl& control, const FileObserver& observer)
+            RunControl& control, const FileObserver& observer, OutputSink& sink)
       : plan_(plan),
         entries_(entries),
         guard_(entries),
         counters_(counters),
         control_(control),
-        observer_(observer) {}
+        observer_(observer),
+        sink_(sink) {}
 
   /// Shows the file as the one being worked on (its number counts from 1).
   void publish(int32_t number, const std::string& path) { control_.publish(number, path, duration_); }
@@ -332,96 +333,68 @@ class Committer {
     record.input = entry.path;
     record.framesFound = conversion.frameCount;
     bool success = !conversion.outputs.empty();
-    // Every failure of the file is counted under its cause; `everyLine`
-    // tells each one (the collisions of a dry run), else the file's first
-    // line of a cause stands for the rest.
-    const auto fail = [&](const std::string& cause, const std::string& line, bool everyLine = false) {
-      if (everyLine)
-        failures_.fail(index, cause, line);
+    const auto fail = [&](const Failure& failure) {
+      if (failure.everyLine)
+        failures_.fail(index, failure.cause, failure.line);
       else
-        failures_.failAgain(index, cause, line);
-      if (record.reason.empty()) record.reason = reasonOf(line);
+        failures_.failAgain(index, failure.cause, failure.line);
+      if (record.reason.empty()) record.reason = reasonOf(failure.line);
       success = false;
     };
     // Files of one folder follow each other: their folder is made once. A
     // folder that cannot be made fails its files with that reason alone.
-    if (plan.keepSubfolders && !plan.dryRun &&
-        (entry.subfolder != madeSubfolder_ || plan.outputFolder != madeBelow_)) {
-      folderError_ = ensureOutputSubfolders(plan.outputFolder, entry.subfolder, &missingFolder_);
+    if (plan.keepSubfolders && (entry.subfolder != madeSubfolder_ || plan.outputFolder != madeBelow_)) {
+      folderError_ = sink_.makeFolders(plan.outputFolder, entry.subfolder, &missingFolder_);
       madeSubfolder_ = entry.subfolder;
       madeBelow_ = plan.outputFolder;
     }
-    const bool noFolder = plan.keepSubfolders && !plan.dryRun && folderError_ != 0 && !conversion.outputs.empty();
+    const bool noFolder = plan.keepSubfolders && folderError_ != 0 && !conversion.outputs.empty();
     if (noFolder)
-      fail("cannot create folder: " + std::string(std::strerror(folderError_)),
-           "Error: cannot create " + pathAndReason(missingFolder_, folderError_));
+      fail({"cannot create folder: " + std::string(std::strerror(folderError_)),
+            "Error: cannot create " + pathAndReason(missingFolder_, folderError_)});
     for (const std::string& line : conversion.lines) printLine(line);
     // The file counts as converted only when every frame that reached the
     // save was written; a refused or failed frame fails it.
     std::vector<std::string> written;
-    for (FrameOutput& output : conversion.outputs) {
-      if (!output.failure.empty()) {
-        fail(causeOf(output.failure), "Error: cannot convert \"" + entry.path + "\": " + output.failure);
+    for (const Step& step : planWrites(index, plan, values, conversion)) {
+      if (!step.output) {
+        fail(step.failure);
         continue;
       }
-      output.path = finalOutputPath(plan, values, output);
-      if (output.path.empty()) {
-        const std::string name = buildOutputName(plan.filenameMask, withCounters(output.names, values.counters));
-        const std::string problem = outputNameProblem(name);
-        fail("its output name " + problem,
-             "Error: \"" + entry.path + "\" not converted: its output name \"" + name + "\" " + problem);
+      const FrameOutput& output = *step.output;
+      if (noFolder) continue;
+      if (const int error =
+              sink_.write({entry.path, output.frame, conversion.frameCount, output.path, *output.bytes});
+          error != 0) {
+        fail({"cannot write: " + std::string(std::strerror(error)),
+              "Error: cannot write " + pathAndReason(output.path, error)});
         continue;
       }
-      // The frames of one icon usually collide together: the first refusal
-      // of an input is told (in a dry run, every one), the others only fail
-      // their frames.
-      if (const auto refused = guard_.refusal(index, output.path)) {
-        fail(refused->cause, refused->line, plan.dryRun);
-        continue;
-      }
-      // A dry run prints the save it plans and only judges whether it could
-      // be made; a real run makes it.
-      int saveError = 0;
-      if (plan.dryRun) {
-        const bool exists = fileSize(output.path) >= 0;
-        printLine("Dry run: \"" + entry.path + "\" frame " + std::to_string(output.frame + 1) + " of " +
-                  std::to_string(conversion.frameCount) + " -> \"" + output.path + "\" (" +
-                  (exists ? "exists" : "new") + ")");
-        saveError = fileCouldBeSaved(output.path);
-      } else if (noFolder) {
-        continue;
-      } else {
-        errno = 0;
-        if (!writeFileReplacing(output.path, *output.bytes)) saveError = errno != 0 ? errno : EIO;
-      }
-      if (saveError != 0) {
-        fail("cannot write: " + std::string(std::strerror(saveError)),
-             "Error: cannot write " + pathAndReason(output.path, saveError));
-        continue;
-      }
-      if (plan.dryRun)
-        guard_.recordPlanned(index, output.path);
-      else
-        written.push_back(output.path);
+      written.push_back(output.path);
       record.outputs.push_back({output.path, output.names.width, output.names.height, output.names.targetBpp,
                                 output.bytes->size()});
     }
     if (!converted.failure.empty()) {
-      fail(converted.failure, "Error: cannot convert \"" + entry.path + "\": " + converted.failure);
+      fail({converted.failure, "Error: cannot convert \"" + entry.path + "\": " + converted.failure});
     } else if (conversion.outputs.empty()) {
       if (conversion.readError != 0) {
-        fail("cannot open: " + std::string(std::strerror(conversion.readError)),
-             "Error: cannot open " + pathAndReason(entry.path, conversion.readError));
+        fail({"cannot open: " + std::string(std::strerror(conversion.readError)),
+              "Error: cannot open " + pathAndReason(entry.path, conversion.readError)});
       } else {
         const std::string reason = conversion.failure.empty() ? "no image could be read" : conversion.failure;
-        fail(causeOf(reason), "Error: cannot convert \"" + entry.path + "\": " + reason);
+        fail({causeOf(reason), "Error: cannot convert \"" + entry.path + "\": " + reason});
       }
     }
     // Every file that was written is reported, stamped and then known to the
-    // guard, even when another image of the same icon failed.
+    // guard, even when another image of the same icon failed; a dry run's
+    // planned files are known by their paths.
     for (const std::string& path : written) {
+      if (!sink_.writesFiles()) {
+        guard_.recordPlanned(index, path);
+        continue;
+      }
       if (plan.verbose) printLine("[OK] Saving As: " + path);
-      applyFileTimestamp(path, entry.path, plan.fileTimestamp, plan.customTimestamp);
+      sink_.stamp(path, entry.path, plan.fileTimestamp, plan.customTimestamp);
       guard_.recordWritten(index, path);
     }
     record.framesWritten = static_cast<int>(record.outputs.size());
@@ -445,6 +418,54 @@ class Committer {
   const FailureLog& failures() const { return failures_; }
 
  private:
+  /// A failed output: the cause it counts under and its line; `everyLine`
+  /// tells each one (the collisions of a dry run), else the file's first
+  /// line of a cause stands for the rest.
+  struct Failure {
+    std::string cause;
+    std::string line;
+    bool everyLine = false;
+  };
+  /// One output as planned: written (`output`, its path set), or failed.
+  struct Step {
+    const FrameOutput* output = nullptr;
+    Failure failure;
+  };
+
+  /// Decides each output of the file, in order, writing nothing: its final
+  /// name, whether the name can be a file, whether the guard lets it
+  /// replace what is there, and the line of each failure.
+  std::vector<Step> planWrites(size_t index, const RunPlan& plan, const FileValues& values,
+                               FileConversion& conversion) const {
+    const std::string& input = entries_[index].path;
+    std::vector<Step> steps;
+    steps.reserve(conversion.outputs.size());
+    for (FrameOutput& output : conversion.outputs) {
+      if (!output.failure.empty()) {
+        steps.push_back({nullptr, {causeOf(output.failure), "Error: cannot convert \"" + input + "\": " + output.failure}});
+        continue;
+      }
+      output.path = finalOutputPath(plan, values, output);
+      if (output.path.empty()) {
+        const std::string name = buildOutputName(plan.filenameMask, withCounters(output.names, values.counters));
+        const std::string problem = outputNameProblem(name);
+        steps.push_back({nullptr,
+                         {"its output name " + problem,
+                          "Error: \"" + input + "\" not converted: its output name \"" + name + "\" " + problem}});
+        continue;
+      }
+      // The frames of one icon usually collide together: the first refusal
+      // of an input is told (in a dry run, every one), the others only fail
+      // their frames.
+      if (const auto refused = guard_.refusal(index, output.path)) {
+        steps.push_back({nullptr, {refused->cause, refused->line, plan.dryRun}});
+        continue;
+      }
+      steps.push_back({&output, {}});
+    }
+    return steps;
+  }
+
   static NameValues withCounters(NameValues names, const NamingCounters& counters) {
     names.randomNumber = counters.randomNumber;
     names.counter = counters.counter;
@@ -457,6 +478,7 @@ class Committer {
   NamingCounters& counters_;
   RunControl& control_;
   const FileObserver& observer_;
+  OutputSink& sink_;
   FailureLog failures_;
   int32_t converted_ = 0;
   int64_t duration_ = 0;
@@ -652,9 +674,33 @@ class ParallelRun {
 
 }  // namespace
 
+int DiskSink::makeFolders(const std::string& outputFolder, const std::string& subfolder, std::string* failed) {
+  return ensureOutputSubfolders(outputFolder, subfolder, failed);
+}
+
+int DiskSink::write(const PlannedWrite& write) {
+  errno = 0;
+  if (writeFileReplacing(write.path, write.bytes)) return 0;
+  return errno != 0 ? errno : EIO;
+}
+
+void DiskSink::stamp(const std::string& path, const std::string& input, int fileTimestamp, int32_t customTimestamp) {
+  applyFileTimestamp(path, input, fileTimestamp, customTimestamp);
+}
+
+int DryRunSink::write(const PlannedWrite& write) {
+  const bool exists = fileSize(write.path) >= 0;
+  printLine("Dry run: \"" + write.input + "\" frame " + std::to_string(write.frame + 1) + " of " +
+            std::to_string(write.frameCount) + " -> \"" + write.path + "\" (" + (exists ? "exists" : "new") + ")");
+  return fileCouldBeSaved(write.path);
+}
+
 int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
-                         RunControl& control, const FileObserver& observer) {
-  Committer committer(plan, entries, counters, control, observer);
+                         RunControl& control, const FileObserver& observer, OutputSink* sink) {
+  DiskSink disk;
+  DryRunSink dryRun;
+  if (sink == nullptr) sink = plan.dryRun ? static_cast<OutputSink*>(&dryRun) : &disk;
+  Committer committer(plan, entries, counters, control, observer, *sink);
   const int workers = static_cast<int>(std::min<size_t>(static_cast<size_t>(std::max(plan.threads, 1)), entries.size()));
   if (workers <= 1) {
     convertInTurn(plan, entries, committer, control);

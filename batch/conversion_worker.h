@@ -62,6 +62,53 @@ class InFlightBudget {
   uint64_t inFlight_ = 0;
 };
 
+/// One output to be written, as the committer planned it.
+struct PlannedWrite {
+  const std::string& input;  ///< the input's path
+  int frame = 0;             ///< 0-based index of the image in the icon
+  int frameCount = 0;        ///< images in the icon
+  const std::string& path;   ///< the output file
+  const std::vector<uint8_t>& bytes;
+};
+
+/// Where a run's outputs go once the committer has decided them: the disk,
+/// a dry run that only says what it would write, or a fake in the tests.
+class OutputSink {
+ public:
+  virtual ~OutputSink() = default;
+  /// Makes `outputFolder` + `subfolder` for the outputs of an input: 0, or
+  /// the errno of the level that could not be made, named in `failed`.
+  virtual int makeFolders(const std::string& outputFolder, const std::string& subfolder, std::string* failed) = 0;
+  /// Writes one output: 0, or the errno of the failure.
+  virtual int write(const PlannedWrite& write) = 0;
+  /// Sets the time of a file written, as the run's timestamp setting asks.
+  virtual void stamp(const std::string& path, const std::string& input, int fileTimestamp,
+                     int32_t customTimestamp) = 0;
+  /// True when outputs land on the disk: the guard then knows them by their
+  /// identity there, else by their paths.
+  virtual bool writesFiles() const = 0;
+};
+
+/// The real disk: folders made, files written under a temporary name and
+/// renamed into place, then stamped.
+class DiskSink : public OutputSink {
+ public:
+  int makeFolders(const std::string& outputFolder, const std::string& subfolder, std::string* failed) override;
+  int write(const PlannedWrite& write) override;
+  void stamp(const std::string& path, const std::string& input, int fileTimestamp, int32_t customTimestamp) override;
+  bool writesFiles() const override { return true; }
+};
+
+/// A dry run: makes no folder, writes and stamps nothing; prints a
+/// "Dry run:" line per output and judges whether it could be written.
+class DryRunSink : public OutputSink {
+ public:
+  int makeFolders(const std::string&, const std::string&, std::string*) override { return 0; }
+  int write(const PlannedWrite& write) override;
+  void stamp(const std::string&, const std::string&, int, int32_t) override {}
+  bool writesFiles() const override { return false; }
+};
+
 /// Called on the committing thread after each file, in input order.
 using FileObserver = std::function<void(const FileRecord&)>;
 
@@ -86,8 +133,10 @@ using FileObserver = std::function<void(const FileRecord&)>;
 /// An entry with its own output folder writes there instead of the plan's. Nothing else
 /// is read or written outside its arguments, but those lines and the
 /// console lines of a verbose plan.
+/// `sink` (when given) takes the outputs instead of the disk or the dry run
+/// that the plan asks for.
 int32_t conversionWorker(const RunPlan& plan, const std::vector<InputEntry>& entries, NamingCounters& counters,
-                         RunControl& control, const FileObserver& observer = {});
+                         RunControl& control, const FileObserver& observer = {}, OutputSink* sink = nullptr);
 
 /// Creates `outputFolder` + `subfolder` level by level. 0 when the folder is
 /// there, else the errno of the first level that could not be made, whose

@@ -412,6 +412,39 @@ TEST_F(ConversionWorker, AFileOnAReusedInodeIsNotTakenForOneThisRunWrote) {
   if (freed != reused) std::cout << "note: this file system gave the new file a fresh inode\n";
 }
 
+// The outputs go where the sink takes them: an in-memory sink gets every
+// planned file in order and nothing reaches the disk; a write the sink
+// refuses fails its file with the sink's reason.
+TEST_F(ConversionWorker, OutputsGoToTheSinkTheRunIsGiven) {
+  class MemorySink : public OutputSink {
+   public:
+    int makeFolders(const std::string&, const std::string&, std::string*) override { return 0; }
+    int write(const PlannedWrite& write) override {
+      if (write.path == failing) return ENOSPC;
+      files.emplace_back(write.path, write.bytes.size());
+      return 0;
+    }
+    void stamp(const std::string&, const std::string&, int, int32_t) override {}
+    bool writesFiles() const override { return false; }
+    std::string failing;
+    std::vector<std::pair<std::string, size_t>> files;
+  };
+  writeIcon("a.ico", {255, 0, 0, 255}, 2);
+  writeIcon("b.ico", {0, 0, 255, 255});
+  scanFolderTree(job.inputPath);
+  MemorySink sink;
+  sink.failing = dir_ / "out/b.jpg";
+  const RunPlan run = plan();
+  control_.start();
+  EXPECT_EQ(conversionWorker(run, inputEntries(), counters_, control_, {}, &sink), 1);
+  ASSERT_EQ(sink.files.size(), 2u);
+  EXPECT_EQ(sink.files[0].first, dir_ / "out/a[1].jpg");
+  EXPECT_EQ(sink.files[1].first, dir_ / "out/a[2].jpg");
+  EXPECT_GT(sink.files[0].second, 0u);
+  EXPECT_FALSE(testing::fileExists(dir_ / "out/a[1].jpg"));
+  EXPECT_EQ(errors_, std::vector<std::string>{"Error: cannot write \"" + dir_ / "out/b.jpg" + "\": No space left on device"});
+}
+
 TEST(InFlightBudget, LetsFilesInWhileTheirBytesFit) {
   InFlightBudget budget(100);
   EXPECT_TRUE(budget.admit(150));  // alone, a file larger than the budget runs
