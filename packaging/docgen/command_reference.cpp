@@ -1,8 +1,9 @@
 #include "packaging/docgen/command_reference.h"
 
 #include <cstdio>
-#include <set>
 #include <string_view>
+#include <type_traits>
+#include <variant>
 
 #include "base/exit_status.h"
 #include "base/product.h"
@@ -10,6 +11,7 @@
 #include "batch/input_list.h"
 #include "batch/output_naming.h"
 #include "cli/options.h"
+#include "settings/setting_table.h"
 #include "settings/settings.h"
 #include "settings/vocabulary.h"
 
@@ -17,19 +19,9 @@ namespace trovabild {
 
 namespace {
 
-struct OptionHelp {
-  const char* name;
-  const char* section;
-  const char* value;  ///< what the value is called; null: from the value type
-  const char* text;
-};
-
-#include "packaging/docgen/option_help.inc"
-
-const OptionHelp* findHelp(std::string_view name) {
-  for (const OptionHelp& help : kOptionHelp)
-    if (name == help.name) return &help;
-  return nullptr;
+const SettingHelp* findHelp(std::string_view name) {
+  const OptionSpec* option = findOption(name, false);
+  return option != nullptr && option->setting->help.text != nullptr ? &option->setting->help : nullptr;
 }
 
 // Text for man(7): backslashes escaped, every "-" a real minus (options are
@@ -45,7 +37,7 @@ std::string roff(std::string_view text) {
   return out;
 }
 
-std::string valueName(const OptionSpec& option, const OptionHelp& help) {
+std::string valueName(const OptionSpec& option, const SettingHelp& help) {
   if (help.value) return help.value;
   switch (option.type) {
     case OptionValueType::number:
@@ -70,27 +62,24 @@ std::string formatDecimal(double value) {
 // The value a console run starts with, as the option would be written; ""
 // for flags and empty texts.
 std::string defaultValue(const OptionSpec& option) {
+  const SettingSpec& spec = *option.setting;
   std::string text;
   std::visit(
       [&](auto field) {
-        using Field = decltype(field);
-        if constexpr (std::is_same_v<Field, std::monostate>) {
-        } else if constexpr (std::is_same_v<Field, std::string Settings::*>) {
+        using Value = std::remove_reference_t<decltype(settings.*field)>;
+        if constexpr (std::is_same_v<Value, std::string>) {
           text = settings.*field;
-        } else if constexpr (std::is_same_v<Field, float Settings::*>) {
+        } else if constexpr (std::is_same_v<Value, float>) {
           text = formatDecimal(settings.*field);
         } else {
           const int value = static_cast<int>(settings.*field);
-          if (option.type == OptionValueType::word) {
-            const std::string upper = option.name;
-            const std::string format = lowerAscii(upper.substr(2, upper.find('-', 2) - 2));
-            text = lowerAscii(keywordWord(option.kind, value, format));
-          } else if (option.type == OptionValueType::number) {
+          if (option.type == OptionValueType::word)
+            text = lowerAscii(keywordWord(spec.words, value, spec.format != nullptr ? spec.format : ""));
+          else if (option.type == OptionValueType::number)
             text = std::to_string(value);
-          }
         }
       },
-      option.field);
+      spec.field);
   return text;
 }
 
@@ -118,28 +107,28 @@ std::vector<std::string> optionWords(const std::string& upperName) {
   const OptionSpec* option = findOption(upperName, false);
   std::vector<std::string> words;
   if (option == nullptr || option->type != OptionValueType::word) return words;
-  if (option->kind == kCompressionWords) {
-    const std::string format = lowerAscii(upperName.substr(2, upperName.find('-', 2) - 2));
+  const SettingSpec& spec = *option->setting;
+  if (spec.words == kCompressionWords) {
+    // The words of the option's own format.
     for (int code = 0;; ++code) {
-      const std::string word = keywordWord(option->kind, code, format);
+      const std::string word = keywordWord(spec.words, code, spec.format != nullptr ? spec.format : "");
       if (word.empty()) break;
       words.push_back(lowerAscii(word));
     }
     return words;
   }
-  for (const std::string& word : keywordList(option->kind)) words.push_back(lowerAscii(word));
+  for (const std::string& word : keywordList(spec.words)) words.push_back(lowerAscii(word));
   return words;
 }
 
 std::vector<std::string> referenceProblems() {
   std::vector<std::string> problems;
-  std::set<std::string> names;
-  for (const OptionSpec& option : optionTable()) {
-    names.insert(option.name);
-    if (!findHelp(option.name)) problems.push_back(std::string(option.name) + ": no help text");
+  for (const SettingSpec& spec : settingTable()) {
+    const bool help = spec.help.text != nullptr && spec.help.section != nullptr;
+    if (spec.option.name != nullptr && !help) problems.push_back(std::string(spec.option.name) + ": no help text");
+    if (spec.option.name == nullptr && spec.help.text != nullptr)
+      problems.push_back(std::string(spec.name) + ": help text for no option");
   }
-  for (const OptionHelp& help : kOptionHelp)
-    if (!names.count(help.name)) problems.push_back(std::string(help.name) + ": help text for no option");
   return problems;
 }
 
@@ -231,7 +220,7 @@ std::string manualPage(const std::string& dataFolder, const std::string& docFold
 
   std::string section;
   for (const OptionSpec& option : optionTable()) {
-    const OptionHelp* help = findHelp(option.name);
+    const SettingHelp* help = findHelp(option.name);
     if (help == nullptr) continue;
     if (section != help->section) {
       section = help->section;
@@ -339,9 +328,12 @@ std::string bashCompletion() {
   std::string valued = "--input= --output= --conversion= --profile=";
   std::string flags = "--quiet --debug --pause";
   std::string wordCases;
-  std::string fileOptions = "--wm-image | --report";
+  std::string fileOptions;
   for (const OptionSpec& option : optionTable()) {
     const std::string name = lowerOption(option.name);
+    // Options whose value is a file complete file names.
+    const char* value = option.setting->help.value;
+    if (value != nullptr && std::string_view(value) == "FILE") fileOptions += (fileOptions.empty() ? "" : " | ") + name;
     if (option.type == OptionValueType::flag) {
       flags += " " + name;
       continue;

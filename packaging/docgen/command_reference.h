@@ -1,8 +1,9 @@
 #pragma once
 // The command reference made from the program's own tables: the manual
 // page trovabildcmd.1 and the bash completion. Options, their value types,
-// their defaults and the words a word option takes all come from the option
-// table and the keyword vocabulary, so neither text can fall behind them.
+// defaults, help texts and the words a word option takes all come from the
+// settings table and the keyword vocabulary, so neither text can fall behind
+// them.
 
 #include <string>
 #include <vector>
@@ -19,8 +20,8 @@ std::string manualPage(const std::string& dataFolder, const std::string& docFold
 /// where an option takes them.
 std::string bashCompletion();
 
-/// What keeps the reference honest: option-table rows that have no help
-/// text, and help texts that name no option of the table. Empty when they
+/// What keeps the reference honest: settings-table rows with an option but
+/// no help text, and rows with a help text but no option. Empty when they
 /// match.
 std::vector<std::string> referenceProblems();
 

@@ -1,7 +1,8 @@
 // Writes the command reference of trovabildcmd when it is built:
 //   trovabild_docgen MANPAGE COMPLETION DATAFOLDER DOCFOLDER
-// Ends with status 1, naming them, when the option table and the help texts
-// do not match, so an option cannot be added without its documentation.
+// Ends with status 1, naming them, when a row of the settings table has an
+// option without a help text (or the reverse), so an option cannot be added
+// without its documentation.
 
 #include <cstdio>
 #include <fstream>
