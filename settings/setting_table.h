@@ -4,9 +4,11 @@
 // with the console's error, its option and profile names, its group and key
 // in the preferences file, its label in the settings listing (which is also
 // its key in the run report), its help text in the command reference, and
-// the name by which the preferences dialog binds its control. The option
-// parser and profiles, the preferences file and dialog, the run plan's checks
-// and listing, the run report and the manual page read these rows.
+// the name by which the preferences dialog binds its control, and its row in
+// the user manual's option tables. The option parser and profiles, the
+// preferences file and dialog, the run plan's checks and listing, the run
+// report, the manual page, the completion and the user manual read these
+// rows.
 
 #include <cstdint>
 #include <limits>
@@ -101,6 +103,18 @@ struct SettingHelp {
   const char* text = nullptr;
 };
 
+/// A setting's row in an option table of the user manual (HTML).
+struct SettingManual {
+  const char* section = nullptr;  ///< the table's id ("opt-output"); null: not in the manual
+  const char* meaning = nullptr;
+  /// The Values column; null for a word setting: its words, in upper case.
+  const char* values = nullptr;
+  bool markDefault = false;      ///< the words say which is the default
+  const char* option = nullptr;  ///< the Option column when it is not the options of the manual row
+  const char* joins = nullptr;   ///< the setting (by name) whose manual row this option shares
+  const char* before = nullptr;  ///< the setting (by name) this row comes before, instead of table order
+};
+
 /// One setting.
 struct SettingSpec {
   /// The field's name. The preferences dialog's control bound to the setting
@@ -120,6 +134,7 @@ struct SettingSpec {
   PreferencesKey preferences;
   SettingListing listing;
   SettingHelp help;
+  SettingManual manual;
 };
 
 /// Every setting, in the order of the option table and the preferences file.

@@ -152,9 +152,16 @@ TEST_F(SettingTable, NamesFieldsOptionsAndKeysAreUnique) {
           << "preferences key twice";
     }
     // Rows refer to each other by name.
-    for (const char* other : {spec.listing.companion, spec.listing.after}) {
+    for (const char* other : {spec.listing.companion, spec.listing.after, spec.manual.joins, spec.manual.before}) {
       if (other == nullptr) continue;
       EXPECT_NE(findSetting(other), nullptr) << other;
+    }
+    // The manual's option tables show options, each with its meaning.
+    if (spec.manual.section != nullptr || spec.manual.joins != nullptr) {
+      EXPECT_NE(spec.option.name, nullptr) << "in the manual without an option";
+    }
+    if (spec.manual.section != nullptr) {
+      EXPECT_NE(spec.manual.meaning, nullptr) << "in the manual without a meaning";
     }
     if (spec.type == SettingType::word) {
       EXPECT_FALSE(keywordList(spec.words).empty()) << "word row without words";
