@@ -924,10 +924,12 @@ void PreferencesDialog::onOk(wxCommandEvent&) {
   const std::string theme = settings.uiTheme;
   const int32_t size = settings.uiSize;
   for (const auto& read : readers_) read();
-  settings.doColorCorrection = (settings.brightness != 0 || settings.contrast != 0 || settings.gamma != 1.0f ||
-                                settings.invert != 0)
-                                   ? 1
-                                   : 0;
+  // Colour correction is on while any setting whose option switches it on
+  // is away from its default.
+  settings.doColorCorrection = 0;
+  for (const SettingSpec& spec : settingTable())
+    if (spec.option.switchField == &Settings::doColorCorrection && !atDefault(spec, settings))
+      settings.doColorCorrection = 1;
   outcome.accepted = true;
   outcome.themeChanged = settings.uiTheme != theme;
   outcome.iconSizeChanged = settings.uiSize != size;

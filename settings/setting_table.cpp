@@ -711,6 +711,18 @@ void applyDefault(const SettingSpec& spec, Settings& settings) {
       spec.field);
 }
 
+bool atDefault(const SettingSpec& spec, const Settings& settings) {
+  return std::visit(
+      [&](auto member) {
+        using Value = std::remove_cvref_t<decltype(settings.*member)>;
+        if constexpr (std::is_same_v<Value, std::string>)
+          return settings.*member == spec.text;
+        else
+          return settings.*member == static_cast<Value>(spec.number);
+      },
+      spec.field);
+}
+
 bool withinRange(const SettingSpec& spec, const Settings& settings) {
   return std::visit(
       [&](auto member) {

@@ -148,6 +148,9 @@ const SettingSpec* findSetting(SettingField field);
 /// Sets the field to the row's default.
 void applyDefault(const SettingSpec& spec, Settings& settings);
 
+/// Whether the field holds the row's default.
+bool atDefault(const SettingSpec& spec, const Settings& settings);
+
 /// Whether the field's value lies in the row's range (a float field is
 /// compared as float; a text is always inside).
 bool withinRange(const SettingSpec& spec, const Settings& settings);
