@@ -38,12 +38,13 @@ struct RunPlan {
 enum class RunFace { console, window };
 
 /// What failed. The checks run in the order of the settings listing: the
-/// output folder, the output format, then each listed setting's own check
-/// (its row of the settings table says which, and the console's error) as
-/// the listing reaches it, the watermark font after the text watermark's rows
+/// output folder and the conversion type first, then each listed setting's
+/// own check (its row of the settings table says which, and gives the
+/// console's error) as the listing reaches it, an output format's values once
+/// all of them are listed, the watermark font after the text watermark's rows
 /// and the picture after the image watermark's. The console checks every
-/// setting's value; the window checks its file list and output folder box,
-/// and of the values only those whose row gives a window message.
+/// value; the window checks its file list and output folder box, and of the
+/// values only those whose row names a window message.
 enum class RunCheck {
   passed,
   emptyInputList,         ///< window
