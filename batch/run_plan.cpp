@@ -5,7 +5,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <thread>
+#include <type_traits>
 #include <utility>
+#include <vector>
 
 #include "base/text.h"
 #include "batch/input_list.h"
@@ -29,70 +31,16 @@ std::string twoDecimals(float value) {
   return buffer;
 }
 
-struct ListedValue {
-  const char* label;
-  std::function<std::string(const Settings&, const std::string& extension)> value;
-};
-
-std::string word(int kind, int code, const std::string& extension) {
-  return lowerAscii(keywordWord(kind, code, extension));
+// Rows under the same condition list as one block; the run plan's own checks
+// that read a whole block follow its last row.
+bool sameBlock(const SettingListing& a, const SettingListing& b) {
+  return a.when == b.when && a.switchField == b.switchField && a.switchValue == b.switchValue;
 }
 
-// One output format: the depth setting with its error, then the further
-// listed settings.
-struct OutputFormatRow {
-  const char* extension;
-  int32_t Settings::*depth;
-  const char* depthError;
-  std::vector<ListedValue> further;
-};
-
-const std::vector<OutputFormatRow>& outputFormatRows() {
-  using S = const Settings&;
-  using E = const std::string&;
-  static const std::vector<OutputFormatRow> rows = {
-      {"bmp", &Settings::bmpBpp, "Error: Invalid bmp-bpp value",
-       {{"BMP Compression: ", [](S s, E e) { return word(kCompressionWords, s.bmpCompression, e); }},
-        {"BMP Color Table: ", [](S s, E e) { return word(kColorTableWords, s.bmpColorTable, e); }}}},
-      {"dds", &Settings::ddsBpp, "Error: Invalid dds-bpp value", {}},
-      {"exr", &Settings::exrBpp, "Error: Invalid exr-bpp value",
-       {{"EXR Compression: ", [](S s, E e) { return word(kCompressionWords, s.exrCompression, e); }}}},
-      {"gif", &Settings::gifBpp, "Error: Invalid gif-bpp value", {}},
-      {"hdr", &Settings::hdrBpp, "Error: Invalid hdr-bpp value", {}},
-      {"ico", &Settings::icoBpp, "Error: Invalid ico-bpp value", {}},
-      {"j2k", &Settings::j2kBpp, "Error: Invalid j2k-bpp value", {}},
-      {"jng", &Settings::jngBpp, "Error: Invalid jng-bpp value", {}},
-      {"jp2", &Settings::jp2Bpp, "Error: Invalid jp2-bpp value", {}},
-      {"jpg", &Settings::jpgBpp, "Error: Invalid jpg-bpp value",
-       {{"JPG Quality: ", [](S s, E) { return number(s.jpgQuality); }},
-        {"JPG Chroma Subsampling: ", [](S s, E e) { return word(kChromaWords, s.jpgChroma, e); }},
-        {"JPG Save As: ", [](S s, E e) { return word(kJpegVariantWords, s.jpgSaveAs, e); }}}},
-      {"jxr", &Settings::jxrBpp, "Error: Invalid jxr-bpp value", {}},
-      {"pbm", &Settings::pbmBpp, "Error: Invalid pbm-bpp value", {}},
-      {"pcx", &Settings::pcxBpp, "Error: Invalid pcx-bpp value", {}},
-      {"pfm", &Settings::pfmBpp, "Error: Invalid pfm-bpp value", {}},
-      {"pgm", &Settings::pgmBpp, "Error: Invalid pgm-bpp value", {}},
-      {"png", &Settings::pngBpp, "Error: Invalid png-bpp value",
-       {{"PNG Compression: ", [](S s, E e) { return word(kCompressionWords, s.pngCompression, e); }},
-        {"PNG Interlaced: ", [](S s, E) { return number(s.pngInterlaced); }}}},
-      {"ppm", &Settings::ppmBpp, "Error: Invalid ppm-bpp value", {}},
-      {"psd", &Settings::psdBpp, "Error: Invalid psd-bpp value", {}},
-      {"tga", &Settings::tgaBpp, "Error: Invalid tga-bpp value",
-       {{"TGA Compression: ", [](S s, E e) { return word(kCompressionWords, s.tgaCompression, e); }}}},
-      {"tiff", &Settings::tiffBpp, "Error: Invalid tiff-bpp value",
-       {{"TIFF Compression: ", [](S s, E e) { return word(kCompressionWords, s.tiffCompression, e); }},
-        {"TIFF Color Mode: ", [](S s, E e) { return word(kColorModeWords, s.tiffColorMode, e); }}}},
-      {"wbmp", &Settings::wbmpBpp, "Error: Invalid wbmp-bpp value", {}},
-      {"webp", &Settings::webpBpp, "Error: Invalid webp-bpp value",
-       {{"WEBP Quality: ", [](S s, E) { return number(s.webpQuality); }}}},
-      {"xpm", &Settings::xpmBpp, "Error: Invalid xpm-bpp value", {}},
-  };
-  return rows;
-}
-
-const OutputFormatRow* findOutputFormatRow(const std::string& extension) {
-  for (const OutputFormatRow& row : outputFormatRows())
-    if (extension == row.extension) return &row;
+// The row of the output depth of a format, or null.
+const SettingSpec* depthRow(std::string_view extension) {
+  for (const SettingSpec& spec : settingTable())
+    if (spec.check.kind == ValueCheck::outputDepth && spec.format != nullptr && extension == spec.format) return &spec;
   return nullptr;
 }
 
@@ -109,7 +57,6 @@ class Preparer {
   void list(std::string_view label, const std::string& value) const {
     if (request_.listing) request_.listing(label, value);
   }
-  std::string word(int kind, int code) const { return trovabild::word(kind, code, extension_); }
   bool fail(RunCheck check, std::string subject = "") {
     result_.failed = check;
     result_.subject = std::move(subject);
@@ -117,12 +64,12 @@ class Preparer {
   }
 
   bool checkOutputFolder();
-  void listInputFormat();
-  bool checkOutputFormat();
-  bool checkGeometry();
-  bool checkColour();
-  bool checkFrameAndWatermark();
-  bool checkRun();
+  bool shown(const SettingSpec& spec) const;
+  std::string plainValue(const SettingSpec& spec) const;
+  std::string listedValue(const SettingSpec& spec) const;
+  bool checkValue(const SettingSpec& spec);
+  bool listSettings();
+  bool finishBlock(const SettingListing& block, std::vector<const SettingSpec*>& deferred);
 
   const Settings& s_;
   const RunRequest& request_;
@@ -154,147 +101,120 @@ bool Preparer::checkOutputFolder() {
   return true;
 }
 
-void Preparer::listInputFormat() {
-  const std::string& type = request_.inputType;
-  if (type == "dds") {
-    list("DDS Load As: ", word(kDdsLoadAsWords, s_.ddsLoadAs));
-  } else if (type == "gif") {
-    list("GIF Frame Loading: ", word(kFrameLoadingWords, s_.gifFrameLoading));
-  } else if (type == "ico") {
-    list("ICO Frame Loading: ", word(kIcoFrameLoadingWords, s_.icoFrameLoading));
-  } else if (type == "psd") {
-    list("PSD Color Mode: ", word(kColorModeWords, s_.psdColorMode));
-  } else if (type == "raw") {
-    list("RAW Load As: ", word(kRawLoadAsWords, s_.rawLoadAs));
-    list("RAW Header Size: ", number(s_.rawHeaderSize));
-    list("RAW Image Width: ", number(s_.rawImageWidth));
-    list("RAW Image Height: ", number(s_.rawImageHeight));
-    list("RAW Tone Mapping: ", word(kToneMappingWords, s_.rawToneMapping));
-  } else if (type == "tiff") {
-    list("TIFF Frame Loading: ", word(kFrameLoadingWords, s_.tiffFrameLoading));
+bool Preparer::shown(const SettingSpec& spec) const {
+  const SettingListing& listing = spec.listing;
+  switch (listing.when) {
+    case ListedWhen::always: return true;
+    case ListedWhen::switchedOn: return s_.*listing.switchField == listing.switchValue;
+    case ListedWhen::notEmpty: return !(s_.*std::get<std::string Settings::*>(spec.field)).empty();
+    case ListedWhen::inputFormat: return spec.format != nullptr && request_.inputType == spec.format;
+    // The window lets its dialog hold the format's values in range, and
+    // neither lists nor checks them.
+    case ListedWhen::outputFormat: return console_ && spec.format != nullptr && extension_ == spec.format;
   }
+  return false;
 }
 
-bool Preparer::checkOutputFormat() {
-  const OutputFormatRow* row = findOutputFormatRow(extension_);
-  if (row == nullptr) return true;
-  const int32_t depth = s_.*(row->depth);
-  list(upperAscii(row->extension) + " BPP: ", number(depth));
-  for (const ListedValue& listed : row->further) list(listed.label, listed.value(s_, extension_));
-  if (!isAllowedDepth(row->extension, depth)) return fail(RunCheck::invalidDepth, row->depthError);
-  if (extension_ == "jpg" && (s_.jpgQuality < 1 || s_.jpgQuality > 100)) return fail(RunCheck::invalidJpgQuality);
-  if (extension_ == "webp" && (s_.webpQuality < 1 || s_.webpQuality > 100))
-    return fail(RunCheck::invalidWebpQuality);
+std::string Preparer::plainValue(const SettingSpec& spec) const {
+  return std::visit(
+      [&](auto member) -> std::string {
+        using Value = std::remove_cvref_t<decltype(s_.*member)>;
+        if constexpr (std::is_same_v<Value, std::string>) {
+          return s_.*member;
+        } else if constexpr (std::is_same_v<Value, float>) {
+          return twoDecimals(s_.*member);
+        } else {
+          const int code = s_.*member;
+          // The compression words depend on the format: the run's, which is the row's.
+          if (spec.type == SettingType::word) return lowerAscii(keywordWord(spec.words, code, extension_));
+          return number(code);
+        }
+      },
+      spec.field);
+}
+
+std::string Preparer::listedValue(const SettingSpec& spec) const {
+  std::string value = plainValue(spec);
+  const SettingSpec* companion = spec.listing.companion ? findSetting(spec.listing.companion) : nullptr;
+  switch (spec.listing.as) {
+    case ListedAs::value: break;
+    case ListedAs::withUnit:
+      if (companion != nullptr) value += " " + plainValue(*companion);
+      break;
+    case ListedAs::pair:
+      if (companion != nullptr) value += "/" + plainValue(*companion);
+      break;
+    case ListedAs::threadCount:
+      if (integerValue(spec, s_) == 0) value += " (" + number(resolvedThreadCount(0)) + " cores)";
+      break;
+  }
+  return value;
+}
+
+// The row's own check of the value, where this face checks it.
+bool Preparer::checkValue(const SettingSpec& spec) {
+  const SettingCheck& check = spec.check;
+  if (check.kind == ValueCheck::none || (!console_ && check.windowMessage == nullptr)) return true;
+  bool valid = true;
+  switch (check.kind) {
+    case ValueCheck::none: break;
+    case ValueCheck::range: valid = withinRange(spec, s_); break;
+    case ValueCheck::nonZero: valid = integerValue(spec, s_) != 0; break;
+    case ValueCheck::colour: valid = isValidColor(s_.*std::get<std::string Settings::*>(spec.field)); break;
+    case ValueCheck::outputDepth:
+      valid = spec.format != nullptr && isAllowedDepth(spec.format, integerValue(spec, s_));
+      break;
+    case ValueCheck::staysInFolder:
+      // The mask names a file inside the output folder, never one above it or
+      // elsewhere (buildOutputPath checks every expanded name as well).
+      valid = staysInFolder(lowerAscii(s_.*std::get<std::string Settings::*>(spec.field)));
+      break;
+  }
+  if (valid) return true;
+  result_.setting = &spec;
+  return fail(RunCheck::invalidValue, spec.name);
+}
+
+// Every listed setting in listing order: the row is listed, then checked.
+bool Preparer::listSettings() {
+  const std::span<const SettingSpec* const> rows = listingOrder();
+  std::vector<const SettingSpec*> deferred;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const SettingSpec& spec = *rows[i];
+    if (shown(spec)) {
+      list(spec.listing.label, listedValue(spec));
+      // A format's values are all listed before the first of them is checked.
+      if (spec.listing.when == ListedWhen::outputFormat) deferred.push_back(&spec);
+      else if (!checkValue(spec)) return false;
+    }
+    if ((i + 1 == rows.size() || !sameBlock(spec.listing, rows[i + 1]->listing)) &&
+        !finishBlock(spec.listing, deferred))
+      return false;
+  }
   return true;
 }
 
-bool Preparer::checkGeometry() {
-  if (s_.doRotation) {
-    list("Image Rotation Type: ", word(kRotationTypeWords, s_.rotationType));
-    list("Image Rotation: ", number(s_.rotation));
-    list("Image Rotation Back Color: ", s_.rotationBackColor);
-  }
-  if (s_.doResize) {
-    list("Width: ", number(s_.width) + " " + word(kUnitWords, s_.widthUnit));
-    if (s_.width == 0) return fail(RunCheck::invalidWidth);
-    list("Height: ", number(s_.height) + " " + word(kUnitWords, s_.heightUnit));
-    if (s_.height == 0) return fail(RunCheck::invalidHeight);
-    list("Keep Aspect Ratio: ", number(s_.keepAspectRatio));
-    list("Image Resize Type: ", word(kResizeTypeWords, s_.resizeType));
-    list("Image Resize Algorithm: ", word(kResizeAlgorithmWords, s_.resizeAlgorithm));
-  }
-  list("Background Color: ", s_.backgroundColor);
-  if (console_ && !isValidColor(s_.backgroundColor)) return fail(RunCheck::invalidBackgroundColor);
-  list("Flip Horizontal: ", number(s_.flipHorizontal));
-  list("Flip Vertical: ", number(s_.flipVertical));
-  return true;
-}
-
-bool Preparer::checkColour() {
-  if (s_.doColorCorrection) {
-    list("Brightness: ", number(s_.brightness));
-    if (console_ && (s_.brightness < -100 || s_.brightness > 100)) return fail(RunCheck::invalidBrightness);
-    list("Contrast: ", number(s_.contrast));
-    if (console_ && (s_.contrast < -100 || s_.contrast > 100)) return fail(RunCheck::invalidContrast);
-    list("Gamma: ", twoDecimals(s_.gamma));
-    // Written so that NaN ("--gamma=nan") is refused too.
-    if (console_ && !(s_.gamma >= 0.01f && s_.gamma <= 9.99f)) return fail(RunCheck::invalidGamma);
-    list("Invert: ", number(s_.invert));
-  }
-  list("Greyscale: ", number(s_.doGreyscale));
-  if (s_.doThreshold) list("Image Threshold: ", number(s_.threshold));
-  if (s_.doDither) list("Image Dithering Algorithm: ", word(kDitherWords, s_.ditherAlgorithm));
-  return true;
-}
-
-bool Preparer::checkFrameAndWatermark() {
-  list("Frame: ", word(kFrameTypeWords, s_.frameType));
-  if (s_.frameType == 1) {
-    list("Frame left: ", number(s_.solidLeft));
-    list("Frame right: ", number(s_.solidRight));
-    list("Frame top: ", number(s_.solidTop));
-    list("Frame bottom: ", number(s_.solidBottom));
-    list("Frame left color: ", s_.solidLeftColor);
-    list("Frame right color: ", s_.solidRightColor);
-    list("Frame top color: ", s_.solidTopColor);
-    list("Frame bottom color: ", s_.solidBottomColor);
-    list("Frame opacity: ", number(s_.solidOpacity));
-  }
-  list("Watermark: ", word(kWatermarkTypeWords, s_.watermarkType));
+// The checks that follow a block of rows: the output format's values, the
+// watermark font made from the text watermark's rows, the picture named by
+// the image watermark's.
+bool Preparer::finishBlock(const SettingListing& block, std::vector<const SettingSpec*>& deferred) {
+  for (const SettingSpec* spec : deferred)
+    if (!checkValue(*spec)) return false;
+  deferred.clear();
+  if (block.when != ListedWhen::switchedOn || block.switchField != &Settings::watermarkType ||
+      s_.watermarkType != block.switchValue)
+    return true;
+  WatermarkOptions& watermark = result_.plan.pipeline.watermark;
   if (s_.watermarkType == 1) {
-    list("Watermark text: ", s_.wmText);
-    list("Watermark font: ", s_.wmFont);
-    list("Watermark font size: ", number(s_.wmFontSize));
-    list("Watermark font leading: ", number(s_.wmFontLeading));
-    list("Watermark font color: ", s_.wmFontColor);
-    list("Watermark font style: ", word(kFontStyleWords, s_.wmFontStyle));
-    list("Watermark font effect: ", word(kFontEffectWords, s_.wmFontEffect));
-    list("Watermark text antialiasing: ", number(s_.wmTextAntialiasing));
-    list("Watermark text alignment: ", word(kAlignmentWords, s_.wmTextAlignment));
-    list("Watermark text padding: ", number(s_.wmTextPadding));
-    list("Watermark text opacity: ", number(s_.wmTextOpacity));
-    list("Watermark background color: ", s_.wmBackColor);
-    list("Watermark background opacity: ", number(s_.wmBackOpacity));
-    list("Watermark boundary: ", word(kBoundaryWords, s_.wmTextBoundary));
-    list("Watermark position: ", word(kPositionWords, s_.wmTextPosition));
-    list("Watermark offset (x/y): ", number(s_.wmTextXOffset) + "/" + number(s_.wmTextYOffset));
-    list("Watermark rotation: ", number(s_.wmTextRotation));
-    list("Watermark size/mode: ", word(kSizeModeWords, s_.wmTextSize));
-    result_.plan.pipeline.watermark.text.font =
-        createWatermarkFont(s_.wmFont, s_.wmFontSize, s_.wmFontStyle, s_.wmFontEffect);
-    if (!result_.plan.pipeline.watermark.text.font) return fail(RunCheck::invalidWatermarkFont, s_.wmFont);
+    watermark.text.font = createWatermarkFont(s_.wmFont, s_.wmFontSize, s_.wmFontStyle, s_.wmFontEffect);
+    if (!watermark.text.font) return fail(RunCheck::invalidWatermarkFont, s_.wmFont);
   } else if (s_.watermarkType == 2) {
-    list("Watermark image: ", s_.wmImage);
-    list("Watermark greyscale: ", number(s_.wmImageGreyscale));
-    list("Watermark opacity: ", number(s_.wmImageOpacity));
-    list("Watermark boundary: ", word(kBoundaryWords, s_.wmImageBoundary));
-    list("Watermark position: ", word(kPositionWords, s_.wmImagePosition));
-    list("Watermark offset (x/y): ", number(s_.wmImageXOffset) + "/" + number(s_.wmImageYOffset));
-    list("Watermark rotation: ", number(s_.wmImageRotation));
-    list("Watermark size/mode: ", word(kSizeModeWords, s_.wmImageSize));
     if (!console_ && s_.wmImage.empty()) return fail(RunCheck::emptyWatermarkImage);
     // Read and checked here, once: a picture that cannot be used stops the
     // run before any file is written.
-    if (fileSize(s_.wmImage) > 0) result_.plan.pipeline.watermark.image.picture = loadWatermarkPicture(s_.wmImage);
-    if (!result_.plan.pipeline.watermark.image.picture) return fail(RunCheck::invalidWatermarkImage, s_.wmImage);
+    if (fileSize(s_.wmImage) > 0) watermark.image.picture = loadWatermarkPicture(s_.wmImage);
+    if (!watermark.image.picture) return fail(RunCheck::invalidWatermarkImage, s_.wmImage);
   }
-  list("Filename Mask: ", s_.filenameMask);
-  // The mask names a file inside the output folder, never one above it or
-  // elsewhere (buildOutputPath checks every expanded name as well).
-  if (console_ && !staysInFolder(lowerAscii(s_.filenameMask))) return fail(RunCheck::invalidFilenameMask);
-  list("File Timestamp: ", word(kTimestampWords, s_.fileTimestamp));
-  if (s_.fileTimestamp == 2) list("Custom Timestamp: ", number(s_.customTimestamp));
-  list("Keep Subfolders: ", number(s_.keepSubfolders));
-  return true;
-}
-
-bool Preparer::checkRun() {
-  std::string threads = number(s_.threads);
-  if (s_.threads == 0) threads += " (" + number(resolvedThreadCount(0)) + " cores)";
-  list("Threads: ", threads);
-  if (console_ && (s_.threads < 0 || s_.threads > kMaxThreads)) return fail(RunCheck::invalidThreads);
-  list("Dry Run: ", number(s_.dryRun));
-  if (!s_.reportFile.empty()) list("Report File: ", s_.reportFile);
   return true;
 }
 
@@ -311,11 +231,7 @@ RunPreparation Preparer::run() {
       return std::move(result_);
     }
   }
-  listInputFormat();
-  // The window lets its dialog hold the format and adjustment values in
-  // range; it checks only what the user can leave empty or point elsewhere.
-  if (console_ && !checkOutputFormat()) return std::move(result_);
-  if (!checkGeometry() || !checkColour() || !checkFrameAndWatermark() || !checkRun()) return std::move(result_);
+  if (!listSettings()) return std::move(result_);
 
   RunPlan& plan = result_.plan;
   std::shared_ptr<const Font> font = std::move(plan.pipeline.watermark.text.font);
@@ -354,20 +270,11 @@ std::string consoleErrorLine(const RunPreparation& preparation) {
     case RunCheck::incorrectOutputFolder: return "Error: Incorrect output folder";
     case RunCheck::invalidOutputFolder: return "Error: Invalid output folder";
     case RunCheck::invalidConversionType: return "Error: Invalid conversion type";
-    case RunCheck::invalidDepth: return preparation.subject;
-    case RunCheck::invalidJpgQuality: return "Error: Invalid jpg-quality value";
-    case RunCheck::invalidWebpQuality: return "Error: Invalid webp-quality value";
-    case RunCheck::invalidWidth: return "Error: Invalid width value";
-    case RunCheck::invalidHeight: return "Error: Invalid height value";
-    case RunCheck::invalidBrightness: return "Error: Invalid brightness value";
-    case RunCheck::invalidContrast: return "Error: Invalid contrast value";
-    case RunCheck::invalidGamma: return "Error: Invalid gamma value";
+    case RunCheck::invalidValue:
+      return preparation.setting != nullptr && preparation.setting->check.error ? preparation.setting->check.error : "";
     case RunCheck::invalidWatermarkFont: return "Error: Invalid watermark font";
     case RunCheck::emptyWatermarkImage:
     case RunCheck::invalidWatermarkImage: return "Error: Invalid watermark image";
-    case RunCheck::invalidFilenameMask: return "Error: Invalid filename mask";
-    case RunCheck::invalidBackgroundColor: return "Error: Invalid background-color value";
-    case RunCheck::invalidThreads: return "Error: Invalid threads value";
   }
   return "";
 }
@@ -380,8 +287,8 @@ int resolvedThreadCount(int32_t threads) {
 }
 
 int32_t Settings::*depthSettingOf(std::string_view extension) {
-  const OutputFormatRow* row = findOutputFormatRow(std::string(extension));
-  return row != nullptr ? row->depth : nullptr;
+  const SettingSpec* row = depthRow(extension);
+  return row != nullptr ? std::get<int32_t Settings::*>(row->field) : nullptr;
 }
 
 OutputOptions outputOptionsFor(const Settings& settings, const std::string& extension) {
@@ -389,8 +296,8 @@ OutputOptions outputOptionsFor(const Settings& settings, const std::string& exte
   output.extension = extension;
   const OutputFormatInfo* format = findOutputFormat(extension);
   output.fif = format != nullptr ? format->fif : -1;
-  const OutputFormatRow* row = findOutputFormatRow(extension);
-  output.depth = row != nullptr ? settings.*(row->depth) : 0;
+  int32_t Settings::*depth = depthSettingOf(extension);
+  output.depth = depth != nullptr ? settings.*depth : 0;
   output.saveFlags = saveFlagsFor(extension, settings);
   return output;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "imaging/step_options.h"
+#include "settings/setting_table.h"
 #include "settings/settings.h"
 
 namespace trovabild {
@@ -36,9 +37,14 @@ struct RunPlan {
 /// Which face asks: the two check the same settings with their own lists.
 enum class RunFace { console, window };
 
-/// What failed, in the order the checks run. The console checks its output
-/// folder, format and adjustment values; the window checks its file list and
-/// the output folder box instead (see prepareRun).
+/// What failed. The checks run in the order of the settings listing: the
+/// output folder and the conversion type first, then each listed setting's
+/// own check (its row of the settings table says which, and gives the
+/// console's error) as the listing reaches it, an output format's values once
+/// all of them are listed, the watermark font after the text watermark's rows
+/// and the picture after the image watermark's. The console checks every
+/// value; the window checks its file list and output folder box, and of the
+/// values only those whose row names a window message.
 enum class RunCheck {
   passed,
   emptyInputList,         ///< window
@@ -46,20 +52,10 @@ enum class RunCheck {
   incorrectOutputFolder,  ///< console: the folder begins with ".."
   invalidOutputFolder,
   invalidConversionType,  ///< console
-  invalidDepth,           ///< console; subject: the format's depth message
-  invalidJpgQuality,      ///< console
-  invalidWebpQuality,     ///< console
-  invalidWidth,
-  invalidHeight,
-  invalidBrightness,      ///< console
-  invalidContrast,        ///< console
-  invalidGamma,           ///< console
+  invalidValue,           ///< a setting's value; `setting` is its row, the subject its name
   invalidWatermarkFont,   ///< subject: the font name
   emptyWatermarkImage,    ///< window
   invalidWatermarkImage,  ///< subject: the image path
-  invalidFilenameMask,    ///< console: the mask leaves the output folder
-  invalidBackgroundColor, ///< console: not six hexadecimal digits
-  invalidThreads,         ///< console: outside 0 .. kMaxThreads
 };
 
 struct RunRequest {
@@ -84,8 +80,10 @@ struct RunRequest {
 
 struct RunPreparation {
   RunCheck failed = RunCheck::passed;
-  /// The folder, font, image or depth message the failed check names.
+  /// The folder, font, image or setting the failed check names.
   std::string subject;
+  /// The row of the setting whose value failed (invalidValue); null otherwise.
+  const SettingSpec* setting = nullptr;
   /// Why the output folder could not be made, for standard error; "" else.
   std::string detail;
   RunPlan plan;  ///< complete only when nothing failed
@@ -99,9 +97,6 @@ struct RunPreparation {
 /// is only read.
 RunPreparation prepareRun(const Settings& settings, const RunRequest& request);
 
-/// The most files a run converts at once.
-constexpr int32_t kMaxThreads = 256;
-
 /// How many files a run converts at once for the threads setting: the
 /// number of online cores for 0, else the setting held to 1 .. kMaxThreads.
 int resolvedThreadCount(int32_t threads);
@@ -110,7 +105,8 @@ int resolvedThreadCount(int32_t threads);
 /// "Output"), as the run's report keys it.
 std::string listingName(std::string_view label);
 
-/// The console's error line for a failed check ("Error: Invalid width value").
+/// The console's error line for a failed check ("Error: Invalid width value",
+/// from the setting's row for a value).
 std::string consoleErrorLine(const RunPreparation& preparation);
 
 /// The Settings field holding the output depth of a format ("jpg" gives

@@ -4,6 +4,8 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <type_traits>
+#include <variant>
 
 #include "base/text.h"
 #include "cli/profile.h"
@@ -13,150 +15,13 @@ namespace trovabild {
 
 namespace {
 
-using S = Settings;
 using T = OptionValueType;
 
-template <typename Field>
-OptionSpec row(const char* name, T type, int kind, Field S::*field, int8_t S::*switchField = nullptr,
-               int8_t switchValue = 1, int8_t flagValue = 1) {
-  return OptionSpec{name, type, kind, field, flagValue, switchField, switchValue};
-}
-template <typename Field>
-OptionSpec number(const char* name, Field S::*field, int8_t S::*switchField = nullptr, int8_t switchValue = 1) {
-  return row(name, T::number, -1, field, switchField, switchValue);
-}
-template <typename Field>
-OptionSpec word(const char* name, int kind, Field S::*field, int8_t S::*switchField = nullptr) {
-  return row(name, T::word, kind, field, switchField);
-}
-OptionSpec text(const char* name, std::string S::*field, int8_t S::*switchField = nullptr, int8_t switchValue = 1) {
-  return row(name, T::text, -1, field, switchField, switchValue);
-}
-OptionSpec flag(const char* name, int8_t S::*field, int8_t value = 1, int8_t S::*switchField = nullptr) {
-  return row(name, T::flag, -1, field, switchField, 1, value);
-}
-
 std::vector<OptionSpec> buildTable() {
-  return {
-      // Input loading.
-      word("--DDS-LOAD-AS", kDdsLoadAsWords, &S::ddsLoadAs),
-      word("--GIF-FRAME-LOADING", kFrameLoadingWords, &S::gifFrameLoading),
-      word("--ICO-FRAME-LOADING", kIcoFrameLoadingWords, &S::icoFrameLoading),
-      word("--PSD-COLOR-MODE", kColorModeWords, &S::psdColorMode),
-      word("--RAW-LOAD-AS", kRawLoadAsWords, &S::rawLoadAs),
-      number("--RAW-HEADER-SIZE", &S::rawHeaderSize),
-      number("--RAW-WIDTH", &S::rawImageWidth),
-      number("--RAW-HEIGHT", &S::rawImageHeight),
-      word("--RAW-TONE-MAPPING", kToneMappingWords, &S::rawToneMapping),
-      word("--TIFF-FRAME-LOADING", kFrameLoadingWords, &S::tiffFrameLoading),
-      text("--BACKGROUND-COLOR", &S::backgroundColor),
-      // Output formats.
-      number("--BMP-BPP", &S::bmpBpp),
-      word("--BMP-COMPRESSION", kCompressionWords, &S::bmpCompression),
-      word("--BMP-COLOR-TABLE", kColorTableWords, &S::bmpColorTable),
-      number("--DDS-BPP", &S::ddsBpp),
-      number("--EXR-BPP", &S::exrBpp),
-      word("--EXR-COMPRESSION", kCompressionWords, &S::exrCompression),
-      number("--GIF-BPP", &S::gifBpp),
-      number("--HDR-BPP", &S::hdrBpp),
-      number("--ICO-BPP", &S::icoBpp),
-      number("--J2K-BPP", &S::j2kBpp),
-      number("--JNG-BPP", &S::jngBpp),
-      number("--JP2-BPP", &S::jp2Bpp),
-      number("--JPG-BPP", &S::jpgBpp),
-      number("--JPG-QUALITY", &S::jpgQuality),
-      word("--JPG-CHROMA", kChromaWords, &S::jpgChroma),
-      word("--JPG-SAVE-AS", kJpegVariantWords, &S::jpgSaveAs),
-      number("--JXR-BPP", &S::jxrBpp),
-      number("--PBM-BPP", &S::pbmBpp),
-      number("--PCX-BPP", &S::pcxBpp),
-      number("--PFM-BPP", &S::pfmBpp),
-      number("--PGM-BPP", &S::pgmBpp),
-      number("--PNG-BPP", &S::pngBpp),
-      word("--PNG-COMPRESSION", kCompressionWords, &S::pngCompression),
-      flag("--PNG-INTERLACED", &S::pngInterlaced),
-      number("--PPM-BPP", &S::ppmBpp),
-      number("--PSD-BPP", &S::psdBpp),
-      number("--TGA-BPP", &S::tgaBpp),
-      word("--TGA-COMPRESSION", kCompressionWords, &S::tgaCompression),
-      number("--TIFF-BPP", &S::tiffBpp),
-      word("--TIFF-COMPRESSION", kCompressionWords, &S::tiffCompression),
-      word("--TIFF-COLOR-MODE", kColorModeWords, &S::tiffColorMode),
-      number("--WBMP-BPP", &S::wbmpBpp),
-      number("--WEBP-BPP", &S::webpBpp),
-      number("--WEBP-QUALITY", &S::webpQuality),
-      number("--XPM-BPP", &S::xpmBpp),
-      // Transform.
-      word("--ROTATION-TYPE", kRotationTypeWords, &S::rotationType),
-      number("--ROTATION", &S::rotation, &S::doRotation),
-      text("--ROTATION-BACK-COLOR", &S::rotationBackColor),
-      number("--WIDTH", &S::width, &S::doResize),
-      word("--WIDTH-UNIT", kUnitWords, &S::widthUnit),
-      number("--HEIGHT", &S::height, &S::doResize),
-      word("--HEIGHT-UNIT", kUnitWords, &S::heightUnit),
-      flag("--KEEP-ASPECT-RATIO", &S::keepAspectRatio),
-      word("--RESIZE-TYPE", kResizeTypeWords, &S::resizeType),
-      word("--RESIZE-ALGORITHM", kResizeAlgorithmWords, &S::resizeAlgorithm),
-      flag("--FLIP-HORIZONTAL", &S::flipHorizontal),
-      flag("--FLIP-VERTICAL", &S::flipVertical),
-      // Adjustment.
-      number("--BRIGHTNESS", &S::brightness, &S::doColorCorrection),
-      number("--CONTRAST", &S::contrast, &S::doColorCorrection),
-      row("--GAMMA", T::decimal, -1, &S::gamma, &S::doColorCorrection),
-      flag("--INVERT", &S::invert, 1, &S::doColorCorrection),
-      flag("--GREYSCALE", &S::doGreyscale),
-      number("--THRESHOLD", &S::threshold, &S::doThreshold),
-      word("--DITHER", kDitherWords, &S::ditherAlgorithm, &S::doDither),
-      // Frame.
-      number("--FR-SOLID-LEFT", &S::solidLeft, &S::frameType),
-      number("--FR-SOLID-RIGHT", &S::solidRight, &S::frameType),
-      number("--FR-SOLID-TOP", &S::solidTop, &S::frameType),
-      number("--FR-SOLID-BOTTOM", &S::solidBottom, &S::frameType),
-      text("--FR-SOLID-LEFT-COLOR", &S::solidLeftColor),
-      text("--FR-SOLID-RIGHT-COLOR", &S::solidRightColor),
-      text("--FR-SOLID-TOP-COLOR", &S::solidTopColor),
-      text("--FR-SOLID-BOTTOM-COLOR", &S::solidBottomColor),
-      number("--FR-SOLID-OPACITY", &S::solidOpacity),
-      // Text watermark.
-      text("--WM-TEXT", &S::wmText, &S::watermarkType, 1),
-      text("--WM-FONT", &S::wmFont),
-      number("--WM-FONT-SIZE", &S::wmFontSize),
-      number("--WM-FONT-LEADING", &S::wmFontLeading),
-      text("--WM-FONT-COLOR", &S::wmFontColor),
-      word("--WM-FONT-STYLE", kFontStyleWords, &S::wmFontStyle),
-      word("--WM-FONT-EFFECT", kFontEffectWords, &S::wmFontEffect),
-      flag("--WM-TEXT-ANTIALIASING", &S::wmTextAntialiasing),
-      word("--WM-TEXT-ALIGNMENT", kAlignmentWords, &S::wmTextAlignment),
-      number("--WM-TEXT-PADDING", &S::wmTextPadding),
-      number("--WM-TEXT-OPACITY", &S::wmTextOpacity),
-      text("--WM-BACK-COLOR", &S::wmBackColor),
-      number("--WM-BACK-OPACITY", &S::wmBackOpacity),
-      word("--WM-TEXT-BOUNDARY", kBoundaryWords, &S::wmTextBoundary),
-      word("--WM-TEXT-POSITION", kPositionWords, &S::wmTextPosition),
-      number("--WM-TEXT-X-OFFSET", &S::wmTextXOffset),
-      number("--WM-TEXT-Y-OFFSET", &S::wmTextYOffset),
-      number("--WM-TEXT-ROTATION", &S::wmTextRotation),
-      word("--WM-TEXT-SIZE", kSizeModeWords, &S::wmTextSize),
-      // Image watermark.
-      text("--WM-IMAGE", &S::wmImage, &S::watermarkType, 2),
-      flag("--WM-IMAGE-GREYSCALE", &S::wmImageGreyscale),
-      number("--WM-IMAGE-OPACITY", &S::wmImageOpacity),
-      word("--WM-IMAGE-BOUNDARY", kBoundaryWords, &S::wmImageBoundary),
-      word("--WM-IMAGE-POSITION", kPositionWords, &S::wmImagePosition),
-      number("--WM-IMAGE-X-OFFSET", &S::wmImageXOffset),
-      number("--WM-IMAGE-Y-OFFSET", &S::wmImageYOffset),
-      number("--WM-IMAGE-ROTATION", &S::wmImageRotation),
-      word("--WM-IMAGE-SIZE", kSizeModeWords, &S::wmImageSize),
-      // Naming and other.
-      text("--FILENAME-MASK", &S::filenameMask),
-      word("--FILE-TIMESTAMP", kTimestampWords, &S::fileTimestamp),
-      number("--FILE-TIMESTAMP-CUSTOM", &S::customTimestamp),
-      flag("--NO-SUBFOLDERS", &S::keepSubfolders, 0),
-      // The run itself.
-      number("--THREADS", &S::threads),
-      flag("--DRY-RUN", &S::dryRun),
-      text("--REPORT", &S::reportFile),
-  };
+  std::vector<OptionSpec> table;
+  for (const SettingSpec& spec : settingTable())
+    if (spec.option.name != nullptr) table.push_back(OptionSpec{spec.option.name, spec.type, &spec});
+  return table;
 }
 
 std::string stripQuotes(std::string_view text) {
@@ -205,12 +70,10 @@ const std::vector<OptionSpec>& optionTable() {
 }
 
 const OptionSpec* findOption(std::string_view upperName, bool inProfile) {
-  if (inProfile) {
-    if (upperName == "--FR-SOLID-OPACITY") return nullptr;
-    if (upperName == "--WM-SOLID-OPACITY") upperName = "--FR-SOLID-OPACITY";
+  for (const OptionSpec& option : optionTable()) {
+    const char* profileName = option.setting->option.profileName;
+    if (upperName == (inProfile && profileName != nullptr ? profileName : option.name)) return &option;
   }
-  for (const OptionSpec& option : optionTable())
-    if (upperName == option.name) return &option;
   return nullptr;
 }
 
@@ -283,36 +146,36 @@ std::string optionValue(std::string_view parameter) {
 }
 
 void applyOption(const OptionSpec& option, std::string_view value) {
+  const SettingSpec& spec = *option.setting;
   std::visit(
       [&](auto field) {
-        using Field = decltype(field);
-        if constexpr (std::is_same_v<Field, int32_t S::*> || std::is_same_v<Field, int8_t S::*>) {
-          using Value = std::remove_reference_t<decltype(settings.*field)>;
-          switch (option.type) {
+        using Value = std::remove_reference_t<decltype(settings.*field)>;
+        if constexpr (std::is_same_v<Value, int32_t> || std::is_same_v<Value, int8_t>) {
+          switch (spec.type) {
             case T::number:
               settings.*field = static_cast<Value>(readIntegerValue(value));
               break;
             case T::word:
-              settings.*field = static_cast<Value>(keywordCode(option.kind, trimBlanks(value)));
+              settings.*field = static_cast<Value>(keywordCode(spec.words, trimBlanks(value)));
               break;
             case T::flag:
-              settings.*field = static_cast<Value>(option.flagValue);
+              settings.*field = static_cast<Value>(spec.option.flagValue);
               break;
             default:
               break;
           }
-        } else if constexpr (std::is_same_v<Field, float S::*>) {
+        } else if constexpr (std::is_same_v<Value, float>) {
           double number = readDecimalValue(value);
           // Beyond the float range the value becomes an infinity of its sign.
           if (std::isfinite(number) && std::fabs(number) > std::numeric_limits<float>::max())
             number = std::copysign(std::numeric_limits<double>::infinity(), number);
           settings.*field = static_cast<float>(number);
-        } else if constexpr (std::is_same_v<Field, std::string S::*>) {
+        } else if constexpr (std::is_same_v<Value, std::string>) {
           settings.*field = std::string(value);
         }
       },
-      option.field);
-  if (option.switchField != nullptr) settings.*option.switchField = option.switchValue;
+      spec.field);
+  if (spec.option.switchField != nullptr) settings.*spec.option.switchField = spec.option.switchValue;
 }
 
 std::string parseOptions(const std::vector<std::string>& parameters, RunFlags& flags) {

@@ -1,35 +1,33 @@
 #pragma once
 // Command-line options: how a parameter splits into name and value, the
-// table of long options (shared with profile files), and the parse.
+// long options (shared with profile files) as the settings table declares
+// them, and the parse.
 
 #include <string>
 #include <string_view>
-#include <variant>
 #include <vector>
 
+#include "settings/setting_table.h"
 #include "settings/settings.h"
 
 namespace trovabild {
 
-enum class OptionValueType { number, decimal, word, text, flag };
+/// How an option gives its value: the type of its setting.
+using OptionValueType = SettingType;
 
-/// One long option: where its value goes, and the step it switches on.
+/// One long option: the row of the settings table it sets.
 struct OptionSpec {
   const char* name;  ///< upper-cased, with its two dashes
   OptionValueType type;
-  int kind;  ///< vocabulary list of a word option, else -1
-  std::variant<std::monostate, int32_t Settings::*, int8_t Settings::*, float Settings::*, std::string Settings::*>
-      field;
-  int8_t flagValue;               ///< what a flag option stores in its field
-  int8_t Settings::*switchField;  ///< step switched on by the option, or null
-  int8_t switchValue;
+  const SettingSpec* setting;
 };
 
 /// Every long option that sets a Settings field (not --PROFILE and not the
-/// path, mode and screen options).
+/// path, mode and screen options), in the order of the settings table.
 const std::vector<OptionSpec>& optionTable();
-/// The option of that upper-cased name, or null. In a profile the frame
-/// opacity is called --WM-SOLID-OPACITY instead of --FR-SOLID-OPACITY.
+/// The option of that upper-cased name, or null. In a profile an option is
+/// called by its row's profile name where it has one (the frame opacity is
+/// --WM-SOLID-OPACITY there, not --FR-SOLID-OPACITY).
 const OptionSpec* findOption(std::string_view upperName, bool inProfile);
 /// Stores `value` into the option's field by its type and switches the
 /// option's step on. Text is stored as given.

@@ -19,8 +19,9 @@ bool applyProfile(const std::string& fileName) {
     const OptionSpec* option = findOption(name, true);
     if (option == nullptr) continue;
     std::string value = entry->second;
-    // Only the filename mask loses its quotes; other texts keep them.
-    if (name == "--FILENAME-MASK") {
+    // Only a row that says so loses its quotes (the filename mask); other
+    // texts keep them.
+    if (option->setting->option.profileUnquoted) {
       const size_t first = value.find_first_not_of('"');
       value = first == std::string::npos ? "" : value.substr(first, value.find_last_not_of('"') - first + 1);
     }

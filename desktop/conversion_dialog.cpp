@@ -246,15 +246,19 @@ std::string FormatDuration(int64_t milliseconds) {
 namespace {
 
 // The warning a failed check shows; the checks of the file list, the folder
-// and the size also put "Conversion stopped" in the status bar.
+// and the values also put "Conversion stopped" in the status bar.
 std::string warningFor(const RunPreparation& prepared, bool& stopsConversion) {
   stopsConversion = true;
   switch (prepared.failed) {
     case RunCheck::emptyInputList: return message("Msg", "Empty input files");
     case RunCheck::emptyOutputFolder: return message("Msg", "Empty output folder");
     case RunCheck::invalidOutputFolder: return formatMessage(message("Msg", "Invalid output folder"), prepared.subject);
-    case RunCheck::invalidWidth: return message("Msg", "Invalid width");
-    case RunCheck::invalidHeight: return message("Msg", "Invalid height");
+    // A value the window checks (the resize's width and height) names its
+    // message in the setting's row.
+    case RunCheck::invalidValue:
+      if (prepared.setting != nullptr && prepared.setting->check.windowMessage != nullptr)
+        return message("Msg", prepared.setting->check.windowMessage);
+      break;
     default: break;
   }
   stopsConversion = false;

@@ -13,10 +13,12 @@
 #include <climits>
 #include <cstdlib>
 #include <limits>
+#include <string_view>
 #include <type_traits>
 #include <variant>
 #include <vector>
 
+#include "settings/setting_table.h"
 #include "settings/settings.h"
 #include "settings/settings_file.h"
 
@@ -29,174 +31,26 @@ constexpr int kFirstRunWidth = 510;
 constexpr int kFirstRunHeight = 330;
 constexpr int kFirstRunPosition = 100;
 
-using Field = std::variant<int8_t Settings::*, int32_t Settings::*, float Settings::*, std::string Settings::*>;
-
-/// One key of the file. `format` names the input or output format whose
-/// keys are written only while that format is in the product's list; a
-/// boolean reads any non-zero number as 1.
-struct Key {
-  const char* name;
-  Field field;
-  const char* format = nullptr;
-  bool boolean = false;
-};
-
 struct Group {
   const char* name;
-  std::vector<Key> keys;
+  std::vector<const SettingSpec*> keys;
 };
 
-// Every group and key in the order the file is written.
+// Every group and key in the order the file is written: the settings table's
+// rows that have a key, grouped in the order the groups first appear.
 const std::vector<Group>& layout() {
-  using S = Settings;
-  static const std::vector<Group> groups{
-      {"General",
-       {{"Language", &S::language},
-        {"Update Range", &S::updateRange},
-        {"Update Date", &S::updateDate},
-        {"Save Window Position", &S::saveWindowPosition, nullptr, true}}},
-      {"Window",
-       {{"IsMaximized", &S::isMaximized, nullptr, true},
-        {"Width", &S::windowWidth},
-        {"Height", &S::windowHeight},
-        {"X", &S::windowX},
-        {"Y", &S::windowY}}},
-      {"Interface", {{"UI Theme", &S::uiTheme}, {"UI Size", &S::uiSize}}},
-      {"Input",
-       {{"Format", &S::inputFormat},
-        {"DDS Load As", &S::ddsLoadAs, "dds"},
-        {"GIF Frame Loading", &S::gifFrameLoading, "gif"},
-        {"ICO Frame Loading", &S::icoFrameLoading, "ico"},
-        {"PSD Color Mode", &S::psdColorMode, "psd"},
-        {"RAW Load As", &S::rawLoadAs, "raw"},
-        {"RAW Header Size", &S::rawHeaderSize, "raw"},
-        {"RAW Image Width", &S::rawImageWidth, "raw"},
-        {"RAW Image Height", &S::rawImageHeight, "raw"},
-        {"RAW Tone Mapping", &S::rawToneMapping, "raw"},
-        {"TIFF Frame Loading", &S::tiffFrameLoading, "tiff"},
-        {"Background Color", &S::backgroundColor}}},
-      {"Output",
-       {{"Format", &S::outputFormat},
-        {"BMP BPP", &S::bmpBpp, "bmp"},
-        {"BMP Compression", &S::bmpCompression, "bmp"},
-        {"BMP Color Table", &S::bmpColorTable, "bmp"},
-        {"DDS BPP", &S::ddsBpp, "dds"},
-        {"EXR BPP", &S::exrBpp, "exr"},
-        {"EXR Compression", &S::exrCompression, "exr"},
-        {"GIF BPP", &S::gifBpp, "gif"},
-        {"HDR BPP", &S::hdrBpp, "hdr"},
-        {"ICO BPP", &S::icoBpp, "ico"},
-        {"J2K BPP", &S::j2kBpp, "j2k"},
-        {"JNG BPP", &S::jngBpp, "jng"},
-        {"JP2 BPP", &S::jp2Bpp, "jp2"},
-        {"JPG BPP", &S::jpgBpp, "jpg"},
-        {"JPG Quality", &S::jpgQuality, "jpg"},
-        {"JPG Chroma", &S::jpgChroma, "jpg"},
-        {"JPG Save As", &S::jpgSaveAs, "jpg"},
-        {"JXR BPP", &S::jxrBpp, "jxr"},
-        {"PBM BPP", &S::pbmBpp, "pbm"},
-        {"PCX BPP", &S::pcxBpp, "pcx"},
-        {"PFM BPP", &S::pfmBpp, "pfm"},
-        {"PGM BPP", &S::pgmBpp, "pgm"},
-        {"PNG BPP", &S::pngBpp, "png"},
-        {"PNG Compression", &S::pngCompression, "png"},
-        {"PNG Interlaced", &S::pngInterlaced, "png"},
-        {"PPM BPP", &S::ppmBpp, "ppm"},
-        {"PSD BPP", &S::psdBpp, "psd"},
-        {"TGA BPP", &S::tgaBpp, "tga"},
-        {"TGA Compression", &S::tgaCompression, "tga"},
-        {"TIFF BPP", &S::tiffBpp, "tiff"},
-        {"TIFF Compression", &S::tiffCompression, "tiff"},
-        {"TIFF Color Mode", &S::tiffColorMode, "tiff"},
-        {"WBMP BPP", &S::wbmpBpp, "wbmp"},
-        {"WEBP BPP", &S::webpBpp, "webp"},
-        {"WEBP Quality", &S::webpQuality, "webp"},
-        {"XPM BPP", &S::xpmBpp, "xpm"}}},
-      {"Transform",
-       {{"Do Image Rotation", &S::doRotation, nullptr, true},
-        {"Image Rotation Type", &S::rotationType},
-        {"Image Rotation", &S::rotation},
-        {"Image Rotation Back Color", &S::rotationBackColor},
-        {"Do Image Resize", &S::doResize, nullptr, true},
-        {"Image Width", &S::width},
-        {"Image Width Unit", &S::widthUnit},
-        {"Image Height", &S::height},
-        {"Image Height Unit", &S::heightUnit},
-        {"Keep Aspect Ratio", &S::keepAspectRatio, nullptr, true},
-        {"Image Resize Type", &S::resizeType},
-        {"Image Resize Algorithm", &S::resizeAlgorithm},
-        {"Do Image Flip Horizontal", &S::flipHorizontal, nullptr, true},
-        {"Do Image Flip Vertical", &S::flipVertical, nullptr, true}}},
-      {"Adjustment",
-       {{"Do Image Color Correction", &S::doColorCorrection, nullptr, true},
-        {"Image Brightness", &S::brightness},
-        {"Image Contrast", &S::contrast},
-        {"Image Gamma", &S::gamma},
-        {"Image Invert", &S::invert, nullptr, true},
-        {"Do Image Greyscale", &S::doGreyscale, nullptr, true},
-        {"Do Image Threshold", &S::doThreshold, nullptr, true},
-        {"Image Threshold", &S::threshold},
-        {"Do Image Dither", &S::doDither, nullptr, true},
-        {"Image Dither Algorithm", &S::ditherAlgorithm}}},
-      {"Frame",
-       {{"Do Frame", &S::frameType},
-        {"Solid Left", &S::solidLeft},
-        {"Solid Right", &S::solidRight},
-        {"Solid Top", &S::solidTop},
-        {"Solid Bottom", &S::solidBottom},
-        {"Solid Left Color", &S::solidLeftColor},
-        {"Solid Right Color", &S::solidRightColor},
-        {"Solid Top Color", &S::solidTopColor},
-        {"Solid Bottom Color", &S::solidBottomColor},
-        {"Solid Opacity", &S::solidOpacity}}},
-      {"Watermark",
-       {{"Do Watermark", &S::watermarkType},
-        {"Text", &S::wmText},
-        {"Fonts", &S::wmFonts},
-        {"Font", &S::wmFont},
-        {"Font Size", &S::wmFontSize},
-        {"Font Leading", &S::wmFontLeading},
-        {"Font Colors", &S::wmFontColors},
-        {"Font Color", &S::wmFontColor},
-        {"Font Style", &S::wmFontStyle},
-        {"Font Effect", &S::wmFontEffect},
-        {"Text Antialiasing", &S::wmTextAntialiasing},
-        {"Text Alignment", &S::wmTextAlignment},
-        {"Text Padding", &S::wmTextPadding},
-        {"Text Opacity", &S::wmTextOpacity},
-        {"Back Colors", &S::wmBackColors},
-        {"Back Color", &S::wmBackColor},
-        {"Back Opacity", &S::wmBackOpacity},
-        {"Text Boundary", &S::wmTextBoundary},
-        {"Text Position", &S::wmTextPosition},
-        {"Text X Offset", &S::wmTextXOffset},
-        {"Text Y Offset", &S::wmTextYOffset},
-        {"Text Rotation", &S::wmTextRotation},
-        {"Text Size", &S::wmTextSize},
-        {"Text Scale", &S::wmTextScale},
-        {"Image", &S::wmImage},
-        {"Image Greyscale", &S::wmImageGreyscale, nullptr, true},
-        {"Image Opacity", &S::wmImageOpacity},
-        {"Image Boundary", &S::wmImageBoundary},
-        {"Image Position", &S::wmImagePosition},
-        {"Image X Offset", &S::wmImageXOffset},
-        {"Image Y Offset", &S::wmImageYOffset},
-        {"Image Rotation", &S::wmImageRotation},
-        {"Image Size", &S::wmImageSize},
-        {"Image Scale", &S::wmImageScale}}},
-      {"Advanced",
-       {{"Filename Mask", &S::filenameMask},
-        {"File Timestamp", &S::fileTimestamp},
-        {"Custom Timestamp", &S::customTimestamp},
-        {"Out Folders History", &S::outFoldersHistory},
-        {"Out Folders Number", &S::outFoldersNumber},
-        {"Keep Subfolders", &S::keepSubfolders, nullptr, true},
-        {"Threads", &S::threads},
-        {"Dry Run", &S::dryRun, nullptr, true},
-        {"Report File", &S::reportFile}}},
-      {"File", {{"Recent Out Folders", &S::recentOutFolders}, {"Recent Files", &S::recentFiles}}},
-      {"Privacy", {{"Clean Recent Files", &S::cleanRecentFiles, nullptr, true}}},
-  };
+  static const std::vector<Group> groups = [] {
+    std::vector<Group> result;
+    for (const SettingSpec& spec : settingTable()) {
+      const char* name = spec.preferences.group;
+      if (name == nullptr) continue;
+      auto group = std::find_if(result.begin(), result.end(),
+                                [name](const Group& g) { return std::string_view(g.name) == name; });
+      if (group == result.end()) group = result.insert(result.end(), Group{name, {}});
+      group->keys.push_back(&spec);
+    }
+    return result;
+  }();
   return groups;
 }
 
@@ -205,38 +59,40 @@ bool gPathKnown = false;
 
 /// Reads one key into its field, the field's current value being the
 /// default. Small fields keep the nearest value they can hold.
-void readKey(const SettingsFileReader& reader, const Key& key) {
+void readKey(const SettingsFileReader& reader, const SettingSpec& spec) {
+  const char* key = spec.preferences.key;
   std::visit(
       [&](auto member) {
         using T = std::remove_reference_t<decltype(settings.*member)>;
         T& field = settings.*member;
         if constexpr (std::is_same_v<T, std::string>) {
-          field = reader.readText(key.name, field);
+          field = reader.readText(key, field);
         } else if constexpr (std::is_same_v<T, float>) {
-          field = static_cast<float>(reader.readReal(key.name, field));
+          field = static_cast<float>(reader.readReal(key, field));
         } else {
-          int32_t value = reader.readInteger(key.name, field);
-          if (key.boolean) value = value != 0 ? 1 : 0;
+          int32_t value = reader.readInteger(key, field);
+          if (spec.preferences.boolean) value = value != 0 ? 1 : 0;
           field = static_cast<T>(std::clamp<int32_t>(value, std::numeric_limits<T>::min(),
                                                      std::numeric_limits<T>::max()));
         }
       },
-      key.field);
+      spec.field);
 }
 
-void writeKey(SettingsFileWriter& writer, const Key& key) {
+void writeKey(SettingsFileWriter& writer, const SettingSpec& spec) {
+  const char* key = spec.preferences.key;
   std::visit(
       [&](auto member) {
         using T = std::remove_reference_t<decltype(settings.*member)>;
         const T& field = settings.*member;
         if constexpr (std::is_same_v<T, std::string>)
-          writer.writeText(key.name, field);
+          writer.writeText(key, field);
         else if constexpr (std::is_same_v<T, float>)
-          writer.writeReal(key.name, field);
+          writer.writeReal(key, field);
         else
-          writer.writeInteger(key.name, field);
+          writer.writeInteger(key, field);
       },
-      key.field);
+      spec.field);
 }
 
 std::string homeFolder() {
@@ -337,7 +193,7 @@ void loadPreferencesFrom(const std::string& path, int displayWidth, int displayH
   settings.configVersion = reader.readInteger("CFG", 0);
   for (const Group& group : layout()) {
     reader.selectGroup(group.name);
-    for (const Key& key : group.keys) readKey(reader, key);
+    for (const SettingSpec* key : group.keys) readKey(reader, *key);
   }
 
   // Files written by older versions.
@@ -378,16 +234,17 @@ bool savePreferencesTo(const std::string& path) {
         continue;
       }
       if (formatGroup) {
+        // The format first, then the keys of each format the product has,
+        // then what holds for every format.
         const auto& formats = std::string_view(group.name) == "Input" ? job.inputFormats : job.outputFormats;
-        writeKey(writer, group.keys.front());
+        writeKey(writer, *group.keys.front());
         for (const std::string& format : formats)
-          for (const Key& key : group.keys)
-            if (key.format && format == key.format) writeKey(writer, key);
-        // Then what holds for every format.
+          for (const SettingSpec* key : group.keys)
+            if (key->format && format == key->format) writeKey(writer, *key);
         for (size_t i = 1; i < group.keys.size(); ++i)
-          if (!group.keys[i].format) writeKey(writer, group.keys[i]);
+          if (!group.keys[i]->format) writeKey(writer, *group.keys[i]);
       } else {
-        for (const Key& key : group.keys) writeKey(writer, key);
+        for (const SettingSpec* key : group.keys) writeKey(writer, *key);
       }
       writer.writeGroupEnd();
     }

@@ -17,16 +17,19 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <utility>
+#include <variant>
 #include <vector>
 
 #include "base/messages.h"
 #include "base/text.h"
-#include "batch/run_plan.h"
 #include "desktop/preferences.h"
 #include "desktop/small_dialogs.h"
 #include "desktop/themes.h"
 #include "imaging/font_family.h"
 #include "imaging/format_registry.h"
+#include "settings/setting_table.h"
 #include "settings/settings.h"
 
 namespace trovabild {
@@ -67,15 +70,57 @@ struct IntField {
   std::function<void(int)> set;
 };
 
-template <class T>
-IntField field(T& value) {
-  return {[&value] { return static_cast<int>(value); }, [&value](int v) { value = static_cast<T>(v); }};
+// A decimal setting is held by its controls in hundredths (gamma 1.00 is 100).
+constexpr float kDecimalScale = 100.0f;
+
+// The row of the settings table a control is bound to: the control has the
+// row's name. Null for a name no row has (a format without a depth setting).
+const SettingSpec* boundRow(const char* name) { return findSetting(name); }
+
+// The integer the controls show of the bound setting; nothing for a name no
+// row has.
+IntField bound(const char* name) {
+  const SettingSpec* spec = boundRow(name);
+  if (spec == nullptr) return {[] { return 0; }, [](int) {}};
+  return std::visit(
+      [](auto member) -> IntField {
+        using T = std::remove_reference_t<decltype(settings.*member)>;
+        if constexpr (std::is_same_v<T, float>) {
+          return {[member] { return static_cast<int>(std::lround(settings.*member * kDecimalScale)); },
+                  [member](int v) { settings.*member = static_cast<float>(v) / kDecimalScale; }};
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          return {[] { return 0; }, [](int) {}};
+        } else {
+          return {[member] { return static_cast<int>(settings.*member); },
+                  [member](int v) { settings.*member = static_cast<T>(v); }};
+        }
+      },
+      spec->field);
 }
 
-// Gamma is held by its controls as gamma x 100.
-IntField gammaField() {
-  return {[] { return static_cast<int>(std::lround(settings.gamma * 100.0f)); },
-          [](int v) { settings.gamma = static_cast<float>(v) / 100.0f; }};
+// The bound text setting; a scratch text for a name no text row has.
+std::string& boundText(const char* name) {
+  static std::string scratch;
+  const SettingSpec* spec = boundRow(name);
+  if (spec == nullptr || !std::holds_alternative<std::string Settings::*>(spec->field)) return scratch;
+  return settings.*std::get<std::string Settings::*>(spec->field);
+}
+
+// The bound integer setting; a scratch number for a name no such row has.
+int32_t& boundInteger(const char* name) {
+  static int32_t scratch = 0;
+  const SettingSpec* spec = boundRow(name);
+  if (spec == nullptr || !std::holds_alternative<int32_t Settings::*>(spec->field)) return scratch;
+  return settings.*std::get<int32_t Settings::*>(spec->field);
+}
+
+// The bound setting's range as its controls hold it.
+std::pair<int, int> boundRange(const char* name) {
+  const SettingSpec* spec = boundRow(name);
+  if (spec == nullptr) return {0, 0};
+  const double scale = spec->type == SettingType::decimal ? kDecimalScale : 1.0;
+  return {static_cast<int>(std::lround(spec->range.low * scale)),
+          static_cast<int>(std::lround(spec->range.high * scale))};
 }
 
 // The leading integer of a number field (0 when it holds none).
@@ -195,23 +240,21 @@ class PreferencesDialog : public wxDialog {
   // the control is read back on OK.
   int rowY(int row) const { return kFirstRowY + row * pitch_; }
   void label(wxWindow* page, int row, const wxString& text);
-  wxChoice* choiceRow(wxWindow* page, int row, const char* labelKey, const wxArrayString& items, IntField value,
-                      const char* name, std::vector<int> codes = {});
+  // Each control is named after the setting it is bound to (the row of that
+  // name in the settings table), and holds that setting's value.
+  wxChoice* choiceRow(wxWindow* page, int row, const char* labelKey, const wxArrayString& items, const char* name,
+                      std::vector<int> codes = {});
   wxChoice* textChoiceRow(wxWindow* page, int row, const char* labelKey, const wxArrayString& items,
-                          const std::vector<std::string>& ids, std::string& value, const char* name);
-  void checkRow(wxWindow* page, int row, const char* labelKey, IntField value, const char* name);
-  void numberRow(wxWindow* page, int row, const char* labelKey, IntField value, const char* name,
-                 const char* unitKey);
-  void numberUnitRow(wxWindow* page, int row, const char* labelKey, IntField value, IntField unit,
-                     const char* name, const char* unitName);
-  void sliderRow(wxWindow* page, int row, const char* labelKey, IntField value, const char* name, int minimum,
-                 int maximum, int sliderOffset = 0);
-  void colourRow(wxWindow* page, int row, const char* labelKey, std::string& value, const std::string& choices,
-                 const char* name);
-  void fontRow(wxWindow* page, int row, std::string& font, const char* name);
-  void textRow(wxWindow* page, int row, const char* labelKey, std::string& value, const char* name);
-  void pictureRow(wxWindow* page, int row, const char* labelKey, std::string& value, const char* name);
-  void timestampRow(wxWindow* page, int row, const char* labelKey, int32_t& value, const char* name);
+                          const std::vector<std::string>& ids, const char* name);
+  void checkRow(wxWindow* page, int row, const char* labelKey, const char* name);
+  void numberRow(wxWindow* page, int row, const char* labelKey, const char* name, const char* unitKey);
+  void numberUnitRow(wxWindow* page, int row, const char* labelKey, const char* name, const char* unitName);
+  void sliderRow(wxWindow* page, int row, const char* labelKey, const char* name);
+  void colourRow(wxWindow* page, int row, const char* labelKey, const char* name, const std::string& choices = "");
+  void fontRow(wxWindow* page, int row, const char* name);
+  void textRow(wxWindow* page, int row, const char* labelKey, const char* name);
+  void pictureRow(wxWindow* page, int row, const char* labelKey, const char* name);
+  void timestampRow(wxWindow* page, int row, const char* labelKey, const char* name);
 
   wxScrolledWindow* addPage(const char* key, int rows);
   wxScrolledWindow* subPage(wxWindow* page, int firstRow, int rows, const char* name);
@@ -347,7 +390,8 @@ void PreferencesDialog::label(wxWindow* page, int row, const wxString& text) {
 }
 
 wxChoice* PreferencesDialog::choiceRow(wxWindow* page, int row, const char* labelKey, const wxArrayString& items,
-                                       IntField value, const char* name, std::vector<int> codes) {
+                                       const char* name, std::vector<int> codes) {
+  const IntField value = bound(name);
   label(page, row, pref(labelKey));
   auto* choice = new wxChoice(page, wxID_ANY, wxPoint(kControlX, rowY(row)), wxSize(kControlWidth, -1), items, 0,
                               wxDefaultValidator, name);
@@ -364,8 +408,8 @@ wxChoice* PreferencesDialog::choiceRow(wxWindow* page, int row, const char* labe
 }
 
 wxChoice* PreferencesDialog::textChoiceRow(wxWindow* page, int row, const char* labelKey, const wxArrayString& items,
-                                           const std::vector<std::string>& ids, std::string& value,
-                                           const char* name) {
+                                           const std::vector<std::string>& ids, const char* name) {
+  std::string& value = boundText(name);
   label(page, row, pref(labelKey));
   auto* choice = new wxChoice(page, wxID_ANY, wxPoint(kControlX, rowY(row)), wxSize(kControlWidth, -1), items, 0,
                               wxDefaultValidator, name);
@@ -378,7 +422,8 @@ wxChoice* PreferencesDialog::textChoiceRow(wxWindow* page, int row, const char* 
   return choice;
 }
 
-void PreferencesDialog::checkRow(wxWindow* page, int row, const char* labelKey, IntField value, const char* name) {
+void PreferencesDialog::checkRow(wxWindow* page, int row, const char* labelKey, const char* name) {
+  const IntField value = bound(name);
   label(page, row, pref(labelKey));
   auto* check = new wxCheckBox(page, wxID_ANY, "", wxPoint(kControlX, rowY(row)), wxDefaultSize, 0,
                                wxDefaultValidator, name);
@@ -387,8 +432,9 @@ void PreferencesDialog::checkRow(wxWindow* page, int row, const char* labelKey, 
   readers_.push_back([check, value] { value.set(check->GetValue() ? 1 : 0); });
 }
 
-void PreferencesDialog::numberRow(wxWindow* page, int row, const char* labelKey, IntField value, const char* name,
+void PreferencesDialog::numberRow(wxWindow* page, int row, const char* labelKey, const char* name,
                                   const char* unitKey) {
+  const IntField value = bound(name);
   label(page, row, pref(labelKey));
   auto* box = new wxTextCtrl(page, wxID_ANY, wxString::Format("%d", value.get()), wxPoint(kControlX, rowY(row)),
                              wxSize(kNumberWidth, -1), 0, wxTextValidator(wxFILTER_NUMERIC), name);
@@ -400,9 +446,10 @@ void PreferencesDialog::numberRow(wxWindow* page, int row, const char* labelKey,
   if (std::string(name) == "wmFontSize") fontSizeBox_ = box;
 }
 
-void PreferencesDialog::numberUnitRow(wxWindow* page, int row, const char* labelKey, IntField value, IntField unit,
-                                      const char* name, const char* unitName) {
-  numberRow(page, row, labelKey, value, name, nullptr);
+void PreferencesDialog::numberUnitRow(wxWindow* page, int row, const char* labelKey, const char* name,
+                                      const char* unitName) {
+  const IntField unit = bound(unitName);
+  numberRow(page, row, labelKey, name, nullptr);
   auto* units = new wxChoice(page, wxID_ANY, wxPoint(kUnitX, rowY(row)), wxSize(kUnitWidth, -1),
                              prefItems({"Pixels", "Percent"}), 0, wxDefaultValidator, unitName);
   // A GTK drop-down needs room for its arrow: it keeps the row's right edge
@@ -417,11 +464,13 @@ void PreferencesDialog::numberUnitRow(wxWindow* page, int row, const char* label
   });
 }
 
-// A slider and a spin box showing the same value. The slider's position is
-// the value plus `sliderOffset` (brightness and contrast run 0..200 on the
-// slider for -100..100).
-void PreferencesDialog::sliderRow(wxWindow* page, int row, const char* labelKey, IntField value, const char* name,
-                                  int minimum, int maximum, int sliderOffset) {
+// A slider and a spin box showing the same value, over the setting's range.
+// The slider starts at 0: a range below 0 is shifted (brightness and
+// contrast run 0..200 on the slider for -100..100).
+void PreferencesDialog::sliderRow(wxWindow* page, int row, const char* labelKey, const char* name) {
+  const IntField value = bound(name);
+  const auto [minimum, maximum] = boundRange(name);
+  const int sliderOffset = minimum < 0 ? -minimum : 0;
   label(page, row, pref(labelKey));
   const int current = std::clamp(value.get(), minimum, maximum);
   auto* slider = new wxSlider(page, wxID_ANY, current + sliderOffset, minimum + sliderOffset,
@@ -448,8 +497,9 @@ void PreferencesDialog::sliderRow(wxWindow* page, int row, const char* labelKey,
   });
 }
 
-void PreferencesDialog::colourRow(wxWindow* page, int row, const char* labelKey, std::string& value,
-                                  const std::string& choices, const char* name) {
+void PreferencesDialog::colourRow(wxWindow* page, int row, const char* labelKey, const char* name,
+                                  const std::string& choices) {
+  std::string& value = boundText(name);
   label(page, row, pref(labelKey));
   auto* box = new wxBitmapComboBox(page, wxID_ANY, "", wxPoint(kControlX, rowY(row)), wxSize(kPickerWidth, -1), 0,
                                    nullptr, wxCB_READONLY, wxDefaultValidator, name);
@@ -492,7 +542,8 @@ void PreferencesDialog::colourRow(wxWindow* page, int row, const char* labelKey,
   });
 }
 
-void PreferencesDialog::fontRow(wxWindow* page, int row, std::string& font, const char* name) {
+void PreferencesDialog::fontRow(wxWindow* page, int row, const char* name) {
+  std::string& font = boundText(name);
   label(page, row, pref("Font"));
   auto* choice = new wxChoice(page, wxID_ANY, wxPoint(kControlX, rowY(row)), wxSize(kPickerWidth, -1), 0, nullptr,
                               0, wxDefaultValidator, name);
@@ -529,15 +580,16 @@ void PreferencesDialog::fontRow(wxWindow* page, int row, std::string& font, cons
   });
 }
 
-void PreferencesDialog::textRow(wxWindow* page, int row, const char* labelKey, std::string& value, const char* name) {
+void PreferencesDialog::textRow(wxWindow* page, int row, const char* labelKey, const char* name) {
+  std::string& value = boundText(name);
   label(page, row, pref(labelKey));
   auto* box = new wxTextCtrl(page, wxID_ANY, wxString::FromUTF8(value), wxPoint(kControlX, rowY(row)),
                              wxSize(kControlWidth, -1), 0, wxDefaultValidator, name);
   readers_.push_back([box, &value] { value = box->GetValue().utf8_string(); });
 }
 
-void PreferencesDialog::pictureRow(wxWindow* page, int row, const char* labelKey, std::string& value,
-                                   const char* name) {
+void PreferencesDialog::pictureRow(wxWindow* page, int row, const char* labelKey, const char* name) {
+  std::string& value = boundText(name);
   label(page, row, pref(labelKey));
   auto* box = new wxTextCtrl(page, wxID_ANY, wxString::FromUTF8(value), wxPoint(kControlX, rowY(row)),
                              wxSize(kPickerWidth, -1), 0, wxDefaultValidator, name);
@@ -587,8 +639,8 @@ class CalendarPopup : public wxGenericCalendarCtrl, public wxComboPopup {
 
 // The stored value counts seconds in local time; the box shows it as the
 // broken-down time it names, to the minute.
-void PreferencesDialog::timestampRow(wxWindow* page, int row, const char* labelKey, int32_t& value,
-                                     const char* name) {
+void PreferencesDialog::timestampRow(wxWindow* page, int row, const char* labelKey, const char* name) {
+  int32_t& value = boundInteger(name);
   label(page, row, pref(labelKey));
   std::time_t stored = value;
   std::tm parts{};
@@ -621,11 +673,11 @@ void PreferencesDialog::buildGeneral() {
   wxWindow* page = addPage("General", 3);
   wxArrayString languages;
   languages.Add("English");
-  textChoiceRow(page, 0, "Language", languages, {"en"}, settings.language, "language");
+  textChoiceRow(page, 0, "Language", languages, {"en"}, "language");
   choiceRow(page, 1, "Check for Updates",
             prefItems({"Every day", "Every week", "Every month", "Every 3 months", "Every 6 months", "Never"}),
-            field(settings.updateRange), "updateRange");
-  checkRow(page, 2, "Save window position", field(settings.saveWindowPosition), "saveWindowPosition");
+            "updateRange");
+  checkRow(page, 2, "Save window position", "saveWindowPosition");
 }
 
 void PreferencesDialog::buildInterface() {
@@ -640,17 +692,16 @@ void PreferencesDialog::buildInterface() {
     names.Add(wxString::FromUTF8(settings.uiTheme));
     ids.push_back(settings.uiTheme);
   }
-  themeChoice_ = textChoiceRow(page, 0, "UI Theme", names, ids, settings.uiTheme, "uiTheme");
-  sizeChoice_ = choiceRow(page, 1, "UI Size", prefItems({"Small", "Medium", "Large", "Extra Large", "Huge"}),
-                          field(settings.uiSize), "uiSize");
+  themeChoice_ = textChoiceRow(page, 0, "UI Theme", names, ids, "uiTheme");
+  sizeChoice_ = choiceRow(page, 1, "UI Size", prefItems({"Small", "Medium", "Large", "Extra Large", "Huge"}), "uiSize");
 }
 
 void PreferencesDialog::buildInput() {
   wxWindow* page = addPage("Input", 7);
   const wxArrayString names = formatNames(job.inputFormats, findInputFormat);
-  wxChoice* choice = textChoiceRow(page, 0, "Input Format", names, job.inputFormats, settings.inputFormat, "inputFormat");
+  wxChoice* choice = textChoiceRow(page, 0, "Input Format", names, job.inputFormats, "inputFormat");
   // What transparent areas are laid onto holds for every input format.
-  colourRow(page, 1, "Background Color", settings.backgroundColor, "", "backgroundColor");
+  colourRow(page, 1, "Background Color", "backgroundColor");
   for (const std::string& format : job.inputFormats) {
     int rows = format == "raw" ? 5 : 1;
     wxScrolledWindow* area = subPage(page, 2, rows, ("input_" + format).c_str());
@@ -663,47 +714,39 @@ void PreferencesDialog::buildInput() {
 void PreferencesDialog::buildInputFormat(wxWindow* page, const std::string& format) {
   const auto frames = prefItems({"All Frames", "First Frame", "Middle Frame", "Last Frame", "Random Frame"});
   if (format == "dds") {
-    choiceRow(page, 0, "Load As", prefItems({"Auto", "BGRA", "RGBA"}), field(settings.ddsLoadAs), "ddsLoadAs");
+    choiceRow(page, 0, "Load As", prefItems({"Auto", "BGRA", "RGBA"}), "ddsLoadAs");
   } else if (format == "gif") {
-    choiceRow(page, 0, "Frame Loading", frames, field(settings.gifFrameLoading), "gifFrameLoading");
+    choiceRow(page, 0, "Frame Loading", frames, "gifFrameLoading");
   } else if (format == "ico") {
     choiceRow(page, 0, "Frame Loading",
               prefItems({"All Frames", "First Frame", "Middle Frame", "Last Frame", "Random Frame", "Largest Frame",
                          "Best Frame"}),
-              field(settings.icoFrameLoading), "icoFrameLoading");
+              "icoFrameLoading");
   } else if (format == "tiff") {
-    choiceRow(page, 0, "Frame Loading", frames, field(settings.tiffFrameLoading), "tiffFrameLoading");
+    choiceRow(page, 0, "Frame Loading", frames, "tiffFrameLoading");
   } else if (format == "psd") {
-    choiceRow(page, 0, "Color Mode", prefItems({"RGB", "CMYK", "LAB"}), field(settings.psdColorMode), "psdColorMode");
+    choiceRow(page, 0, "Color Mode", prefItems({"RGB", "CMYK", "LAB"}), "psdColorMode");
   } else if (format == "raw") {
-    choiceRow(page, 0, "Load As", prefItems({"Auto", "RGB8", "RGB16", "RGB24", "RGB48HS", "RGB48"}),
-              field(settings.rawLoadAs), "rawLoadAs");
-    numberRow(page, 1, "Header Size", field(settings.rawHeaderSize), "rawHeaderSize", "Bytes");
-    numberRow(page, 2, "Image Width", field(settings.rawImageWidth), "rawImageWidth", "Pixels");
-    numberRow(page, 3, "Image Height", field(settings.rawImageHeight), "rawImageHeight", "Pixels");
+    choiceRow(page, 0, "Load As", prefItems({"Auto", "RGB8", "RGB16", "RGB24", "RGB48HS", "RGB48"}), "rawLoadAs");
+    numberRow(page, 1, "Header Size", "rawHeaderSize", "Bytes");
+    numberRow(page, 2, "Image Width", "rawImageWidth", "Pixels");
+    numberRow(page, 3, "Image Height", "rawImageHeight", "Pixels");
     choiceRow(page, 4, "Tone Mapping",
               prefItems({"None", "Linear", "Adaptive Logarithmic", "DR Reduction", "Gradient Domain"}),
-              field(settings.rawToneMapping), "rawToneMapping");
+              "rawToneMapping");
   }
 }
 
 void PreferencesDialog::buildOutput() {
   wxWindow* page = addPage("Output", 6);
   const wxArrayString names = formatNames(job.outputFormats, findOutputFormat);
-  wxChoice* choice =
-      textChoiceRow(page, 0, "Output Format", names, job.outputFormats, settings.outputFormat, "outputFormat");
+  wxChoice* choice = textChoiceRow(page, 0, "Output Format", names, job.outputFormats, "outputFormat");
   for (const std::string& format : job.outputFormats) {
     wxScrolledWindow* area = subPage(page, 1, 4, ("output_" + format).c_str());
     buildOutputFormat(area, format);
     outputSubPages_.push_back({area, format});
   }
   followFormatChoice(choice, outputSubPages_, job.outputFormats);
-}
-
-IntField depthField(const std::string& format) {
-  int32_t Settings::*depth = depthSettingOf(format);
-  if (depth == nullptr) return {[] { return 0; }, [](int) {}};
-  return field(settings.*depth);
 }
 
 void PreferencesDialog::buildOutputFormat(wxWindow* page, const std::string& format) {
@@ -716,34 +759,30 @@ void PreferencesDialog::buildOutputFormat(wxWindow* page, const std::string& for
     depthCodes.push_back(depth);
   }
   const std::string depthName = format + "Bpp";
-  choiceRow(page, 0, "Bits Per Pixel", depthItems, depthField(format), depthName.c_str(), depthCodes);
+  choiceRow(page, 0, "Bits Per Pixel", depthItems, depthName.c_str(), depthCodes);
   if (format == "bmp") {
-    choiceRow(page, 1, "Compression", prefItems({"None", "RLE"}), field(settings.bmpCompression), "bmpCompression");
-    choiceRow(page, 2, "Color Table", prefItems({"Auto", "Exact"}), field(settings.bmpColorTable), "bmpColorTable");
+    choiceRow(page, 1, "Compression", prefItems({"None", "RLE"}), "bmpCompression");
+    choiceRow(page, 2, "Color Table", prefItems({"Auto", "Exact"}), "bmpColorTable");
   } else if (format == "tga") {
-    choiceRow(page, 1, "Compression", prefItems({"None", "RLE"}), field(settings.tgaCompression), "tgaCompression");
+    choiceRow(page, 1, "Compression", prefItems({"None", "RLE"}), "tgaCompression");
   } else if (format == "exr") {
-    choiceRow(page, 1, "Compression", prefItems({"None", "ZIP", "PIZ", "PXR24", "B44"}),
-              field(settings.exrCompression), "exrCompression");
+    choiceRow(page, 1, "Compression", prefItems({"None", "ZIP", "PIZ", "PXR24", "B44"}), "exrCompression");
   } else if (format == "png") {
-    choiceRow(page, 1, "Compression", prefItems({"None", "ZLIB1", "ZLIB6", "ZLIB9"}), field(settings.pngCompression),
-              "pngCompression");
-    checkRow(page, 2, "Interlaced", field(settings.pngInterlaced), "pngInterlaced");
+    choiceRow(page, 1, "Compression", prefItems({"None", "ZLIB1", "ZLIB6", "ZLIB9"}), "pngCompression");
+    checkRow(page, 2, "Interlaced", "pngInterlaced");
   } else if (format == "tiff") {
     choiceRow(page, 1, "Compression",
               prefItems({"None", "CCITTFAX3", "CCITTFAX4", "PACKBITS", "DEFLATE", "ADOBEDEFLATE", "LZW", "JPEG",
                          "LOGLUV"}),
-              field(settings.tiffCompression), "tiffCompression");
-    choiceRow(page, 2, "Color Mode", prefItems({"RGB", "CMYK"}), field(settings.tiffColorMode), "tiffColorMode");
+              "tiffCompression");
+    choiceRow(page, 2, "Color Mode", prefItems({"RGB", "CMYK"}), "tiffColorMode");
   } else if (format == "jpg") {
-    sliderRow(page, 1, "Image Quality", field(settings.jpgQuality), "jpgQuality", 1, 100);
-    choiceRow(page, 2, "Chroma Subsampling", prefItems({"None", "Low", "Medium", "High"}), field(settings.jpgChroma),
-              "jpgChroma");
+    sliderRow(page, 1, "Image Quality", "jpgQuality");
+    choiceRow(page, 2, "Chroma Subsampling", prefItems({"None", "Low", "Medium", "High"}), "jpgChroma");
     choiceRow(page, 3, "Save As",
-              prefItems({"Baseline Standard", "Baseline Simple", "Baseline Optimized", "Progressive"}),
-              field(settings.jpgSaveAs), "jpgSaveAs");
+              prefItems({"Baseline Standard", "Baseline Simple", "Baseline Optimized", "Progressive"}), "jpgSaveAs");
   } else if (format == "webp") {
-    sliderRow(page, 1, "Image Quality", field(settings.webpQuality), "webpQuality", 1, 100);
+    sliderRow(page, 1, "Image Quality", "webpQuality");
   }
 }
 
@@ -763,58 +802,54 @@ void PreferencesDialog::followFormatChoice(wxChoice* choice, const std::vector<F
 
 void PreferencesDialog::buildTransform() {
   wxWindow* page = addPage("Transform", 12);
-  checkRow(page, 0, "Image Rotation", field(settings.doRotation), "doRotation");
-  choiceRow(page, 1, "Rotation Type", prefItems({"Simple Rotation", "Advanced Rotation"}), field(settings.rotationType),
-            "rotationType");
-  sliderRow(page, 2, "Rotation Angle", field(settings.rotation), "rotation", 0, 360);
-  colourRow(page, 3, "Background Color", settings.rotationBackColor, "", "rotationBackColor");
-  checkRow(page, 4, "Image Resize", field(settings.doResize), "doResize");
-  numberUnitRow(page, 5, "Image Width", field(settings.width), field(settings.widthUnit), "width", "widthUnit");
-  numberUnitRow(page, 6, "Image Height", field(settings.height), field(settings.heightUnit), "height", "heightUnit");
-  checkRow(page, 7, "Keep Aspect Ratio", field(settings.keepAspectRatio), "keepAspectRatio");
-  choiceRow(page, 8, "Resize Type", prefItems({"All Images", "Large Images"}), field(settings.resizeType),
-            "resizeType");
+  checkRow(page, 0, "Image Rotation", "doRotation");
+  choiceRow(page, 1, "Rotation Type", prefItems({"Simple Rotation", "Advanced Rotation"}), "rotationType");
+  sliderRow(page, 2, "Rotation Angle", "rotation");
+  colourRow(page, 3, "Background Color", "rotationBackColor");
+  checkRow(page, 4, "Image Resize", "doResize");
+  numberUnitRow(page, 5, "Image Width", "width", "widthUnit");
+  numberUnitRow(page, 6, "Image Height", "height", "heightUnit");
+  checkRow(page, 7, "Keep Aspect Ratio", "keepAspectRatio");
+  choiceRow(page, 8, "Resize Type", prefItems({"All Images", "Large Images"}), "resizeType");
   choiceRow(page, 9, "Resize Algorithm",
-            prefItems({"Box", "Bilinear", "Bspline", "Bicubic", "Catmullrom", "Lanczos"}),
-            field(settings.resizeAlgorithm), "resizeAlgorithm");
-  checkRow(page, 10, "Image Flip Horizontal", field(settings.flipHorizontal), "flipHorizontal");
-  checkRow(page, 11, "Image Flip Vertical", field(settings.flipVertical), "flipVertical");
+            prefItems({"Box", "Bilinear", "Bspline", "Bicubic", "Catmullrom", "Lanczos"}), "resizeAlgorithm");
+  checkRow(page, 10, "Image Flip Horizontal", "flipHorizontal");
+  checkRow(page, 11, "Image Flip Vertical", "flipVertical");
 }
 
 void PreferencesDialog::buildAdjustment() {
   wxWindow* page = addPage("Adjustment", 9);
-  sliderRow(page, 0, "Image Brightness", field(settings.brightness), "brightness", -100, 100, 100);
-  sliderRow(page, 1, "Image Contrast", field(settings.contrast), "contrast", -100, 100, 100);
-  sliderRow(page, 2, "Image Gamma", gammaField(), "gamma", 1, 999);
-  checkRow(page, 3, "Image Invert", field(settings.invert), "invert");
-  checkRow(page, 4, "Image Greyscale", field(settings.doGreyscale), "doGreyscale");
-  checkRow(page, 5, "Image Threshold", field(settings.doThreshold), "doThreshold");
-  sliderRow(page, 6, "Threshold Level", field(settings.threshold), "threshold", 0, 255);
-  checkRow(page, 7, "Image Dither", field(settings.doDither), "doDither");
+  sliderRow(page, 0, "Image Brightness", "brightness");
+  sliderRow(page, 1, "Image Contrast", "contrast");
+  sliderRow(page, 2, "Image Gamma", "gamma");
+  checkRow(page, 3, "Image Invert", "invert");
+  checkRow(page, 4, "Image Greyscale", "doGreyscale");
+  checkRow(page, 5, "Image Threshold", "doThreshold");
+  sliderRow(page, 6, "Threshold Level", "threshold");
+  checkRow(page, 7, "Image Dither", "doDither");
   choiceRow(page, 8, "Dither Algorithm",
-            prefItems({"FS", "Bayer4", "Bayer8", "Bayer16", "Cluster6", "Cluster8", "Cluster16"}),
-            field(settings.ditherAlgorithm), "ditherAlgorithm");
+            prefItems({"FS", "Bayer4", "Bayer8", "Bayer16", "Cluster6", "Cluster8", "Cluster16"}), "ditherAlgorithm");
 }
 
 void PreferencesDialog::buildFrame() {
   wxWindow* page = addPage("Frame", 10);
-  choiceRow(page, 0, "Frame Type", prefItems({"None", "Frame Solid"}), field(settings.frameType), "frameType");
-  numberRow(page, 1, "Left", field(settings.solidLeft), "solidLeft", "Pixels");
-  numberRow(page, 2, "Right", field(settings.solidRight), "solidRight", "Pixels");
-  numberRow(page, 3, "Top", field(settings.solidTop), "solidTop", "Pixels");
-  numberRow(page, 4, "Bottom", field(settings.solidBottom), "solidBottom", "Pixels");
-  colourRow(page, 5, "Left Color", settings.solidLeftColor, "", "solidLeftColor");
-  colourRow(page, 6, "Right Color", settings.solidRightColor, "", "solidRightColor");
-  colourRow(page, 7, "Top Color", settings.solidTopColor, "", "solidTopColor");
-  colourRow(page, 8, "Bottom Color", settings.solidBottomColor, "", "solidBottomColor");
+  choiceRow(page, 0, "Frame Type", prefItems({"None", "Frame Solid"}), "frameType");
+  numberRow(page, 1, "Left", "solidLeft", "Pixels");
+  numberRow(page, 2, "Right", "solidRight", "Pixels");
+  numberRow(page, 3, "Top", "solidTop", "Pixels");
+  numberRow(page, 4, "Bottom", "solidBottom", "Pixels");
+  colourRow(page, 5, "Left Color", "solidLeftColor");
+  colourRow(page, 6, "Right Color", "solidRightColor");
+  colourRow(page, 7, "Top Color", "solidTopColor");
+  colourRow(page, 8, "Bottom Color", "solidBottomColor");
   // Opacity 0 is a valid setting of the console run; the slider keeps it reachable.
-  sliderRow(page, 9, "Opacity", field(settings.solidOpacity), "solidOpacity", 0, 255);
+  sliderRow(page, 9, "Opacity", "solidOpacity");
 }
 
 void PreferencesDialog::buildWatermark() {
   wxWindow* page = addPage("Watermark", 1);
   wxChoice* type = choiceRow(page, 0, "Watermark Type", prefItems({"None", "Watermark Text", "Watermark Image"}),
-                             field(settings.watermarkType), "watermarkType");
+                             "watermarkType");
   auto* text = subPage(page, 1, 20, "watermarkTextPage");
   buildWatermarkText(text);
   watermarkTextPage_ = text;
@@ -837,69 +872,64 @@ const wxArrayString& positionItems() {
 }
 
 void PreferencesDialog::buildWatermarkText(wxWindow* page) {
-  textRow(page, 0, "Text", settings.wmText, "wmText");
-  fontRow(page, 1, settings.wmFont, "wmFont");
-  numberRow(page, 2, "Font Size", field(settings.wmFontSize), "wmFontSize", "Points");
-  numberRow(page, 3, "Font Leading", field(settings.wmFontLeading), "wmFontLeading", "Pixels");
-  colourRow(page, 4, "Font Color", settings.wmFontColor, settings.wmFontColors, "wmFontColor");
-  choiceRow(page, 5, "Font Style", prefItems({"Regular", "Bold", "Italic", "Bold Italic"}), field(settings.wmFontStyle),
-            "wmFontStyle");
-  choiceRow(page, 6, "Font Effect", prefItems({"None", "Underline", "Strikeout"}), field(settings.wmFontEffect),
-            "wmFontEffect");
-  checkRow(page, 7, "Antialiasing", field(settings.wmTextAntialiasing), "wmTextAntialiasing");
-  choiceRow(page, 8, "Text Alignment", prefItems({"Align Left", "Align Center", "Align Right"}),
-            field(settings.wmTextAlignment), "wmTextAlignment");
-  numberRow(page, 9, "Text Padding", field(settings.wmTextPadding), "wmTextPadding", "Pixels");
-  sliderRow(page, 10, "Text Opacity", field(settings.wmTextOpacity), "wmTextOpacity", 0, 255);
-  colourRow(page, 11, "Background Color", settings.wmBackColor, settings.wmBackColors, "wmBackColor");
-  sliderRow(page, 12, "Background Opacity", field(settings.wmBackOpacity), "wmBackOpacity", 0, 255);
-  choiceRow(page, 13, "Boundary", prefItems({"Bound Image", "Bound Frame"}), field(settings.wmTextBoundary),
-            "wmTextBoundary");
-  choiceRow(page, 14, "Position", positionItems(), field(settings.wmTextPosition), "wmTextPosition");
-  numberRow(page, 15, "X-Offset", field(settings.wmTextXOffset), "wmTextXOffset", "Pixels");
-  numberRow(page, 16, "Y-Offset", field(settings.wmTextYOffset), "wmTextYOffset", "Pixels");
-  sliderRow(page, 17, "Rotation Angle", field(settings.wmTextRotation), "wmTextRotation", 0, 360);
-  choiceRow(page, 18, "Size", prefItems({"Fixed"}), field(settings.wmTextSize), "wmTextSize");
-  sliderRow(page, 19, "Scale", field(settings.wmTextScale), "wmTextScale", 1, 200);
+  textRow(page, 0, "Text", "wmText");
+  fontRow(page, 1, "wmFont");
+  numberRow(page, 2, "Font Size", "wmFontSize", "Points");
+  numberRow(page, 3, "Font Leading", "wmFontLeading", "Pixels");
+  colourRow(page, 4, "Font Color", "wmFontColor", settings.wmFontColors);
+  choiceRow(page, 5, "Font Style", prefItems({"Regular", "Bold", "Italic", "Bold Italic"}), "wmFontStyle");
+  choiceRow(page, 6, "Font Effect", prefItems({"None", "Underline", "Strikeout"}), "wmFontEffect");
+  checkRow(page, 7, "Antialiasing", "wmTextAntialiasing");
+  choiceRow(page, 8, "Text Alignment", prefItems({"Align Left", "Align Center", "Align Right"}), "wmTextAlignment");
+  numberRow(page, 9, "Text Padding", "wmTextPadding", "Pixels");
+  sliderRow(page, 10, "Text Opacity", "wmTextOpacity");
+  colourRow(page, 11, "Background Color", "wmBackColor", settings.wmBackColors);
+  sliderRow(page, 12, "Background Opacity", "wmBackOpacity");
+  choiceRow(page, 13, "Boundary", prefItems({"Bound Image", "Bound Frame"}), "wmTextBoundary");
+  choiceRow(page, 14, "Position", positionItems(), "wmTextPosition");
+  numberRow(page, 15, "X-Offset", "wmTextXOffset", "Pixels");
+  numberRow(page, 16, "Y-Offset", "wmTextYOffset", "Pixels");
+  sliderRow(page, 17, "Rotation Angle", "wmTextRotation");
+  choiceRow(page, 18, "Size", prefItems({"Fixed"}), "wmTextSize");
+  sliderRow(page, 19, "Scale", "wmTextScale");
 }
 
 void PreferencesDialog::buildWatermarkImage(wxWindow* page) {
-  pictureRow(page, 0, "Image", settings.wmImage, "wmImage");
-  checkRow(page, 1, "Image Greyscale", field(settings.wmImageGreyscale), "wmImageGreyscale");
-  sliderRow(page, 2, "Opacity", field(settings.wmImageOpacity), "wmImageOpacity", 0, 255);
-  choiceRow(page, 3, "Boundary", prefItems({"Bound Image", "Bound Frame"}), field(settings.wmImageBoundary),
-            "wmImageBoundary");
-  choiceRow(page, 4, "Position", positionItems(), field(settings.wmImagePosition), "wmImagePosition");
-  numberRow(page, 5, "X-Offset", field(settings.wmImageXOffset), "wmImageXOffset", "Pixels");
-  numberRow(page, 6, "Y-Offset", field(settings.wmImageYOffset), "wmImageYOffset", "Pixels");
-  sliderRow(page, 7, "Rotation Angle", field(settings.wmImageRotation), "wmImageRotation", 0, 360);
-  choiceRow(page, 8, "Size", prefItems({"Fixed"}), field(settings.wmImageSize), "wmImageSize");
-  sliderRow(page, 9, "Scale", field(settings.wmImageScale), "wmImageScale", 1, 200);
+  pictureRow(page, 0, "Image", "wmImage");
+  checkRow(page, 1, "Image Greyscale", "wmImageGreyscale");
+  sliderRow(page, 2, "Opacity", "wmImageOpacity");
+  choiceRow(page, 3, "Boundary", prefItems({"Bound Image", "Bound Frame"}), "wmImageBoundary");
+  choiceRow(page, 4, "Position", positionItems(), "wmImagePosition");
+  numberRow(page, 5, "X-Offset", "wmImageXOffset", "Pixels");
+  numberRow(page, 6, "Y-Offset", "wmImageYOffset", "Pixels");
+  sliderRow(page, 7, "Rotation Angle", "wmImageRotation");
+  choiceRow(page, 8, "Size", prefItems({"Fixed"}), "wmImageSize");
+  sliderRow(page, 9, "Scale", "wmImageScale");
 }
 
 void PreferencesDialog::buildAdvanced() {
   wxWindow* page = addPage("Advanced", 9);
-  textRow(page, 0, "Filename Mask", settings.filenameMask, "filenameMask");
-  choiceRow(page, 1, "File Timestamp", prefItems({"Current", "Original", "Custom"}), field(settings.fileTimestamp),
-            "fileTimestamp");
-  timestampRow(page, 2, "Custom Timestamp", settings.customTimestamp, "customTimestamp");
-  choiceRow(page, 3, "Out Folders History", prefItems({"Clean On Exit", "Keep Folders"}),
-            field(settings.outFoldersHistory), "outFoldersHistory");
-  sliderRow(page, 4, "Out Folders Number", field(settings.outFoldersNumber), "outFoldersNumber", 1, 50);
-  checkRow(page, 5, "Keep Subfolders", field(settings.keepSubfolders), "keepSubfolders");
-  sliderRow(page, 6, "Threads", field(settings.threads), "threads", 0, kMaxThreads);
-  checkRow(page, 7, "Dry Run", field(settings.dryRun), "dryRun");
-  textRow(page, 8, "Report File", settings.reportFile, "reportFile");
+  textRow(page, 0, "Filename Mask", "filenameMask");
+  choiceRow(page, 1, "File Timestamp", prefItems({"Current", "Original", "Custom"}), "fileTimestamp");
+  timestampRow(page, 2, "Custom Timestamp", "customTimestamp");
+  choiceRow(page, 3, "Out Folders History", prefItems({"Clean On Exit", "Keep Folders"}), "outFoldersHistory");
+  sliderRow(page, 4, "Out Folders Number", "outFoldersNumber");
+  checkRow(page, 5, "Keep Subfolders", "keepSubfolders");
+  sliderRow(page, 6, "Threads", "threads");
+  checkRow(page, 7, "Dry Run", "dryRun");
+  textRow(page, 8, "Report File", "reportFile");
 }
 
 void PreferencesDialog::onOk(wxCommandEvent&) {
   const std::string theme = settings.uiTheme;
   const int32_t size = settings.uiSize;
   for (const auto& read : readers_) read();
-  settings.doColorCorrection = (settings.brightness != 0 || settings.contrast != 0 || settings.gamma != 1.0f ||
-                                settings.invert != 0)
-                                   ? 1
-                                   : 0;
+  // Colour correction is on while any setting whose option switches it on
+  // is away from its default.
+  settings.doColorCorrection = 0;
+  for (const SettingSpec& spec : settingTable())
+    if (spec.option.switchField == &Settings::doColorCorrection && !atDefault(spec, settings))
+      settings.doColorCorrection = 1;
   outcome.accepted = true;
   outcome.themeChanged = settings.uiTheme != theme;
   outcome.iconSizeChanged = settings.uiSize != size;

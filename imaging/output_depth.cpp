@@ -2,6 +2,7 @@
 
 #include "base/files.h"
 #include "imaging/format_registry.h"
+#include "settings/setting_table.h"
 #include "settings/settings.h"
 
 namespace trovabild {
@@ -36,7 +37,8 @@ int saveFlagsFor(std::string_view extension, const Settings& settings) {
   if (extension == "exr")
     return pick({EXR_NONE, EXR_ZIP, EXR_PIZ, EXR_PXR24, EXR_B44}, settings.exrCompression);
   if (extension == "jpg") {
-    const int quality = settings.jpgQuality >= 1 && settings.jpgQuality <= 100 ? settings.jpgQuality : 0;
+    // Outside its range the quality is left to the encoder.
+    const int quality = withinRange(&Settings::jpgQuality, settings.jpgQuality) ? settings.jpgQuality : 0;
     return quality |
            pick({JPEG_SUBSAMPLING_444, JPEG_SUBSAMPLING_422, JPEG_SUBSAMPLING_420, JPEG_SUBSAMPLING_411},
                 settings.jpgChroma) |
@@ -55,7 +57,7 @@ int saveFlagsFor(std::string_view extension, const Settings& settings) {
            (settings.tiffColorMode == 1 ? TIFF_CMYK : 0);
   if (extension == "webp") {
     if (settings.webpQuality == 100) return WEBP_LOSSLESS;
-    return settings.webpQuality >= 1 && settings.webpQuality <= 99 ? settings.webpQuality : 0;
+    return withinRange(&Settings::webpQuality, settings.webpQuality) ? settings.webpQuality : 0;
   }
   return 0;  // the format's default; for pbm, pgm and ppm that is the raw encoding
 }

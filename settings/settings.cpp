@@ -3,8 +3,13 @@
 #include "base/product.h"
 #include "base/program_data.h"
 #include "base/seams.h"
+#include "settings/setting_table.h"
 
 namespace trovabild {
+
+Settings::Settings() {
+  for (const SettingSpec& spec : settingTable()) applyDefault(spec, *this);
+}
 
 Settings settings;
 Job job;

@@ -1,6 +1,8 @@
 #pragma once
 // The two process-wide records: every conversion setting and desktop
-// preference (Settings), and the state of the current run (Job).
+// preference (Settings), and the state of the current run (Job). What each
+// setting is (its default, range, option, keys and texts) is declared once,
+// in its row of the settings table (settings/setting_table.h).
 
 #include <cstdint>
 #include <string>
@@ -8,164 +10,170 @@
 
 namespace trovabild {
 
+/// The most files a run converts at once.
+inline constexpr int32_t kMaxThreads = 256;
+
 struct Settings {
+  /// Every field at its row's default.
+  Settings();
+
   // Desktop window preferences.
-  int32_t configVersion = 19;
-  std::string language = "en";
-  int32_t updateRange = 2;
-  int32_t updateDate = 0;  ///< seconds since 1970-01-01 counted in local time
-  int8_t saveWindowPosition = 1;
-  int8_t isMaximized = 0;
-  int32_t windowX = 100;
-  int32_t windowY = 100;
-  int32_t windowWidth = 510;
-  int32_t windowHeight = 330;
-  std::string uiTheme = "handdrawn";
-  int32_t uiSize = 2;
+  int32_t configVersion{};
+  std::string language;
+  int32_t updateRange{};
+  int32_t updateDate{};  ///< seconds since 1970-01-01 counted in local time
+  int8_t saveWindowPosition{};
+  int8_t isMaximized{};
+  int32_t windowX{};
+  int32_t windowY{};
+  int32_t windowWidth{};
+  int32_t windowHeight{};
+  std::string uiTheme;
+  int32_t uiSize{};
 
   // Input.
   std::string inputFormat;
-  int32_t ddsLoadAs = 0;
-  int32_t gifFrameLoading = 0;
-  int32_t icoFrameLoading = 0;
-  int32_t tiffFrameLoading = 0;
-  int32_t psdColorMode = 0;
-  int32_t rawLoadAs = 0;
-  int32_t rawHeaderSize = 0;
-  int32_t rawImageWidth = 0;
-  int32_t rawImageHeight = 0;
-  int32_t rawToneMapping = 2;
-  std::string backgroundColor = "FFFFFF";  ///< RRGGBB that transparent areas are flattened onto
+  int32_t ddsLoadAs{};
+  int32_t gifFrameLoading{};
+  int32_t icoFrameLoading{};
+  int32_t tiffFrameLoading{};
+  int32_t psdColorMode{};
+  int32_t rawLoadAs{};
+  int32_t rawHeaderSize{};
+  int32_t rawImageWidth{};
+  int32_t rawImageHeight{};
+  int32_t rawToneMapping{};
+  std::string backgroundColor;  ///< RRGGBB that transparent areas are flattened onto
 
   // Output.
   std::string outputFormat;
-  int32_t bmpBpp = 0;
-  int32_t bmpCompression = 0;
-  int32_t bmpColorTable = 0;
-  int32_t ddsBpp = 0;
-  int32_t exrBpp = 0;
-  int32_t exrCompression = 0;
-  int32_t gifBpp = 0;
-  int32_t hdrBpp = 0;
-  int32_t icoBpp = 0;
-  int32_t j2kBpp = 0;
-  int32_t jngBpp = 0;
-  int32_t jp2Bpp = 0;
-  int32_t jpgBpp = 0;
-  int32_t jpgQuality = 95;
-  int32_t jpgChroma = 0;
-  int32_t jpgSaveAs = 0;
-  int32_t jxrBpp = 0;
-  int32_t pbmBpp = 0;
-  int32_t pcxBpp = 0;
-  int32_t pfmBpp = 0;
-  int32_t pgmBpp = 0;
-  int32_t pngBpp = 0;
-  int32_t pngCompression = 0;
-  int8_t pngInterlaced = 0;
-  int32_t ppmBpp = 0;
-  int32_t psdBpp = 0;
-  int32_t tgaBpp = 0;
-  int32_t tgaCompression = 0;
-  int32_t tiffBpp = 0;
-  int32_t tiffCompression = 0;
-  int32_t tiffColorMode = 0;
-  int32_t wbmpBpp = 0;
-  int32_t webpBpp = 0;
-  int32_t webpQuality = 100;
-  int32_t xpmBpp = 0;
+  int32_t bmpBpp{};
+  int32_t bmpCompression{};
+  int32_t bmpColorTable{};
+  int32_t ddsBpp{};
+  int32_t exrBpp{};
+  int32_t exrCompression{};
+  int32_t gifBpp{};
+  int32_t hdrBpp{};
+  int32_t icoBpp{};
+  int32_t j2kBpp{};
+  int32_t jngBpp{};
+  int32_t jp2Bpp{};
+  int32_t jpgBpp{};
+  int32_t jpgQuality{};
+  int32_t jpgChroma{};
+  int32_t jpgSaveAs{};
+  int32_t jxrBpp{};
+  int32_t pbmBpp{};
+  int32_t pcxBpp{};
+  int32_t pfmBpp{};
+  int32_t pgmBpp{};
+  int32_t pngBpp{};
+  int32_t pngCompression{};
+  int8_t pngInterlaced{};
+  int32_t ppmBpp{};
+  int32_t psdBpp{};
+  int32_t tgaBpp{};
+  int32_t tgaCompression{};
+  int32_t tiffBpp{};
+  int32_t tiffCompression{};
+  int32_t tiffColorMode{};
+  int32_t wbmpBpp{};
+  int32_t webpBpp{};
+  int32_t webpQuality{};
+  int32_t xpmBpp{};
 
   // Transform.
-  int8_t doRotation = 0;
-  int8_t rotationType = 0;
-  int32_t rotation = 0;
-  std::string rotationBackColor = "000000";
-  int8_t doResize = 0;
-  int32_t width = 0;
-  int8_t widthUnit = 0;
-  int32_t height = 0;
-  int8_t heightUnit = 0;
-  int8_t keepAspectRatio = 1;
-  int8_t resizeType = 0;
-  int8_t resizeAlgorithm = 3;
-  int8_t flipHorizontal = 0;
-  int8_t flipVertical = 0;
+  int8_t doRotation{};
+  int8_t rotationType{};
+  int32_t rotation{};
+  std::string rotationBackColor;
+  int8_t doResize{};
+  int32_t width{};
+  int8_t widthUnit{};
+  int32_t height{};
+  int8_t heightUnit{};
+  int8_t keepAspectRatio{};
+  int8_t resizeType{};
+  int8_t resizeAlgorithm{};
+  int8_t flipHorizontal{};
+  int8_t flipVertical{};
 
   // Adjustment.
-  int8_t doColorCorrection = 0;
-  int32_t brightness = 0;
-  int32_t contrast = 0;
-  float gamma = 1.0f;
-  int8_t invert = 0;
-  int8_t doGreyscale = 0;
-  int8_t doThreshold = 0;
-  int32_t threshold = 0;
-  int8_t doDither = 0;
-  int8_t ditherAlgorithm = 0;
+  int8_t doColorCorrection{};
+  int32_t brightness{};
+  int32_t contrast{};
+  float gamma{};
+  int8_t invert{};
+  int8_t doGreyscale{};
+  int8_t doThreshold{};
+  int32_t threshold{};
+  int8_t doDither{};
+  int8_t ditherAlgorithm{};
 
   // Frame.
-  int8_t frameType = 0;
-  int32_t solidLeft = 0;
-  int32_t solidRight = 0;
-  int32_t solidTop = 0;
-  int32_t solidBottom = 0;
-  std::string solidLeftColor = "000000";
-  std::string solidRightColor = "000000";
-  std::string solidTopColor = "000000";
-  std::string solidBottomColor = "000000";
-  int32_t solidOpacity = 255;
+  int8_t frameType{};
+  int32_t solidLeft{};
+  int32_t solidRight{};
+  int32_t solidTop{};
+  int32_t solidBottom{};
+  std::string solidLeftColor;
+  std::string solidRightColor;
+  std::string solidTopColor;
+  std::string solidBottomColor;
+  int32_t solidOpacity{};
 
   // Watermark.
-  int8_t watermarkType = 0;
+  int8_t watermarkType{};
   std::string wmText;
-  std::string wmFonts = "Arial,Tahoma,Verdana";
-  std::string wmFont = "Arial";
-  int32_t wmFontSize = 14;
-  int32_t wmFontLeading = 0;
-  std::string wmFontColors = "000000,FFFFFF,FF0000,FF8000,FFFF00,008000,00FFFF,0000FF,8000FF";
-  std::string wmFontColor = "FFFFFF";
-  int8_t wmFontStyle = 0;
-  int8_t wmFontEffect = 0;
-  int8_t wmTextAntialiasing = 0;
-  int8_t wmTextAlignment = 0;
-  int32_t wmTextPadding = 0;
-  int32_t wmTextOpacity = 255;
-  std::string wmBackColors = "000000,FFFFFF,FF0000,FF8000,FFFF00,008000,00FFFF,0000FF,8000FF";
-  std::string wmBackColor = "000000";
-  int32_t wmBackOpacity = 1;
-  int8_t wmTextBoundary = 0;
-  int8_t wmTextPosition = 8;
-  int32_t wmTextXOffset = 10;
-  int32_t wmTextYOffset = 10;
-  int32_t wmTextRotation = 0;
-  int8_t wmTextSize = 0;
-  int32_t wmTextScale = 10;
+  std::string wmFonts;
+  std::string wmFont;
+  int32_t wmFontSize{};
+  int32_t wmFontLeading{};
+  std::string wmFontColors;
+  std::string wmFontColor;
+  int8_t wmFontStyle{};
+  int8_t wmFontEffect{};
+  int8_t wmTextAntialiasing{};
+  int8_t wmTextAlignment{};
+  int32_t wmTextPadding{};
+  int32_t wmTextOpacity{};
+  std::string wmBackColors;
+  std::string wmBackColor;
+  int32_t wmBackOpacity{};
+  int8_t wmTextBoundary{};
+  int8_t wmTextPosition{};
+  int32_t wmTextXOffset{};
+  int32_t wmTextYOffset{};
+  int32_t wmTextRotation{};
+  int8_t wmTextSize{};
+  int32_t wmTextScale{};
   std::string wmImage;
-  int8_t wmImageGreyscale = 0;
-  int32_t wmImageOpacity = 255;
-  int8_t wmImageBoundary = 0;
-  int8_t wmImagePosition = 8;
-  int32_t wmImageXOffset = 10;
-  int32_t wmImageYOffset = 10;
-  int32_t wmImageRotation = 0;
-  int8_t wmImageSize = 0;
-  int32_t wmImageScale = 10;
+  int8_t wmImageGreyscale{};
+  int32_t wmImageOpacity{};
+  int8_t wmImageBoundary{};
+  int8_t wmImagePosition{};
+  int32_t wmImageXOffset{};
+  int32_t wmImageYOffset{};
+  int32_t wmImageRotation{};
+  int8_t wmImageSize{};
+  int32_t wmImageScale{};
 
   // Advanced.
-  std::string filenameMask = "%filename%.%ext%";
-  int8_t fileTimestamp = 0;
-  int32_t customTimestamp = 0;  ///< seconds since 1970-01-01 counted in local time
-  int8_t outFoldersHistory = 1;
-  int8_t outFoldersNumber = 5;
-  int8_t keepSubfolders = 1;
-  int32_t threads = 0;  ///< files converted at once; 0 = one per online core
-  int8_t dryRun = 0;    ///< convert without writing anything
+  std::string filenameMask;
+  int8_t fileTimestamp{};
+  int32_t customTimestamp{};  ///< seconds since 1970-01-01 counted in local time
+  int8_t outFoldersHistory{};
+  int8_t outFoldersNumber{};
+  int8_t keepSubfolders{};
+  int32_t threads{};  ///< files converted at once; 0 = one per online core
+  int8_t dryRun{};    ///< convert without writing anything
   std::string reportFile;  ///< where the run's report goes; "-" standard output, "" none
 
   // Desktop window preferences kept last.
   std::string recentOutFolders;
   std::string recentFiles;
-  int8_t cleanRecentFiles = 0;
+  int8_t cleanRecentFiles{};
 };
 
 struct Job {

@@ -8,7 +8,7 @@
 
 namespace trovabild {
 
-/// Vocabulary lists by kind number, as the option table names them.
+/// Vocabulary lists by kind number, as the settings table names them.
 enum KeywordKind : int {
   kDdsLoadAsWords = 0,
   kRawLoadAsWords = 1,

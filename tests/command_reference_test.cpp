@@ -1,4 +1,4 @@
-// The manual page and the bash completion made from the option table.
+// The manual page, the bash completion and the user manual's option tables made from the settings table.
 
 #include "packaging/docgen/command_reference.h"
 
@@ -154,6 +154,24 @@ TEST(CommandReference, CompletionKnowsEveryLongOption) {
     ASSERT_NE(at, std::string::npos) << option.name;
     EXPECT_TRUE(script[at + name.size()] == ' ' || script[at + name.size()] == '"') << option.name;
   }
+}
+
+// The option tables of the user manual are made from the settings table;
+// the manual in the source tree must hold them as made.
+TEST(CommandReference, ManualOptionTablesComeFromTheSettingsTable) {
+  const std::string manual = testing::readText(std::string(TROVABILD_SOURCE_DIR) + "/docs/manual/index.html");
+  const Result<std::string> made = withManualOptionTables(manual);
+  ASSERT_TRUE(made) << made.reason;
+  EXPECT_TRUE(*made == manual) << "the manual's option tables differ from the settings table; run "
+                                  "trovabild_docgen --manual docs/manual/index.html";
+  // Word lists follow the vocabulary, marking the default where the row asks.
+  const std::string transform = manualOptionTable("opt-transform");
+  EXPECT_NE(transform.find("<code>BICUBIC</code> (default), <code>CATMULLROM</code>"), std::string::npos);
+  EXPECT_NE(transform.find("<code>--width-unit=WORD</code>, <code>--height-unit=WORD</code>"), std::string::npos);
+  EXPECT_LT(transform.find("--rotation=NUM"), transform.find("--rotation-type=WORD"));
+  // A manual without one of the tables is refused, with the table named.
+  EXPECT_EQ(withManualOptionTables("<h3 id=\"opt-input\">Input</h3>\n<table></table>").reason,
+            "no option table opt-output in the manual");
 }
 
 }  // namespace

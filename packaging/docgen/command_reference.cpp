@@ -1,8 +1,10 @@
 #include "packaging/docgen/command_reference.h"
 
+#include <algorithm>
 #include <cstdio>
-#include <set>
 #include <string_view>
+#include <type_traits>
+#include <variant>
 
 #include "base/exit_status.h"
 #include "base/product.h"
@@ -10,6 +12,7 @@
 #include "batch/input_list.h"
 #include "batch/output_naming.h"
 #include "cli/options.h"
+#include "settings/setting_table.h"
 #include "settings/settings.h"
 #include "settings/vocabulary.h"
 
@@ -17,19 +20,11 @@ namespace trovabild {
 
 namespace {
 
-struct OptionHelp {
-  const char* name;
-  const char* section;
-  const char* value;  ///< what the value is called; null: from the value type
-  const char* text;
-};
+std::string text(const char* value) { return value != nullptr ? value : ""; }
 
-#include "packaging/docgen/option_help.inc"
-
-const OptionHelp* findHelp(std::string_view name) {
-  for (const OptionHelp& help : kOptionHelp)
-    if (name == help.name) return &help;
-  return nullptr;
+const SettingHelp* findHelp(std::string_view name) {
+  const OptionSpec* option = findOption(name, false);
+  return option != nullptr && option->setting->help.text != nullptr ? &option->setting->help : nullptr;
 }
 
 // Text for man(7): backslashes escaped, every "-" a real minus (options are
@@ -45,7 +40,7 @@ std::string roff(std::string_view text) {
   return out;
 }
 
-std::string valueName(const OptionSpec& option, const OptionHelp& help) {
+std::string valueName(const OptionSpec& option, const SettingHelp& help) {
   if (help.value) return help.value;
   switch (option.type) {
     case OptionValueType::number:
@@ -70,27 +65,24 @@ std::string formatDecimal(double value) {
 // The value a console run starts with, as the option would be written; ""
 // for flags and empty texts.
 std::string defaultValue(const OptionSpec& option) {
+  const SettingSpec& spec = *option.setting;
   std::string text;
   std::visit(
       [&](auto field) {
-        using Field = decltype(field);
-        if constexpr (std::is_same_v<Field, std::monostate>) {
-        } else if constexpr (std::is_same_v<Field, std::string Settings::*>) {
+        using Value = std::remove_reference_t<decltype(settings.*field)>;
+        if constexpr (std::is_same_v<Value, std::string>) {
           text = settings.*field;
-        } else if constexpr (std::is_same_v<Field, float Settings::*>) {
+        } else if constexpr (std::is_same_v<Value, float>) {
           text = formatDecimal(settings.*field);
         } else {
           const int value = static_cast<int>(settings.*field);
-          if (option.type == OptionValueType::word) {
-            const std::string upper = option.name;
-            const std::string format = lowerAscii(upper.substr(2, upper.find('-', 2) - 2));
-            text = lowerAscii(keywordWord(option.kind, value, format));
-          } else if (option.type == OptionValueType::number) {
+          if (option.type == OptionValueType::word)
+            text = lowerAscii(keywordWord(spec.words, value, spec.format != nullptr ? spec.format : ""));
+          else if (option.type == OptionValueType::number)
             text = std::to_string(value);
-          }
         }
       },
-      option.field);
+      spec.field);
   return text;
 }
 
@@ -103,6 +95,107 @@ std::string joined(const std::vector<std::string>& words, std::string_view separ
     out += word;
   }
   return out;
+}
+
+// The words a word setting takes, in upper case; a compression setting's
+// are those of its own format.
+std::vector<std::string> wordsOf(const SettingSpec& spec) {
+  if (spec.words != kCompressionWords) return keywordList(spec.words);
+  std::vector<std::string> words;
+  for (int code = 0;; ++code) {
+    std::string word = keywordWord(spec.words, code, spec.format != nullptr ? spec.format : "");
+    if (word.empty()) break;
+    words.push_back(std::move(word));
+  }
+  return words;
+}
+
+bool sameName(const char* name, const char* other) {
+  return name != nullptr && other != nullptr && std::string_view(name) == other;
+}
+
+// The rows of one option table of the user manual in their order: table
+// order, a row naming `before` moved in front of that row. A row that joins
+// another is part of that row.
+std::vector<const SettingSpec*> manualRows(std::string_view section) {
+  std::vector<const SettingSpec*> rows;
+  for (const SettingSpec& spec : settingTable())
+    if (spec.manual.section != nullptr && section == spec.manual.section && spec.manual.before == nullptr)
+      rows.push_back(&spec);
+  for (const SettingSpec& spec : settingTable()) {
+    if (spec.manual.section == nullptr || section != spec.manual.section || spec.manual.before == nullptr) continue;
+    auto at = std::find_if(rows.begin(), rows.end(),
+                           [&spec](const SettingSpec* row) { return sameName(row->name, spec.manual.before); });
+    rows.insert(at, &spec);
+  }
+  return rows;
+}
+
+// "<code>--width=NUM</code>": an option as the manual writes it.
+std::string manualOption(const SettingSpec& spec) {
+  std::string value;
+  switch (spec.type) {
+    case SettingType::number:
+    case SettingType::decimal: value = "NUM"; break;
+    case SettingType::word: value = "WORD"; break;
+    case SettingType::text: value = spec.help.value != nullptr ? spec.help.value : "TEXT"; break;
+    case SettingType::flag: break;
+  }
+  return "<code>" + lowerAscii(spec.option.name) + (value.empty() ? "" : "=" + value) + "</code>";
+}
+
+// One manual row: the options of the row and of the rows that join it,
+// their values and their meaning.
+std::string manualRow(const SettingSpec& row) {
+  std::string options = row.manual.option != nullptr ? row.manual.option : "";
+  if (options.empty())
+    for (const SettingSpec& spec : settingTable())
+      if (&spec == &row || sameName(spec.manual.joins, row.name))
+        options += (options.empty() ? "" : ", ") + manualOption(spec);
+  std::string values = row.manual.values != nullptr ? row.manual.values : "";
+  if (values.empty() && row.type == SettingType::word) {
+    const std::string standard = keywordWord(row.words, static_cast<int>(row.number), row.format ? row.format : "");
+    for (const std::string& word : wordsOf(row)) {
+      values += (values.empty() ? "" : ", ") + ("<code>" + word + "</code>");
+      if (row.manual.markDefault && word == standard) values += " (default)";
+    }
+  }
+  return "<tr><td>" + options + "</td><td>" + values + "</td><td>" + text(row.manual.meaning) + "</td></tr>";
+}
+
+// Characters (not bytes) of UTF-8 text.
+size_t characters(std::string_view text) {
+  return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+// An HTML line broken at blanks outside tags so that no line is longer than
+// 120 characters where a break allows it; continued lines are indented by
+// four blanks.
+std::string wrappedHtml(std::string_view line, std::string_view indent) {
+  constexpr size_t kWidth = 120;
+  constexpr std::string_view kContinued = "    ";
+  std::string out, current(indent);
+  size_t start = current.size();
+  bool inTag = false;
+  std::string word;
+  auto flush = [&] {
+    if (current.size() > start && characters(current) + 1 + characters(word) > kWidth) {
+      out += current + "\n";
+      current = std::string(kContinued) + word;
+      start = kContinued.size();
+    } else {
+      current += (current.size() > start ? " " : "") + word;
+    }
+    word.clear();
+  };
+  for (char c : line) {
+    if (c == '<') inTag = true;
+    if (c == '>') inTag = false;
+    if (c == ' ' && !inTag) flush();
+    else word += c;
+  }
+  flush();
+  return out + current + "\n";
 }
 
 struct Resetter {
@@ -118,28 +211,18 @@ std::vector<std::string> optionWords(const std::string& upperName) {
   const OptionSpec* option = findOption(upperName, false);
   std::vector<std::string> words;
   if (option == nullptr || option->type != OptionValueType::word) return words;
-  if (option->kind == kCompressionWords) {
-    const std::string format = lowerAscii(upperName.substr(2, upperName.find('-', 2) - 2));
-    for (int code = 0;; ++code) {
-      const std::string word = keywordWord(option->kind, code, format);
-      if (word.empty()) break;
-      words.push_back(lowerAscii(word));
-    }
-    return words;
-  }
-  for (const std::string& word : keywordList(option->kind)) words.push_back(lowerAscii(word));
+  for (const std::string& word : wordsOf(*option->setting)) words.push_back(lowerAscii(word));
   return words;
 }
 
 std::vector<std::string> referenceProblems() {
   std::vector<std::string> problems;
-  std::set<std::string> names;
-  for (const OptionSpec& option : optionTable()) {
-    names.insert(option.name);
-    if (!findHelp(option.name)) problems.push_back(std::string(option.name) + ": no help text");
+  for (const SettingSpec& spec : settingTable()) {
+    const bool help = spec.help.text != nullptr && spec.help.section != nullptr;
+    if (spec.option.name != nullptr && !help) problems.push_back(std::string(spec.option.name) + ": no help text");
+    if (spec.option.name == nullptr && spec.help.text != nullptr)
+      problems.push_back(std::string(spec.name) + ": help text for no option");
   }
-  for (const OptionHelp& help : kOptionHelp)
-    if (!names.count(help.name)) problems.push_back(std::string(help.name) + ": help text for no option");
   return problems;
 }
 
@@ -231,7 +314,7 @@ std::string manualPage(const std::string& dataFolder, const std::string& docFold
 
   std::string section;
   for (const OptionSpec& option : optionTable()) {
-    const OptionHelp* help = findHelp(option.name);
+    const SettingHelp* help = findHelp(option.name);
     if (help == nullptr) continue;
     if (section != help->section) {
       section = help->section;
@@ -339,9 +422,12 @@ std::string bashCompletion() {
   std::string valued = "--input= --output= --conversion= --profile=";
   std::string flags = "--quiet --debug --pause";
   std::string wordCases;
-  std::string fileOptions = "--wm-image | --report";
+  std::string fileOptions;
   for (const OptionSpec& option : optionTable()) {
     const std::string name = lowerOption(option.name);
+    // Options whose value is a file complete file names.
+    const char* value = option.setting->help.value;
+    if (value != nullptr && std::string_view(value) == "FILE") fileOptions += (fileOptions.empty() ? "" : " | ") + name;
     if (option.type == OptionValueType::flag) {
       flags += " " + name;
       continue;
@@ -400,6 +486,30 @@ std::string bashCompletion() {
   line("}");
   line("complete -F _trovabildcmd trovabildcmd");
   return script;
+}
+
+std::string manualOptionTable(std::string_view section) {
+  std::string table = "<table>\n  <tr><th>Option</th><th>Values</th><th>Meaning</th></tr>\n";
+  for (const SettingSpec* row : manualRows(section)) table += wrappedHtml(manualRow(*row), "  ");
+  return table + "</table>";
+}
+
+Result<std::string> withManualOptionTables(const std::string& html) {
+  std::string page = html;
+  std::vector<std::string> sections;
+  for (const SettingSpec& spec : settingTable()) {
+    const char* section = spec.manual.section;
+    if (section != nullptr && std::find(sections.begin(), sections.end(), section) == sections.end())
+      sections.emplace_back(section);
+  }
+  for (const std::string& section : sections) {
+    const size_t heading = page.find("<h3 id=\"" + section + "\">");
+    const size_t start = heading == std::string::npos ? heading : page.find("<table>", heading);
+    const size_t end = start == std::string::npos ? start : page.find("</table>", start);
+    if (end == std::string::npos) return Result<std::string>::failure("no option table " + section + " in the manual");
+    page.replace(start, end + std::string_view("</table>").size() - start, manualOptionTable(section));
+  }
+  return Result<std::string>::success(std::move(page));
 }
 
 }  // namespace trovabild

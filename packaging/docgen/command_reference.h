@@ -1,11 +1,16 @@
 #pragma once
 // The command reference made from the program's own tables: the manual
-// page trovabildcmd.1 and the bash completion. Options, their value types,
-// their defaults and the words a word option takes all come from the option
-// table and the keyword vocabulary, so neither text can fall behind them.
+// page trovabildcmd.1, the bash completion and the option tables of the user
+// manual. Options, their value types,
+// defaults, help texts and the words a word option takes all come from the
+// settings table and the keyword vocabulary, so neither text can fall behind
+// them.
 
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "base/result.h"
 
 namespace trovabild {
 
@@ -19,10 +24,18 @@ std::string manualPage(const std::string& dataFolder, const std::string& docFold
 /// where an option takes them.
 std::string bashCompletion();
 
-/// What keeps the reference honest: option-table rows that have no help
-/// text, and help texts that name no option of the table. Empty when they
+/// What keeps the reference honest: settings-table rows with an option but
+/// no help text, and rows with a help text but no option. Empty when they
 /// match.
 std::vector<std::string> referenceProblems();
+
+/// One option table of the user manual ("opt-output") in HTML, from the
+/// settings table's rows for it: `<table>` to `</table>`.
+std::string manualOptionTable(std::string_view section);
+/// The user manual `html` with every option table the settings table fills
+/// (the first `<table>` after `<h3 id="SECTION">`) made anew from its rows;
+/// the reason when the manual lacks one of them.
+Result<std::string> withManualOptionTables(const std::string& html);
 
 /// The words a word option takes, in lower case, in their list's order; a
 /// compression option gets the words of its own format only. Empty for an

@@ -1,10 +1,15 @@
 // Writes the command reference of trovabildcmd when it is built:
 //   trovabild_docgen MANPAGE COMPLETION DATAFOLDER DOCFOLDER
-// Ends with status 1, naming them, when the option table and the help texts
-// do not match, so an option cannot be added without its documentation.
+// Ends with status 1, naming them, when a row of the settings table has an
+// option without a help text (or the reverse), so an option cannot be added
+// without its documentation.
+//   trovabild_docgen --manual INDEX.HTML
+// Makes the option tables of the user manual anew from the settings table
+// (the tests fail while the manual in the source tree differs from them).
 
 #include <cstdio>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "packaging/docgen/command_reference.h"
@@ -17,11 +22,33 @@ bool writeFile(const char* path, const std::string& text) {
   return static_cast<bool>(out.flush());
 }
 
+int rewriteManual(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  if (!in) {
+    std::fprintf(stderr, "trovabild_docgen: cannot read %s\n", path);
+    return 1;
+  }
+  const auto manual = trovabild::withManualOptionTables(text.str());
+  if (!manual) {
+    std::fprintf(stderr, "trovabild_docgen: %s\n", manual.reason.c_str());
+    return 1;
+  }
+  if (*manual != text.str() && !writeFile(path, *manual)) {
+    std::fprintf(stderr, "trovabild_docgen: cannot write %s\n", path);
+    return 1;
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--manual") return rewriteManual(argv[2]);
   if (argc != 5) {
-    std::fprintf(stderr, "usage: %s MANPAGE COMPLETION DATAFOLDER DOCFOLDER\n", argv[0]);
+    std::fprintf(stderr, "usage: %s MANPAGE COMPLETION DATAFOLDER DOCFOLDER\n       %s --manual INDEX.HTML\n",
+                 argv[0], argv[0]);
     return 2;
   }
   const auto problems = trovabild::referenceProblems();
