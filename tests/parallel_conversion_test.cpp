@@ -52,7 +52,7 @@ class ParallelConversion : public ::testing::Test {
     setConsoleSink({});
     setErrorSink({});
     setRandomSource({});
-    clearInputList();
+    resetJob();  // its input path names this test's folder, which goes away
   }
 
   // A batch of good, broken and multi-frame icons, some in a subfolder.
