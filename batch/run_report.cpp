@@ -22,6 +22,11 @@ bool runLeftSomethingOut() { return leftOut; }
 
 void resetRunReport() { leftOut = false; }
 
+std::mutex& commitGate() {
+  static std::mutex& gate = *new std::mutex;
+  return gate;
+}
+
 std::string pathAndReason(const std::string& path, int error) {
   return "\"" + path + "\": " + std::strerror(error);
 }
