@@ -61,13 +61,22 @@ void eraseLiveLine() {
 }
 
 // The ending signals the process handles. They are blocked in every thread
-// and taken by one thread of their own, which removes the temporary files
-// of saves, puts the terminal back and then lets the signal end the process
-// (so the shell sees status 128 + its number). The removal and the stop of
+// and taken by one thread of their own, which calls the ending hook (where a
+// run completes its report), removes the temporary files of saves, puts the
+// terminal back and then lets the signal end the process (so the shell sees
+// status 128 + its number). The removal and the stop of
 // further saves happen under one lock, so no save can leave a file behind.
 constexpr int kEndingSignals[] = {SIGHUP, SIGINT, SIGQUIT, SIGTERM};
 
+// Never destroyed: a signal may still come while the process exits.
+std::mutex& endingHookMutex = *new std::mutex;
+std::function<void(int)>& endingHook = *new std::function<void(int)>;
+
 void endBySignal(int signalNumber) {
+  {
+    std::lock_guard<std::mutex> hold(endingHookMutex);
+    if (endingHook) endingHook(signalNumber);
+  }
   endAllSaves([signalNumber] {
     if (terminalChanged) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
     std::signal(signalNumber, SIG_DFL);
@@ -247,6 +256,11 @@ void showLiveLine(std::string_view text) {
 void clearLiveLine() {
   std::lock_guard<std::mutex> hold(consoleMutex);
   eraseLiveLine();
+}
+
+void setEndingSignalHook(std::function<void(int signalNumber)> hook) {
+  std::lock_guard<std::mutex> hold(endingHookMutex);
+  endingHook = std::move(hook);
 }
 
 bool openConsole() {

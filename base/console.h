@@ -1,6 +1,7 @@
 #pragma once
 // The console layer: whole UTF-8 lines on standard output.
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,12 @@ void clearLiveLine();
 /// ending signals (SIGHUP, SIGINT, SIGQUIT, SIGTERM, each unless ignored at
 /// start): they are blocked in every thread made afterwards. True.
 bool openConsole();
+/// Sets the function the signal thread calls with the signal's number when an
+/// ending signal comes, before it removes the temporary files of saves and
+/// ends the process; other threads still run meanwhile. An empty function
+/// removes it. Setting waits while a hook is running, so whatever the old
+/// hook uses may be destroyed once this returns.
+void setEndingSignalHook(std::function<void(int signalNumber)> hook);
 /// Sets the terminal's title when standard output is a terminal.
 void setConsoleTitle(std::string_view title);
 /// The character of a key press waiting on a terminal, "" when none is

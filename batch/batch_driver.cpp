@@ -9,12 +9,14 @@
 
 #include "base/console.h"
 #include "base/messages.h"
+#include "base/text.h"
 #include "batch/conversion_worker.h"
 #include "batch/input_list.h"
 #include "batch/json_report.h"
 #include "batch/paths.h"
 #include "batch/progress_line.h"
 #include "batch/run_control.h"
+#include "batch/report_path.h"
 #include "batch/run_plan.h"
 #include "batch/run_report.h"
 #include "settings/settings.h"
@@ -43,17 +45,23 @@ std::string refusalOf(const std::string& path) {
   return "the file cannot be used";
 }
 
+std::vector<std::string> namedInputs() {
+  return job.inputPaths.empty() ? std::vector<std::string>{job.inputPath} : job.inputPaths;
+}
+
 // Every input is classified before anything is converted; the first one
-// refused stops the run. The job then describes the first input, which the
-// output folder defaults from.
-bool classifyInputs(std::vector<Input>& inputs) {
-  const std::vector<std::string> named =
-      job.inputPaths.empty() ? std::vector<std::string>{job.inputPath} : job.inputPaths;
+// refused stops the run, with its line in `refusal`. The job then describes
+// the first input, which the output folder defaults from.
+bool classifyInputs(std::vector<Input>& inputs, std::string& refusal) {
+  const std::vector<std::string> named = namedInputs();
   for (const std::string& path : named) {
     job.inputPath = path;
     job.currentInput.clear();
-    if (!classifyInput()) {
-      if (named.size() > 1) printErrorLine("Error: cannot use input \"" + path + "\": " + refusalOf(path));
+    if (!classifyInput(&refusal)) {
+      if (named.size() > 1) {
+        refusal = "Error: cannot use input \"" + path + "\": " + refusalOf(path);
+        printErrorLine(refusal);
+      }
       return false;
     }
     inputs.push_back({job.inputPath, job.currentInput, ""});
@@ -70,13 +78,17 @@ std::string defaultOutputFolder(const Input& input) {
 
 // Without an output folder each of several inputs writes to its own default
 // folder, as if it ran alone; each is checked as the first one is.
-bool checkOwnOutputFolders(std::vector<Input>& inputs, bool dryRun) {
+bool checkOwnOutputFolders(std::vector<Input>& inputs, bool dryRun, std::string& refusal) {
   for (Input& input : inputs) {
     std::string folder = defaultOutputFolder(input);
     switch (checkFolder(folder, true, nullptr, dryRun)) {
-      case FolderCheck::incorrect: printLine("Error: Incorrect output folder"); return false;
-      case FolderCheck::invalid: printLine("Error: Invalid output folder"); return false;
+      case FolderCheck::incorrect: refusal = "Error: Incorrect output folder"; break;
+      case FolderCheck::invalid: refusal = "Error: Invalid output folder"; break;
       case FolderCheck::ok: break;
+    }
+    if (!refusal.empty()) {
+      printLine(refusal);
+      return false;
     }
     input.outputFolder = folder;
   }
@@ -100,7 +112,37 @@ int32_t expandInputs(const std::vector<Input>& inputs, RunControl& control) {
   return added;
 }
 
-ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount) {
+// What the run reads and writes, from the command line alone: the report's
+// path is checked against it before anything is written.
+RunFiles consoleRunFiles() {
+  RunFiles run;
+  for (const std::string& path : namedInputs()) {
+    // Classified as classifyInput does: a name with an extension is a file.
+    if (extensionPart(path).empty()) {
+      run.inputFolders.push_back(path);
+      if (job.outputFolder.empty()) run.outputFolders.push_back(path);
+      continue;
+    }
+    const std::string extension = lowerAscii(extensionPart(path));
+    const bool list = extension == "txt" || extension == "lst";
+    run.read.push_back({list ? "the list file" : "the input", path});
+    if (list) run.listFiles.push_back(path);
+    if (job.outputFolder.empty()) run.outputFolders.push_back(pathPart(path).empty() ? "." : pathPart(path));
+  }
+  if (!job.outputFolder.empty()) run.outputFolders.push_back(job.outputFolder);
+  for (const std::string& profile : job.profilePaths) run.read.push_back({"the profile", profile});
+  if (settings.watermarkType == 2 && !settings.wmImage.empty())
+    run.read.push_back({"the watermark image", settings.wmImage});
+  run.inputExtensions = job.inputExtensions;
+  run.outputExtension = job.outputExtension;
+  if (run.outputExtension.empty() && !job.outputFormats.empty()) run.outputExtension = job.outputFormats.front();
+  run.filenameMask = settings.filenameMask;
+  return run;
+}
+
+// The run; `refusal` receives the line that stopped it before any file was
+// converted.
+ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount, std::string& refusal) {
   const bool debug = job.runMode == "DEBUG";
   const auto status = [quiet](std::string_view group, std::string_view key, std::string_view s1 = "",
                               std::string_view s2 = "") {
@@ -109,7 +151,7 @@ ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount
 
   status("General", "Preparing");
   std::vector<Input> inputs;
-  if (!classifyInputs(inputs)) return ExitStatus::failed;
+  if (!classifyInputs(inputs, refusal)) return ExitStatus::failed;
 
   RunRequest request;
   request.face = RunFace::console;
@@ -130,12 +172,13 @@ ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount
     };
   const RunPreparation prepared = prepareRun(settings, request);
   if (!prepared) {
-    printLine(consoleErrorLine(prepared));
+    refusal = consoleErrorLine(prepared);
+    printLine(refusal);
     if (!prepared.detail.empty()) printErrorLine(prepared.detail);
     return ExitStatus::failed;
   }
 
-  if (job.outputFolder.empty() && inputs.size() > 1 && !checkOwnOutputFolders(inputs, settings.dryRun != 0))
+  if (job.outputFolder.empty() && inputs.size() > 1 && !checkOwnOutputFolders(inputs, settings.dryRun != 0, refusal))
     return ExitStatus::failed;
 
   status("General", "Importing");
@@ -147,7 +190,8 @@ ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount
   status("Msg", "Import complete", std::to_string(added));
   if (added == 0) {
     printLine(message("Msg", "Conversion is not complete"));
-    printLine(message("Msg", "Empty input files"));
+    refusal = message("Msg", "Empty input files");
+    printLine(refusal);
     return ExitStatus::failed;
   }
 
@@ -179,14 +223,31 @@ ExitStatus runBatchReporting(bool quiet, JsonReport* report, int32_t& inputCount
 ExitStatus runBatch(bool quiet) {
   resetRunReport();
   int32_t inputs = 0;
-  if (settings.reportFile.empty()) return runBatchReporting(quiet, nullptr, inputs);
+  std::string refusal;
+  if (settings.reportFile.empty()) return runBatchReporting(quiet, nullptr, inputs, refusal);
+  if (settings.reportFile != "-") {
+    if (const std::string refused = reportPathRefusal(settings.reportFile, consoleRunFiles()); !refused.empty()) {
+      printLine(refused);
+      return ExitStatus::failed;
+    }
+  }
   JsonReport report(settings.reportFile);
   if (!report.start(settings.dryRun != 0)) {
     printLine("Error: cannot write the report " + report.error());
     return ExitStatus::failed;
   }
-  ExitStatus status = runBatchReporting(quiet, &report, inputs);
-  if (!report.finish(status, inputs)) {
+  // An ending signal completes the report. The hook waits for the file being
+  // committed and keeps the gate until the process ends, so that every file
+  // on disk is in the report and none is written after its last word.
+  setEndingSignalHook([&report](int signalNumber) {
+    commitGate().lock();
+    report.interrupt(signalNumber);
+  });
+  ExitStatus status = runBatchReporting(quiet, &report, inputs, refusal);
+  if (!refusal.empty()) report.setRunError(refusal);
+  const bool written = report.finish(status, inputs);
+  setEndingSignalHook({});
+  if (!written) {
     printErrorLine("Error: cannot write the report " + report.error());
     if (status == ExitStatus::ok) status = ExitStatus::partial;
   }

@@ -310,6 +310,7 @@ class Committer {
 
   /// Writes one file's outputs; true when the file counts as converted.
   bool commit(size_t index, ConvertedFile converted) {
+    std::lock_guard<std::mutex> gate(commitGate());
     const InputEntry& entry = entries_[index];
     const int64_t start = monotonicMilliseconds();
     RunPlan storage;

@@ -230,21 +230,27 @@ std::optional<std::string> normalizeFolder(const std::string& path, std::string_
   return folder;
 }
 
-bool classifyInput() {
+bool classifyInput(std::string* errorLine) {
+  const auto refuse = [errorLine](std::string line) {
+    printLine(line);
+    if (errorLine != nullptr) *errorLine = std::move(line);
+    return false;
+  };
   const std::string input = job.inputPath;
   if (job.runMode == "DEBUG") printLine("Input: " + input);
   if (!extensionPart(input).empty()) {
     job.currentInput = input;
     job.inputPath.clear();
-    if (fileSize(input) <= 0) {
-      printLine("Error: Invalid input file");
-      return false;
-    }
+    if (fileSize(input) <= 0) return refuse("Error: Invalid input file");
     return true;
   }
-  const auto folder = normalizeFolder(input, "Error: Incorrect input folder", "Error: Invalid input folder");
-  if (!folder) return false;
-  job.inputPath = *folder;
+  std::string folder = input;
+  switch (checkFolder(folder)) {
+    case FolderCheck::incorrect: return refuse("Error: Incorrect input folder");
+    case FolderCheck::invalid: return refuse("Error: Invalid input folder");
+    case FolderCheck::ok: break;
+  }
+  job.inputPath = folder;
   return true;
 }
 

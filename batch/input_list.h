@@ -77,9 +77,9 @@ std::optional<std::string> normalizeFolder(const std::string& path, std::string_
                                            std::string_view invalidMessage, bool create = false);
 
 /// Classifies job.inputPath as a file (sets job.currentInput) or a folder
-/// (normalises job.inputPath); prints the error line and returns false when
-/// the run must stop.
-bool classifyInput();
+/// (normalises job.inputPath); prints the error line (also left in
+/// `errorLine` when given) and returns false when the run must stop.
+bool classifyInput(std::string* errorLine = nullptr);
 
 /// Walks `folder` (ending in "/") and every folder below it, offering every
 /// file in byte order of the names; a folder already entered in this walk is

@@ -13,16 +13,22 @@
 
 namespace trovabild {
 
+/// The report is written as it grows: the records so far followed by a
+/// closing tail with the summary. New records are buffered and written at
+/// most every half second over the old tail, with a new tail after them, so
+/// that the file is whole JSON between writes and the program keeps no list
+/// of the records. Every member may be called from any thread.
 class JsonReport {
  public:
-  /// `path` "-" means standard output, written once at the end.
+  /// `path` "-" means standard output: the head is written at start, the
+  /// records as they come and the summary at the end.
   explicit JsonReport(std::string path);
   ~JsonReport();
   JsonReport(const JsonReport&) = delete;
   JsonReport& operator=(const JsonReport&) = delete;
 
-  /// Writes the empty report; false (with the reason in error()) when the
-  /// file cannot be written.
+  /// Writes the empty report (replacing any file at the path); false (with
+  /// the reason in error()) when the file cannot be written.
   bool start(bool dryRun);
   /// The options of the run as the settings listing names them.
   void addOption(std::string label, std::string value);
@@ -30,10 +36,20 @@ class JsonReport {
   void setInputCount(int32_t inputs);
   /// Records one input; the file on disk follows at most every half second.
   void add(const FileRecord& record);
-  /// Writes the summary; false (with error()) when the report cannot be written.
+  /// The line that stopped the run before it converted anything; the
+  /// summary carries it as "error".
+  void setRunError(std::string line);
+  /// Writes the records not written yet and the summary (starting the
+  /// report first when start was not called); false (with error()) when the
+  /// report cannot be written. Nothing is written after it.
   bool finish(ExitStatus status, int32_t inputs);
-  /// "path": reason of the last failed write.
-  const std::string& error() const;
+  /// For a run that an ending signal stops: writes the records not written
+  /// yet and a summary that names the signal ("interrupted": "SIGINT") and
+  /// keeps "finished" false. Nothing is written after it; does nothing after
+  /// finish or before start.
+  void interrupt(int signalNumber);
+  /// "path": reason of the first failed write.
+  std::string error() const;
 
  private:
   struct State;

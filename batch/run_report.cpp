@@ -27,6 +27,11 @@ ExitStatus runExitStatus(int32_t converted, int32_t inputs) {
   return converted == inputs && !runLeftSomethingOut() ? ExitStatus::ok : ExitStatus::partial;
 }
 
+std::mutex& commitGate() {
+  static std::mutex& gate = *new std::mutex;
+  return gate;
+}
+
 std::string pathAndReason(const std::string& path, int error) {
   return "\"" + path + "\": " + std::strerror(error);
 }

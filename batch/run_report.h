@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -66,6 +67,10 @@ class FailureLog {
   int64_t files_ = 0;
   size_t lastFile_ = SIZE_MAX;
 };
+/// Held while one file is committed, from its first save to the observer
+/// call that records it; whoever holds it knows that every file written so
+/// far has been recorded. Never destroyed.
+std::mutex& commitGate();
 
 /// `"path": reason`, the reason being the system's text for `error` (errno).
 std::string pathAndReason(const std::string& path, int error);

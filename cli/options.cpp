@@ -240,6 +240,7 @@ std::string parseOptions(const std::vector<std::string>& parameters, RunFlags& f
     if (profile || option->type == T::text) value = stripQuotes(joinQuoted(std::move(value), parameters, i));
     if (profile) {
       if (!applyProfile(value)) return "Invalid profile file";
+      job.profilePaths.push_back(value);
       continue;
     }
     applyOption(*option, value);

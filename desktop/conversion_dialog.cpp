@@ -16,6 +16,7 @@
 #include "batch/conversion_worker.h"
 #include "batch/input_list.h"
 #include "batch/json_report.h"
+#include "batch/report_path.h"
 #include "batch/run_plan.h"
 #include "batch/run_report.h"
 #include "desktop/input_dialogs.h"
@@ -272,6 +273,20 @@ std::string warningFor(const RunPreparation& prepared, bool& stopsConversion) {
   }
 }
 
+// The "Error: " line that refuses the run's report, "" when there is none
+// or it may be written: the list, the watermark image and the output files
+// are the window's run's.
+std::string reportRefusal(const RunPlan& plan, const std::string& format) {
+  if (plan.reportFile.empty() || plan.reportFile == "-") return "";
+  RunFiles run;
+  for (const InputEntry& entry : inputEntries()) run.read.push_back({"the input", entry.path});
+  if (settings.watermarkType == 2) run.read.push_back({"the watermark image", settings.wmImage});
+  run.outputFolders.push_back(plan.outputFolder);
+  run.outputExtension = format;
+  run.filenameMask = plan.filenameMask;
+  return reportPathRefusal(plan.reportFile, run);
+}
+
 }  // namespace
 
 void StartConversion(WindowLink& window) {
@@ -304,6 +319,14 @@ void StartConversion(WindowLink& window) {
     const std::string warning = warningFor(prepared, stopsConversion);
     if (stopsConversion) window.setStatus(message("Msg", "Conversion is not complete"));
     warningBox(window, warning);
+    return;
+  }
+
+  // A report that would replace an input or an output stops the run before
+  // anything is written.
+  if (const std::string refusal = reportRefusal(prepared.plan, format); !refusal.empty()) {
+    window.setStatus(message("Msg", "Conversion is not complete"));
+    warningBox(window, refusal);
     return;
   }
 

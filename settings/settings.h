@@ -182,6 +182,8 @@ struct Job {
   std::string inputPath;
   /// Every input the command line named, in order (inputPath is the first).
   std::vector<std::string> inputPaths;
+  /// The profile files the command line applied, in order.
+  std::vector<std::string> profilePaths;
   std::string outputFolder;
   int32_t randomNumber = 1;
   int32_t counter = 1;

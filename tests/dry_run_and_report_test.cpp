@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -184,17 +185,43 @@ TEST(Report, OnStandardOutputTheConsoleLinesMoveToStandardError) {
   EXPECT_NE(result.error.find("Conversion complete"), std::string::npos);
 }
 
-// A run that fails before any file, and a report that cannot be written.
-TEST(Report, StaysValidWhenTheRunFailsAndTellsWhenItCannotBeWritten) {
+// A run stopped before any file: the report is whole and carries the line
+// that stopped it; a report that cannot be written stops the run.
+TEST(Report, CarriesTheLineThatStoppedTheRun) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;  ///< "ROOT/" stands for the fixture's folder
+    std::string error;
+  };
+  const std::vector<Case> cases = {
+      {"an invalid value", {"-i", "ROOT/in", "--jpg-quality=0"}, "Error: Invalid jpg-quality value"},
+      {"a missing input", {"-i", "ROOT/missing.ico"}, "Error: Invalid input file"},
+      {"one of several inputs missing",
+       {"-i", "ROOT/in/a.ico", "ROOT/missing.ico"},
+       "Error: cannot use input \"ROOT/missing.ico\": No such file or directory"},
+      {"a folder without icons", {"-i", "ROOT/out"}, "No input file(s) found. Please, add valid file(s) and try again!"},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    TempDir dir;
+    writeFixture(dir.path());
+    const std::string root = dir.path().substr(0, dir.path().size() - 1);
+    const auto rooted = [&](std::string text) {
+      if (const size_t at = text.find("ROOT"); at != std::string::npos) text.replace(at, 4, root);
+      return text;
+    };
+    std::vector<std::string> args = {"-o", dir / "converted", "--report=" + dir / "failed.json"};
+    for (const std::string& option : test.options) args.push_back(rooted(option));
+    const RunResult refused = runProgram(args);
+    EXPECT_EQ(refused.status, 1);
+    const Json report = Json::parse(testing::readText(dir / "failed.json"));
+    EXPECT_TRUE(report.at("files").empty());
+    EXPECT_EQ(report.at("summary").at("exit_status"), 1);
+    EXPECT_EQ(report.at("summary").value("error", ""), rooted(test.error));
+  }
+
   TempDir dir;
   writeFixture(dir.path());
-  const std::string reportPath = dir / "failed.json";
-  const RunResult refused = runProgram({"-i", dir / "in", "-o", dir / "out", "--width=-5", "--report=" + reportPath});
-  EXPECT_EQ(refused.status, 1);
-  const Json report = Json::parse(testing::readText(reportPath));
-  EXPECT_TRUE(report.at("files").empty());
-  EXPECT_EQ(report.at("summary").at("exit_status"), 1);
-
   const RunResult unwritable =
       runProgram({"-i", dir / "in", "-o", dir / "out", "--report=" + dir / "no/such/folder/r.json"});
   EXPECT_EQ(unwritable.status, 1);
@@ -202,21 +229,179 @@ TEST(Report, StaysValidWhenTheRunFailsAndTellsWhenItCannotBeWritten) {
   EXPECT_FALSE(testing::fileExists(dir / "out/a[1].jpg"));
 }
 
-// Between its writes the file on disk is a whole report of the files so far.
-TEST(Report, IsValidJsonAtEveryStage) {
+// The report is an output of the run: a path that names a file the run reads
+// or writes, however it is spelt, is refused before anything is written.
+TEST(Report, RefusesAPathThatTheRunReadsOrWrites) {
+  struct Case {
+    const char* name;
+    std::vector<std::string> options;  ///< run in the fixture's folder
+    const char* report;
+    const char* reason;  ///< nullptr: the report is written
+  };
+  const std::vector<Case> cases = {
+      {"an input of the input folder", {"-i", "in", "-o", "out"}, "in/b.ico", "the run reads the \".ico\" files below"},
+      {"a name the scan would find", {"-i", "in", "-o", "out"}, "in/sub/NEW.ICO", "the run reads the \".ico\" files"},
+      {"the input, through a link", {"-i", "in/a.ico", "-o", "out"}, "link-to-a.json", "it is the input \"in/a.ico\""},
+      {"the list file", {"-i", "list.txt", "-o", "out"}, "list.txt", "it is the list file \"list.txt\""},
+      {"an icon a list may name", {"-i", "list.txt", "-o", "out"}, "elsewhere.ico", "that the list \"list.txt\" names"},
+      {"the profile", {"-i", "in", "-o", "out", "--profile=p.ini"}, "./p.ini", "it is the profile \"p.ini\""},
+      {"the watermark image", {"-i", "in", "-o", "out", "--wm-image=mark.png"}, "mark.png",
+       "it is the watermark image \"mark.png\""},
+      {"an output the run writes", {"-i", "in/a.ico", "-o", "out"}, "out/a.jpg", "the run writes the \".jpg\" files"},
+      {"an output, in capitals and a roundabout way", {"-i", "in", "-o", "out"}, "in/../out/B.JPG",
+       "the run writes the \".jpg\" files"},
+      {"in an output folder still to be made", {"-i", "in", "-o", "new/deeper"}, "new/deeper/sub/c.jpg",
+       "the run writes the \".jpg\" files below \"new/deeper\""},
+      {"beside an input that writes beside itself", {"-i", "in/a.ico"}, "in/old.jpg",
+       "the run writes the \".jpg\" files below \"in/\""},
+      {"the mask's extension", {"-i", "in", "-o", "out", "--filename-mask=%filename%.txt"}, "out/notes.TXT",
+       "the run writes the \".txt\" files"},
+      {"a folder", {"-i", "in", "-o", "out"}, "out", "it is a folder"},
+      {"a named pipe", {"-i", "in", "-o", "out"}, "pipe", "it is not a regular file"},
+      {"another name in the output folder", {"-i", "in", "-o", "out"}, "out/report.json", nullptr},
+      {"another name in the input folder", {"-i", "in", "-o", "out"}, "in/report.json", nullptr},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(test.name);
+    TempDir dir;
+    writeFixture(dir.path());
+    testing::writeText(dir / "out/a.jpg", "from an earlier run");
+    testing::writeText(dir / "list.txt", "in/a.ico\n");
+    testing::writeText(dir / "p.ini", "[CLI]\n--jpg-quality=90\n");
+    ASSERT_TRUE(FreeImage_Save(FIF_PNG, testing::quadrantImage(4).get(), (dir / "mark.png").c_str(), 0));
+    ASSERT_EQ(symlink("in/a.ico", (dir / "link-to-a.json").c_str()), 0);
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0600), 0);
+    const auto before = snapshot(dir.path());
+    const std::string report = test.report;
+    const std::string reportFile = dir / report;
+    const std::vector<uint8_t> bytes =
+        fs::is_regular_file(reportFile) ? testing::readBytes(reportFile) : std::vector<uint8_t>{};
+    std::vector<std::string> args = test.options;
+    args.push_back("--report=" + report);
+    const RunResult result = runProgram(args, dir.path());
+    if (test.reason == nullptr) {
+      EXPECT_NE(result.status, 1) << result.output;
+      EXPECT_EQ(Json::parse(testing::readText(reportFile)).at("summary").at("finished"), true);
+      continue;
+    }
+    EXPECT_EQ(result.status, 1);
+    std::vector<std::string> errors;
+    for (const std::string& line : splitLines(result.output + result.error))
+      if (line.starts_with("Error: ")) errors.push_back(line);
+    EXPECT_EQ(errors.size(), 1u) << result.output << result.error;
+    if (errors.empty()) continue;
+    EXPECT_TRUE(errors[0].starts_with("Error: cannot write the report \"" + report + "\": ")) << errors[0];
+    EXPECT_NE(errors[0].find(test.reason), std::string::npos) << errors[0];
+    EXPECT_EQ(snapshot(dir.path()), before) << "something was written";
+    if (!bytes.empty()) {
+      EXPECT_EQ(testing::readBytes(reportFile), bytes);
+    }
+  }
+}
+
+// Paths are kept exactly: one that is not UTF-8 is shown with U+FFFD in
+// "path" and given byte for byte in "path_base64".
+std::string fromBase64(const std::string& text) {
+  const std::string digits = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string bytes;
+  uint32_t group = 0;
+  int bits = 0;
+  for (const char c : text) {
+    if (c == '=') break;
+    group = (group << 6) | static_cast<uint32_t>(digits.find(c));
+    bits += 6;
+    if (bits >= 8) {
+      bits -= 8;
+      bytes += static_cast<char>((group >> bits) & 0xFF);
+    }
+  }
+  return bytes;
+}
+
+TEST(Report, KeepsPathsThatAreNotUtf8Exactly) {
+  TempDir dir;
+  fs::create_directories(dir / "in");
+  // Latin-1 of three lengths (each remainder of base64), an overlong "/", a
+  // surrogate, a code point above U+10FFFF, and two names that are UTF-8.
+  const std::vector<std::string> names = {"lat\xe9.ico", "\xe9t\xe9.ico", "x\xff\xfe\xfd.ico", "\xc0\xaf.ico",
+                                          "\xed\xa0\x80.ico", "\xf4\x90\x80\x80.ico", "caf\xc3\xa9.ico", "plain.ico"};
+  const Image frame = testing::solidImage(16, 16, 24, {10, 200, 10, 255});
+  for (const std::string& name : names) ASSERT_TRUE(testing::writeIco(dir / "in/" + name, {&frame}));
+  const RunResult result = runProgram({"-i", dir / "in", "-o", dir / "out", "--report=" + dir / "r.json"});
+  ASSERT_EQ(result.status, 0) << result.output << result.error;
+  const Json report = Json::parse(testing::readText(dir / "r.json"));
+  std::set<std::string> inputs, outputs;
+  const auto exact = [](const Json& item) {
+    const std::string shown = item.at("path");
+    if (!item.contains("path_base64")) return shown;
+    const std::string bytes = fromBase64(item.at("path_base64"));
+    EXPECT_NE(bytes, shown);
+    EXPECT_NE(shown.find("\xef\xbf\xbd"), std::string::npos) << shown;  // U+FFFD
+    return bytes;
+  };
+  for (const Json& file : report.at("files")) {
+    inputs.insert(exact(file));
+    for (const Json& output : file.at("outputs")) outputs.insert(exact(output));
+  }
+  std::set<std::string> inputsOnDisk, outputsOnDisk;
+  for (const auto& item : fs::directory_iterator(dir / "in")) inputsOnDisk.insert(item.path().string());
+  for (const auto& item : fs::directory_iterator(dir / "out")) outputsOnDisk.insert(item.path().string());
+  EXPECT_EQ(inputs, inputsOnDisk);
+  EXPECT_EQ(outputs, outputsOnDisk);
+  for (const Json& file : report.at("files")) {
+    const std::string name = fs::path(file.at("path").get<std::string>()).filename();
+    EXPECT_EQ(file.contains("path_base64"), name != "caf\xc3\xa9.ico" && name != "plain.ico") << name;
+  }
+}
+
+// The report grows in place: between its writes the file is a whole report
+// of the records written so far, in order, with the counts of those records;
+// a large batch of records is written without waiting for the next interval.
+TEST(Report, GrowsInPlaceAndIsValidJsonAtEveryStage) {
   TempDir dir;
   const std::string path = dir / "r.json";
+  const auto identity = [&path] {
+    struct stat info {};
+    stat(path.c_str(), &info);
+    return std::pair{info.st_dev, info.st_ino};
+  };
   JsonReport report(path);
   ASSERT_TRUE(report.start(false));
-  EXPECT_EQ(Json::parse(testing::readText(path)).at("summary").at("finished"), false);
-  FileRecord record;
-  record.input = "/x/\xff.ico";  // not UTF-8: still a valid report
-  report.add(record);
-  ASSERT_TRUE(report.finish(ExitStatus::partial, 3));
+  const auto made = identity();
+  const Json empty = Json::parse(testing::readText(path));
+  EXPECT_EQ(empty.at("summary").at("finished"), false);
+  EXPECT_TRUE(empty.at("files").empty());
+
+  // Records of about 400 bytes: 5,000 of them pass the size at which the
+  // waiting records are written at once.
+  const std::string folder = "/" + std::string(300, 'f') + "/";
+  constexpr int kAdded = 5000;
+  for (int i = 0; i < kAdded; ++i) {
+    FileRecord record;
+    record.input = folder + std::to_string(i) + ".ico";
+    record.converted = i % 2 == 0;
+    record.framesWritten = record.converted ? 1 : 0;
+    report.add(record);
+  }
+  const Json partway = Json::parse(testing::readText(path));
+  const Json& written = partway.at("files");
+  ASSERT_GT(written.size(), 0u);
+  ASSERT_LE(written.size(), static_cast<size_t>(kAdded));
+  for (size_t i = 0; i < written.size(); ++i)
+    ASSERT_EQ(written[i].at("path"), folder + std::to_string(i) + ".ico");
+  EXPECT_EQ(partway.at("summary").at("processed"), written.size());
+  EXPECT_EQ(partway.at("summary").at("converted"), (written.size() + 1) / 2);
+  EXPECT_EQ(identity(), made);
+
+  ASSERT_TRUE(report.finish(ExitStatus::partial, kAdded + 2));
   const Json done = Json::parse(testing::readText(path));
+  EXPECT_EQ(done.at("files").size(), static_cast<size_t>(kAdded));
+  EXPECT_EQ(done.at("summary").at("processed"), kAdded);
+  EXPECT_EQ(done.at("summary").at("outputs"), kAdded / 2);
   EXPECT_EQ(done.at("summary").at("not_processed"), 2);
   EXPECT_EQ(done.at("summary").at("result"), "partial");
-  EXPECT_FALSE(testing::fileExists(path + ".tmp"));
+  EXPECT_EQ(identity(), made);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 }  // namespace

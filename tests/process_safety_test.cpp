@@ -11,6 +11,9 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <nlohmann/json.hpp>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -147,6 +150,58 @@ TEST(ProcessSafety, EndingSignalsRemoveTheTemporaryFileOfTheSave) {
     }
   }
   EXPECT_GT(killedMidway, kills * 2 / 3) << "the batch ended before most signals came";
+}
+
+// An ending signal in the middle of a run completes its report: whole JSON
+// that says the run was interrupted, with the counts so far, and lists
+// exactly the files on disk.
+TEST(ProcessSafety, AnEndingSignalCompletesTheReport) {
+  namespace fs = std::filesystem;
+  TempDir dir;
+  mkdir((dir / "in").c_str(), 0777);
+  writeNoisyIcon(dir / "in/0000.ico");
+  for (int i = 1; i < 400; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "in/%04d.ico", i);
+    ASSERT_EQ(link((dir / "in/0000.ico").c_str(), (dir / name).c_str()), 0);
+  }
+  const std::pair<int, const char*> signals[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
+  for (const auto& [signalNumber, name] : signals) {
+    SCOPED_TRACE(name);
+    TempDir runtime;
+    const std::string out = dir / ("out-" + std::string(name));
+    const std::string reportPath = dir / ("report-" + std::string(name) + ".json");
+    const pid_t pid = start({"-i", dir / "in", "-o", out, "--report=" + reportPath, "--width=700", "--height=700"},
+                            runtime, dir / "capture");
+    // The signal comes once a few outputs exist.
+    const auto outputs = [&out] {
+      std::error_code error;
+      auto items = fs::directory_iterator(out, error);
+      return error ? 0 : std::distance(items, fs::directory_iterator());
+    };
+    while (outputs() < 4 && waitpid(pid, nullptr, WNOHANG) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    kill(pid, signalNumber);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the run ended before the signal came";
+    EXPECT_EQ(WTERMSIG(status), signalNumber);
+
+    const nlohmann::json report = nlohmann::json::parse(testing::readText(reportPath));
+    const nlohmann::json& summary = report.at("summary");
+    EXPECT_EQ(summary.at("finished"), false);
+    EXPECT_EQ(summary.value("interrupted", ""), name);
+    EXPECT_EQ(summary.at("inputs"), 400);
+    EXPECT_EQ(summary.at("processed"), report.at("files").size());
+    EXPECT_EQ(summary.at("not_processed"), 400 - static_cast<int>(report.at("files").size()));
+    std::set<std::string> listed;
+    for (const nlohmann::json& file : report.at("files"))
+      for (const nlohmann::json& output : file.at("outputs")) listed.insert(output.at("path"));
+    EXPECT_EQ(summary.at("outputs"), listed.size());
+    std::set<std::string> onDisk;
+    for (const auto& item : fs::directory_iterator(out)) onDisk.insert(item.path().string());
+    EXPECT_GE(onDisk.size(), 4u);
+    EXPECT_EQ(listed, onDisk);
+  }
 }
 
 TEST(ProcessSafety, ALaterRunRemovesTemporaryFilesOfEndedRuns) {

@@ -246,6 +246,26 @@ TEST_F(ConversionTest, ChecksStopWithTheFirstFailingMessage) {
        },
        [](const ScratchDir& d) { return "Unable to load selected file as a watermark image: " + d / "mark.png"; },
        "Preparing..."},
+      {"report over an input",
+       [](ConversionTest& t) {
+         t.importIcons(2);
+         settings.reportFile = t.dir / "in/b.ico";
+       },
+       [](const ScratchDir& d) {
+         return "Error: cannot write the report \"" + d / "in/b.ico" + "\": it is the input \"" + d / "in/b.ico" +
+                "\" of this run";
+       },
+       "Conversion stopped"},
+      {"report over an output",
+       [](ConversionTest& t) {
+         t.importIcons(1);
+         settings.reportFile = t.dir / "out/a.JPG";
+       },
+       [](const ScratchDir& d) {
+         return "Error: cannot write the report \"" + d / "out/a.JPG" + "\": the run writes the \".jpg\" files below \"" +
+                d / "out/" + "\"";
+       },
+       "Conversion stopped"},
   };
   bool dialogShown = false;
   observer = [&](wxDialog& dialog) { dialogShown = dialogShown || dialog.GetName() == "conversionProgress"; };
