@@ -252,6 +252,7 @@ namespace {
 
 // What a worker hands to the committer for one file.
 struct ConvertedFile {
+  std::time_t time = -1;  ///< the moment its date tokens show
   FileConversion conversion;
   int64_t milliseconds = 0;
   std::string failure;  ///< why the conversion itself broke off, "" else
@@ -259,6 +260,7 @@ struct ConvertedFile {
 
 ConvertedFile convertEntry(const RunPlan& plan, const FileValues& values) {
   ConvertedFile result;
+  result.time = values.time;
   const int64_t start = monotonicMilliseconds();
   try {
     result.conversion = convertFile(plan, values);
@@ -305,8 +307,13 @@ class Committer {
   /// Shows the file as the one being worked on (its number counts from 1).
   void publish(int32_t number, const std::string& path) { control_.publish(number, path, duration_); }
 
-  /// The values the file is converted with when it is converted in turn.
-  FileValues valuesFor(const InputEntry& entry) const { return {entry.path, entry.subfolder, counters_}; }
+  /// The values the file is converted with when it is converted in turn:
+  /// the clock is read here, as the file's turn comes.
+  FileValues valuesFor(const InputEntry& entry) const {
+    FileValues values{entry.path, entry.subfolder, counters_};
+    values.time = currentTime();
+    return values;
+  }
 
   /// Writes one file's outputs; true when the file counts as converted.
   bool commit(size_t index, ConvertedFile converted) {
@@ -315,7 +322,8 @@ class Committer {
     const int64_t start = monotonicMilliseconds();
     RunPlan storage;
     const RunPlan& plan = planFor(plan_, entry, storage);
-    const FileValues values = valuesFor(entry);
+    FileValues values{entry.path, entry.subfolder, counters_};
+    values.time = converted.time;  // the moment it was handed out
     FileConversion& conversion = converted.conversion;
     const int drawn = keepDrawnFrame(conversion);
     // A file converted ahead with counters that turned out different (an
@@ -621,6 +629,7 @@ class ParallelRun {
     // The counters the file gets if every file before it converts; the
     // committer converts it again in the rare case this matters and fails.
     Claim claim{index, FileValues{entries_[index].path, entries_[index].subfolder, guess_}};
+    claim.values.time = currentTime();  // read in input order, as the files are handed out
     claim.values.counters.counter += static_cast<int32_t>(successes_ + (index - committed_));
     claim.values.drawRandomFrame = false;
     return claim;

@@ -90,6 +90,7 @@ NameValues frameNameValues(const RunPlan& plan, const FileValues& file, int targ
   values.height = height;
   values.randomNumber = file.counters.randomNumber;
   values.counter = file.counters.counter;
+  values.time = file.time;
   return values;
 }
 

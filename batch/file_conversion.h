@@ -4,6 +4,7 @@
 // memory; the caller writes them, reports them and advances the counters.
 
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <optional>
 #include <span>
@@ -27,6 +28,9 @@ struct FileValues {
   /// Converts only this frame (0-based) when >= 0, numbered as the frame
   /// loading numbers it.
   int onlyFrame = -1;
+  /// The moment its date and time tokens show, read where the run's order
+  /// is decided; -1 reads the clock when a token needs it.
+  std::time_t time = -1;
 };
 
 /// One frame's attempt: where it goes and its encoded bytes (none when a

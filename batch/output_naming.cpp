@@ -111,8 +111,8 @@ std::string twoDigits(int value) {
   return buffer;
 }
 
-std::tm localClock() {
-  const std::time_t now = currentTime();
+std::tm localClock(const NameValues& values) {
+  const std::time_t now = values.time >= 0 ? values.time : currentTime();
   std::tm local{};
   localtime_r(&now, &local);
   return local;
@@ -126,12 +126,12 @@ std::string tokenValue(std::string_view token, const NameValues& values) {
   if (token == "%ext%") return values.extension;
   if (token == "%ext[u]%") return upperText(values.extension);
   if (token == "%ext[t]%") return titleText(values.extension);
-  if (token == "%yyyy%") return std::to_string(localClock().tm_year + 1900);
-  if (token == "%mm%") return twoDigits(localClock().tm_mon + 1);
-  if (token == "%dd%") return twoDigits(localClock().tm_mday);
-  if (token == "%hh%") return twoDigits(localClock().tm_hour);
-  if (token == "%ii%") return twoDigits(localClock().tm_min);
-  if (token == "%ss%") return twoDigits(localClock().tm_sec);
+  if (token == "%yyyy%") return std::to_string(localClock(values).tm_year + 1900);
+  if (token == "%mm%") return twoDigits(localClock(values).tm_mon + 1);
+  if (token == "%dd%") return twoDigits(localClock(values).tm_mday);
+  if (token == "%hh%") return twoDigits(localClock(values).tm_hour);
+  if (token == "%ii%") return twoDigits(localClock(values).tm_min);
+  if (token == "%ss%") return twoDigits(localClock(values).tm_sec);
   if (token == "%bpp%") return std::to_string(values.targetBpp);
   if (token == "%width%") return std::to_string(values.width);
   if (token == "%height%") return std::to_string(values.height);

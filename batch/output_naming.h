@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,8 @@ struct NameValues {
   int height = 0;
   int32_t randomNumber = 1;  ///< %rnd%
   int32_t counter = 1;       ///< %n%
+  /// The moment the date and time tokens show; -1 reads the clock.
+  std::time_t time = -1;
 };
 
 /// The naming tokens in the order they are replaced.

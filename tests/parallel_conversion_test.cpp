@@ -31,6 +31,7 @@ using testing::TempDir;
 
 // Everything a run leaves behind that a user or a script can see.
 struct RunOutcome {
+  int clockReadings = 0;
   int32_t converted = 0;
   NamingCounters counters;
   std::map<std::string, std::vector<uint8_t>> files;  ///< name below out/ -> bytes
@@ -111,6 +112,8 @@ class ParallelConversion : public ::testing::Test {
       outcome.draws.emplace_back(low, high);
       return low + static_cast<int>((state >> 8) % static_cast<uint32_t>(high - low + 1));
     });
+    // A clock one second later at each reading, every reading counted.
+    setClock([&outcome] { return std::time_t{1700000000} + outcome.clockReadings++; });
     clearInputList();
     scanFolderTree(job.inputPath);
     outcome.counters = NamingCounters{7, 1};
@@ -119,6 +122,7 @@ class ParallelConversion : public ::testing::Test {
     setConsoleSink({});
     setErrorSink({});
     setRandomSource({});
+    setClock({});
     for (const auto& item : std::filesystem::recursive_directory_iterator(dir_ / out))
       if (item.is_regular_file())
         outcome.files[item.path().lexically_relative(dir_ / out).string()] = testing::readBytes(item.path());
@@ -150,6 +154,13 @@ TEST_F(ParallelConversion, FourWorkersGiveWhatOneGives) {
          s.wmFont = "Liberation Sans";
          s.filenameMask = "%filename%_%n%.%ext%";
        }},
+      {"the clock in the name and in the image",
+       [](Settings& s) {
+         s.watermarkType = 1;
+         s.wmText = "%hh%:%ii%:%ss%";
+         s.wmFont = "Liberation Sans";
+         s.filenameMask = "%filename%_%ii%%ss%.%ext%";
+       }},
       {"names that collide",
        [](Settings& s) {
          s.icoFrameLoading = 1;
@@ -170,6 +181,9 @@ TEST_F(ParallelConversion, FourWorkersGiveWhatOneGives) {
     EXPECT_EQ(four.counters.counter, one.counters.counter);
     EXPECT_EQ(four.counters.randomNumber, one.counters.randomNumber);
     EXPECT_EQ(four.draws, one.draws);
+    // Read once per file, where the run's order is decided.
+    EXPECT_EQ(four.clockReadings, one.clockReadings);
+    EXPECT_LE(one.clockReadings, static_cast<int>(inputEntries().size()));
     EXPECT_EQ(four.lines, one.lines);
     EXPECT_EQ(four.errors, one.errors);
     ASSERT_EQ(four.files.size(), one.files.size());
