@@ -268,7 +268,11 @@ TEST_F(ConversionTest, ChecksStopWithTheFirstFailingMessage) {
        "Conversion stopped"},
   };
   bool dialogShown = false;
-  observer = [&](wxDialog& dialog) { dialogShown = dialogShown || dialog.GetName() == "conversionProgress"; };
+  // A run that starts after all is let finish, so that the failure shows.
+  observer = [&](wxDialog& dialog) {
+    dialogShown = dialogShown || dialog.GetName() == "conversionProgress";
+    closeWhenDone(dialog);
+  };
   for (const CheckCase& c : cases) {
     SCOPED_TRACE(c.name);
     window->NewList();
