@@ -24,6 +24,7 @@
 #include "batch/output_naming.h"
 #include "batch/paths.h"
 #include "batch/run_report.h"
+#include "imaging/conversion.h"
 #include "imaging/ico_guard.h"
 #include "imaging/output_depth.h"
 
@@ -251,16 +252,42 @@ int ensureOutputSubfolders(const std::string& outputFolder, const std::string& s
 namespace {
 
 // What a worker hands to the committer for one file.
+// What is settled for a file as it is handed out, in input order, so that
+// any number of workers reads the clock and the random source in the same
+// order as one: the moment its date tokens show, its RANDOM frame, and the
+// %rnd% value that follows it when it converts.
+struct HandOut {
+  std::time_t time = -1;
+  int frameDraw = -1;
+  int32_t randomAfter = 1;
+};
+
+HandOut handOut(const RunPlan& plan) {
+  HandOut drawn;
+  drawn.time = currentTime();
+  if (plan.pipeline.icoFrameLoading == kRandomFrameLoading) drawn.frameDraw = randomInt(0, kFrameDrawSpan - 1);
+  drawn.randomAfter = randomInt(1, 99999);
+  return drawn;
+}
+
+// The values a file is converted with: its counters and its hand-out.
+FileValues fileValues(const InputEntry& entry, const NamingCounters& counters, const HandOut& drawn) {
+  FileValues values{entry.path, entry.subfolder, counters};
+  values.time = drawn.time;
+  values.frameDraw = drawn.frameDraw;
+  return values;
+}
+
 struct ConvertedFile {
-  std::time_t time = -1;  ///< the moment its date tokens show
+  HandOut drawn;
   FileConversion conversion;
   int64_t milliseconds = 0;
   std::string failure;  ///< why the conversion itself broke off, "" else
 };
 
-ConvertedFile convertEntry(const RunPlan& plan, const FileValues& values) {
+ConvertedFile convertEntry(const RunPlan& plan, const FileValues& values, const HandOut& drawn) {
   ConvertedFile result;
-  result.time = values.time;
+  result.drawn = drawn;
   const int64_t start = monotonicMilliseconds();
   try {
     result.conversion = convertFile(plan, values);
@@ -307,12 +334,9 @@ class Committer {
   /// Shows the file as the one being worked on (its number counts from 1).
   void publish(int32_t number, const std::string& path) { control_.publish(number, path, duration_); }
 
-  /// The values the file is converted with when it is converted in turn:
-  /// the clock is read here, as the file's turn comes.
-  FileValues valuesFor(const InputEntry& entry) const {
-    FileValues values{entry.path, entry.subfolder, counters_};
-    values.time = currentTime();
-    return values;
+  /// The values the file is converted with when it is converted in turn.
+  FileValues valuesFor(const InputEntry& entry, const HandOut& drawn) const {
+    return fileValues(entry, counters_, drawn);
   }
 
   /// Writes one file's outputs; true when the file counts as converted.
@@ -322,25 +346,24 @@ class Committer {
     const int64_t start = monotonicMilliseconds();
     RunPlan storage;
     const RunPlan& plan = planFor(plan_, entry, storage);
-    FileValues values{entry.path, entry.subfolder, counters_};
-    values.time = converted.time;  // the moment it was handed out
+    const FileValues values = valuesFor(entry, converted.drawn);
     FileConversion& conversion = converted.conversion;
-    const int drawn = keepDrawnFrame(conversion);
     // A file converted ahead with counters that turned out different (an
     // earlier file failed) is converted again when its watermark shows them.
     const bool stale = std::ranges::any_of(conversion.outputs, [&](const FrameOutput& output) {
       return output.failure.empty() && !watermarkStillValid(plan, values, output);
     });
+    int conversions = 1;
     if (stale) {
-      FileValues again = values;
-      again.onlyFrame = drawn;
       std::vector<std::string> lines = std::move(conversion.lines);
-      converted = convertEntry(plan, again);
+      converted = convertEntry(plan, values, converted.drawn);
       conversion.lines = std::move(lines);
+      ++conversions;
     }
     FileRecord record;
     record.input = entry.path;
     record.framesFound = conversion.frameCount;
+    record.conversions = conversions;
     bool success = !conversion.outputs.empty();
     const auto fail = [&](const Failure& failure) {
       if (failure.everyLine)
@@ -413,7 +436,7 @@ class Committer {
     if (success) {
       ++converted_;
       duration_ = std::max<int64_t>(record.milliseconds, 1000);
-      counters_.randomNumber = randomInt(1, 99999);
+      counters_.randomNumber = converted.drawn.randomAfter;
       ++counters_.counter;
     } else {
       duration_ = 0;
@@ -505,8 +528,9 @@ void convertInTurn(const RunPlan& plan, const std::vector<InputEntry>& entries, 
     if (!control.proceed()) break;
     committer.publish(++number, entry.path);
     RunPlan storage;
+    const HandOut drawn = handOut(plan);
     committer.commit(static_cast<size_t>(number - 1),
-                     convertEntry(planFor(plan, entry, storage), committer.valuesFor(entry)));
+                     convertEntry(planFor(plan, entry, storage), committer.valuesFor(entry, drawn), drawn));
   }
 }
 
@@ -598,7 +622,6 @@ class ParallelRun {
       hold.lock();
       ++committed_;
       if (success) ++successes_;
-      guess_.randomNumber = committer_.counters().randomNumber;
       hold.unlock();
       changed_.notify_all();
     }
@@ -608,6 +631,7 @@ class ParallelRun {
   struct Claim {
     size_t index;
     FileValues values;
+    HandOut drawn;
   };
 
   // The next file to convert, when one may be handed out (none during a
@@ -626,20 +650,23 @@ class ParallelRun {
     costs_[next_ % slots_.size()] = nextCost_;
     nextCost_ = 0;
     const size_t index = next_++;
-    // The counters the file gets if every file before it converts; the
-    // committer converts it again in the rare case this matters and fails.
-    Claim claim{index, FileValues{entries_[index].path, entries_[index].subfolder, guess_}};
-    claim.values.time = currentTime();  // read in input order, as the files are handed out
-    claim.values.counters.counter += static_cast<int32_t>(successes_ + (index - committed_));
-    claim.values.drawRandomFrame = false;
-    return claim;
+    // The counters the file gets if every file before it converts: the
+    // counter advanced by each of them, the %rnd% value the one before it
+    // draws. The committer converts it again in the rare case this matters
+    // and some file failed.
+    const HandOut drawn = handOut(plan_);
+    NamingCounters counters = guess_;
+    counters.counter += static_cast<int32_t>(successes_ + (index - committed_));
+    guess_.randomNumber = drawn.randomAfter;
+    return Claim{index, fileValues(entries_[index], counters, drawn), drawn};
   }
 
   // Converts a claimed file without the lock and puts it in its slot.
   void convertClaimed(std::unique_lock<std::mutex>& hold, const Claim& claim) {
     hold.unlock();
     RunPlan storage;
-    ConvertedFile converted = convertEntry(planFor(plan_, entries_[claim.index], storage), claim.values);
+    ConvertedFile converted =
+        convertEntry(planFor(plan_, entries_[claim.index], storage), claim.values, claim.drawn);
     const uint64_t held = heldBytes(converted);
     hold.lock();
     // From now on the file holds its encoded outputs only.

@@ -33,6 +33,9 @@ struct FileRecord {
   int framesWritten = 0;
   std::vector<OutputRecord> outputs;
   int64_t milliseconds = 0;  ///< conversion and save
+  /// Times the file was converted: 2 when it was converted ahead with
+  /// counters that an earlier failure changed, and its watermark shows them.
+  int conversions = 1;
 };
 
 /// The most bytes the files converted ahead may hold at once (their

@@ -114,14 +114,6 @@ bool watermarkStillValid(const RunPlan& plan, const FileValues& file, const Fram
          output.watermarkText;
 }
 
-int keepDrawnFrame(FileConversion& conversion) {
-  if (!conversion.frameDrawPending) return -1;
-  conversion.frameDrawPending = false;
-  const int drawn = selectFrames(kRandomFrameLoading, conversion.frameCount).first;
-  std::erase_if(conversion.outputs, [drawn](const FrameOutput& output) { return output.frame != drawn; });
-  return drawn;
-}
-
 FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& plan, const FileValues& file) {
   FileConversion conversion;
   std::string problem;
@@ -134,11 +126,9 @@ FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& pla
   conversion.frameCount = count;
   const int loading = plan.pipeline.icoFrameLoading;
   FrameRange range;
-  if (file.onlyFrame >= 0) {
-    range = file.onlyFrame < count ? FrameRange{file.onlyFrame, file.onlyFrame + 1} : FrameRange{};
-  } else if (loading == kRandomFrameLoading && !file.drawRandomFrame) {
-    range = {0, count};
-    conversion.frameDrawPending = true;
+  if (loading == kRandomFrameLoading && file.frameDraw >= 0) {
+    const int drawn = file.frameDraw % count;
+    range = {drawn, drawn + 1};
   } else {
     range = selectFrames(loading, *frames, plan.pipeline.resize);
   }

@@ -21,13 +21,10 @@ struct FileValues {
   std::string input;      ///< full path, the input list's key
   std::string subfolder;  ///< relative to the scan's base folder, "" or ending in "/"
   NamingCounters counters;
-  /// RANDOM frame loading: true draws the frame while converting; false
-  /// converts every frame and leaves the draw to the caller (keepDrawnFrame),
-  /// so that a caller converting ahead still draws in its own order.
-  bool drawRandomFrame = true;
-  /// Converts only this frame (0-based) when >= 0, numbered as the frame
-  /// loading numbers it.
-  int onlyFrame = -1;
+  /// RANDOM frame loading: the draw made when the file was handed out, in
+  /// 0 .. kFrameDrawSpan - 1; the frame is the draw modulo the frame count.
+  /// -1 draws from the random source while converting.
+  int frameDraw = -1;
   /// The moment its date and time tokens show, read where the run's order
   /// is decided; -1 reads the clock when a token needs it.
   std::time_t time = -1;
@@ -58,9 +55,6 @@ struct FileConversion {
   /// not be read (readError then holds the errno).
   std::string failure;
   int readError = 0;
-  /// Every frame was converted for a RANDOM frame loading: keepDrawnFrame
-  /// must pick one before the outputs are used.
-  bool frameDrawPending = false;
 };
 
 /// The values the tokens of one frame read.
@@ -74,10 +68,9 @@ std::string finalOutputPath(const RunPlan& plan, const FileValues& file, const F
 /// between `file` and what it was converted with: it must be converted again.
 bool watermarkStillValid(const RunPlan& plan, const FileValues& file, const FrameOutput& output);
 
-/// Draws the frame of a pending RANDOM frame loading, as the conversion
-/// would have, and keeps only its output; the draw is returned (-1 when
-/// nothing was pending).
-int keepDrawnFrame(FileConversion& conversion);
+/// The span of a RANDOM frame draw: a multiple of every frame count up to
+/// 16, so that the draw picks each frame of those icons equally often.
+inline constexpr int kFrameDrawSpan = 720720;
 
 /// Converts the icon in `data` (the file `file.input` already read).
 FileConversion convertIconData(std::span<const uint8_t> data, const RunPlan& plan, const FileValues& file);

@@ -101,6 +101,25 @@ TEST_F(Conversion, SelectsFramesAndNumbersTheirFiles) {
   EXPECT_EQ(drawnHigh, 5);
 }
 
+// A RANDOM frame drawn as the file was handed out is the one frame
+// converted: the draw modulo the frame count, no random source asked.
+TEST_F(Conversion, ARandomFrameDrawnAtHandOutIsTheOnlyOneConverted) {
+  plan.pipeline.icoFrameLoading = kRandomFrameLoading;
+  setRandomSource([](int, int) -> int {
+    ADD_FAILURE() << "the random source was asked";
+    return 1;
+  });
+  struct Case { int count; int draw; int frame; };
+  for (const Case& c : {Case{3, 0, 0}, Case{3, 4, 1}, Case{5, kFrameDrawSpan - 1, 4}, Case{1, 77, 0}}) {
+    SCOPED_TRACE(std::to_string(c.count) + " frames, draw " + std::to_string(c.draw));
+    FileValues file{dir / "icon.ico", "", {}};
+    file.frameDraw = c.draw;
+    const FileConversion conversion = convertIconData(colouredIcon(c.count), plan, file);
+    ASSERT_EQ(conversion.outputs.size(), 1u);
+    EXPECT_EQ(conversion.outputs[0].frame, c.frame);
+  }
+}
+
 IconFrameInfo frameInfo(int width, int height, int depth, bool valid = true) {
   IconFrameInfo info;
   info.valid = valid;

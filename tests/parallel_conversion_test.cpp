@@ -245,6 +245,37 @@ TEST_F(ParallelConversion, AStopDuringAPauseHandsOutNothingMore) {
 }
 
 
+// Files converted ahead guess the counters they will get; with every file
+// converting, the guesses hold, and %n% and %rnd% in the watermark never
+// make a file convert twice.
+TEST_F(ParallelConversion, CountersInTheWatermarkAreGuessedRightAhead) {
+  for (int i = 0; i < 12; ++i) {
+    const Image image = testing::solidImage(16, 16, 24, Rgba{static_cast<uint8_t>(i * 20), 40, 200, 255});
+    ASSERT_TRUE(testing::writeIco(dir_ / ("in/w" + std::to_string(10 + i) + ".ico"), {&image}));
+  }
+  scanFolderTree(job.inputPath);
+  Settings config = defaultSettings(true);
+  config.watermarkType = 1;
+  config.wmText = "%n% %rnd%";
+  config.wmFont = "Liberation Sans";
+  RunRequest request;
+  request.outputFolder = dir_ / "in/";
+  request.outputFormats = {"jpg"};
+  RunPreparation prepared = prepareRun(config, request);
+  ASSERT_TRUE(prepared);
+  prepared.plan.threads = 4;
+  int files = 0, twice = 0;
+  const FileObserver observer = [&](const FileRecord& record) {
+    ++files;
+    if (record.conversions > 1) ++twice;
+  };
+  NamingCounters counters;
+  control_.start();
+  EXPECT_EQ(conversionWorker(prepared.plan, inputEntries(), counters, control_, observer), 12);
+  EXPECT_EQ(files, 12);
+  EXPECT_EQ(twice, 0);
+}
+
 // The window's break question pauses the run in the middle: while it is
 // open nothing new is written, although workers have files converted
 // ahead; after a Yes nothing more is written at all.
