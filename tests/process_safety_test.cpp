@@ -79,6 +79,17 @@ void writeNoisyIcon(const std::string& path) {
   ASSERT_TRUE(testing::writeIco(path, {&frame}));
 }
 
+// in/0000.ico .. in/NNNN.ico below `dir`: one noisy icon and hard links to it.
+void makeLinkedBatch(const TempDir& dir, int count) {
+  mkdir((dir / "in").c_str(), 0777);
+  writeNoisyIcon(dir / "in/0000.ico");
+  for (int i = 1; i < count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "in/%04d.ico", i);
+    ASSERT_EQ(link((dir / "in/0000.ico").c_str(), (dir / name).c_str()), 0);
+  }
+}
+
 TEST(ProcessSafety, ClosedStandardStreamsNeverReceiveFiles) {
   for (int closed : {0, 1, 2}) {
     SCOPED_TRACE(closed);
@@ -103,13 +114,7 @@ TEST(ProcessSafety, ClosedStandardStreamsNeverReceiveFiles) {
 // file is made just as the process ends).
 TEST(ProcessSafety, EndingSignalsRemoveTheTemporaryFileOfTheSave) {
   TempDir dir;
-  mkdir((dir / "in").c_str(), 0777);
-  writeNoisyIcon(dir / "in/0000.ico");
-  for (int i = 1; i < 300; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "in/%04d.ico", i);
-    ASSERT_EQ(link((dir / "in/0000.ico").c_str(), (dir / name).c_str()), 0);
-  }
+  ASSERT_NO_FATAL_FAILURE(makeLinkedBatch(dir, 300));
   struct Timing {
     const char* what;
     std::vector<std::string> size;
@@ -158,13 +163,7 @@ TEST(ProcessSafety, EndingSignalsRemoveTheTemporaryFileOfTheSave) {
 TEST(ProcessSafety, AnEndingSignalCompletesTheReport) {
   namespace fs = std::filesystem;
   TempDir dir;
-  mkdir((dir / "in").c_str(), 0777);
-  writeNoisyIcon(dir / "in/0000.ico");
-  for (int i = 1; i < 400; ++i) {
-    char name[32];
-    std::snprintf(name, sizeof name, "in/%04d.ico", i);
-    ASSERT_EQ(link((dir / "in/0000.ico").c_str(), (dir / name).c_str()), 0);
-  }
+  ASSERT_NO_FATAL_FAILURE(makeLinkedBatch(dir, 400));
   const std::pair<int, const char*> signals[] = {{SIGINT, "SIGINT"}, {SIGTERM, "SIGTERM"}, {SIGHUP, "SIGHUP"}};
   for (const auto& [signalNumber, name] : signals) {
     SCOPED_TRACE(name);
