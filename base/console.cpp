@@ -10,6 +10,7 @@
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdlib>
 #include <mutex>
 #include <thread>
 
@@ -25,8 +26,15 @@ std::mutex consoleMutex;
 std::function<void(std::string_view)> consoleSink;
 std::function<void(std::string_view)> errorSink;
 // True while a live line stands on the terminal without a line end; any
-// other output removes it first. Guarded by consoleMutex.
-bool liveLineShown = false;
+// other output removes it first. Changed under consoleMutex; the signal
+// thread reads it to end the line when a signal ends the process.
+std::atomic<bool> liveLineShown{false};
+
+// A terminal that says it understands no control sequences.
+bool dumbTerminal() {
+  const char* term = std::getenv("TERM");
+  return term != nullptr && std::string_view(term) == "dumb";
+}
 // Where console lines go: standard output, or standard error while standard
 // output carries something else (a report).
 std::atomic<int> lineOutput{STDOUT_FILENO};
@@ -79,6 +87,10 @@ void endBySignal(int signalNumber) {
   }
   endAllSaves([signalNumber] {
     if (terminalChanged) tcsetattr(STDIN_FILENO, TCSANOW, &savedTerminal);
+    // The shell's prompt starts on a line of its own, not after the live
+    // line; the lock is kept, so that no update follows the line end.
+    consoleMutex.lock();
+    if (liveLineShown) writeAll(lineOutput, "\n", 1);
     std::signal(signalNumber, SIG_DFL);
     sigset_t one;
     sigemptyset(&one);
@@ -237,7 +249,7 @@ bool writeStandardOutput(std::string_view data) {
 }
 
 int terminalColumns() {
-  if (!isatty(lineOutput)) return 0;
+  if (!isatty(lineOutput) || dumbTerminal()) return 0;
   winsize size{};
   if (ioctl(lineOutput, TIOCGWINSZ, &size) != 0 || size.ws_col == 0) return 80;
   return size.ws_col;
@@ -272,7 +284,7 @@ bool openConsole() {
 }
 
 void setConsoleTitle(std::string_view title) {
-  if (!isatty(STDOUT_FILENO)) return;
+  if (!isatty(STDOUT_FILENO) || dumbTerminal()) return;
   std::string sequence = "\x1B]0;";
   sequence.append(title);
   sequence.push_back('\x07');

@@ -25,7 +25,7 @@ void moveConsoleLinesToStandardError();
 bool writeStandardOutput(std::string_view data);
 
 /// The width in columns of the terminal that console lines go to; 0 when standard
-/// output is no terminal.
+/// output is no terminal or TERM says it is dumb (no live line then).
 int terminalColumns();
 /// Shows `text` as the one live line at the bottom of the terminal, in place
 /// of the previous one; it carries no line end. Any printed line removes it
@@ -44,7 +44,8 @@ bool openConsole();
 /// removes it. Setting waits while a hook is running, so whatever the old
 /// hook uses may be destroyed once this returns.
 void setEndingSignalHook(std::function<void(int signalNumber)> hook);
-/// Sets the terminal's title when standard output is a terminal.
+/// Sets the terminal's title when standard output is a terminal that is not
+/// dumb (TERM=dumb).
 void setConsoleTitle(std::string_view title);
 /// The character of a key press waiting on a terminal, "" when none is
 /// waiting, the key gives no character, or standard input is no terminal.

@@ -55,8 +55,10 @@ struct TerminalRun {
 };
 
 // Runs trovabildcmd with a pseudo-terminal of 60 columns as its standard
-// input, output and error.
-TerminalRun runOnTerminal(const std::vector<std::string>& args, const std::string& workDir) {
+// input, output and error, and TERM as given. With `interruptOn`, a SIGINT
+// is sent once the terminal has received that text.
+TerminalRun runOnTerminal(const std::vector<std::string>& args, const std::string& workDir,
+                          const char* term = "xterm", const std::string& interruptOn = "") {
   TempDir runtime, temporary;
   winsize size{};
   size.ws_row = 24;
@@ -68,6 +70,7 @@ TerminalRun runOnTerminal(const std::vector<std::string>& args, const std::strin
     if (chdir(workDir.c_str()) != 0) _exit(127);
     setenv("XDG_RUNTIME_DIR", runtime.path().c_str(), 1);
     setenv("TMPDIR", temporary.path().c_str(), 1);
+    setenv("TERM", term, 1);
     unsetenv("DISPLAY");
     unsetenv("WAYLAND_DISPLAY");
     std::vector<std::string> copies(args);
@@ -81,11 +84,20 @@ TerminalRun runOnTerminal(const std::vector<std::string>& args, const std::strin
   TerminalRun run;
   if (pid < 0) return run;
   char buffer[4096];
+  bool interrupted = false;
   for (;;) {
     const ssize_t got = read(master, buffer, sizeof buffer);
-    if (got > 0) run.output.append(buffer, static_cast<size_t>(got));
-    else if (got < 0 && errno == EINTR) continue;
-    else break;  // EIO once the program has ended and closed the terminal
+    if (got > 0) {
+      run.output.append(buffer, static_cast<size_t>(got));
+      if (!interruptOn.empty() && !interrupted && run.output.find(interruptOn) != std::string::npos) {
+        kill(pid, SIGINT);
+        interrupted = true;
+      }
+    } else if (got < 0 && errno == EINTR) {
+      continue;
+    } else {
+      break;  // EIO once the program has ended and closed the terminal
+    }
   }
   int status = 0;
   waitpid(pid, &status, 0);
@@ -154,6 +166,29 @@ TEST(ProgressLine, QuietAndDebugRunsShowNone) {
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.output.find("\x1B[K"), std::string::npos) << run.output;
   }
+  // A dumb terminal gets neither a title nor a live line: no control
+  // sequence at all.
+  const TerminalRun dumb = runOnTerminal({"-i", "a.ico"}, dir.path(), "dumb");
+  EXPECT_EQ(dumb.status, 0);
+  EXPECT_EQ(dumb.output.find('\x1B'), std::string::npos) << dumb.output;
+  EXPECT_NE(dumb.output.find("Files converted: 1 of 1"), std::string::npos) << dumb.output;
+}
+
+// Ctrl+C while the live line stands: the line is ended, so that the
+// shell's prompt starts on a line of its own.
+TEST(ProgressLine, AnInterruptEndsTheLiveLine) {
+  TempDir dir;
+  const Image image = testing::solidImage(64, 64, 24, {10, 200, 30, 255});
+  for (int i = 0; i < 40; ++i)
+    ASSERT_TRUE(testing::writeIco(dir / ("icon" + std::to_string(100 + i) + ".ico"), {&image}));
+  const TerminalRun run =
+      runOnTerminal({"-i", ".", "-o", "out", "--width=1400", "--height=1400"}, dir.path(), "xterm", "files/s");
+  EXPECT_EQ(run.status, -1);  // ended by the signal
+  const size_t lastLive = run.output.rfind("files/s");
+  ASSERT_NE(lastLive, std::string::npos) << run.output;
+  const size_t end = run.output.find_first_of("\r\n", lastLive);
+  ASSERT_NE(end, std::string::npos) << "the live line was left open: " << run.output;
+  EXPECT_EQ(run.output.substr(end), "\r\n") << run.output;
 }
 
 }  // namespace
