@@ -413,8 +413,7 @@ class Committer {
         fail({"cannot open: " + std::string(std::strerror(conversion.readError)),
               "Error: cannot open " + pathAndReason(entry.path, conversion.readError)});
       } else {
-        const std::string reason = conversion.failure.empty() ? "no image could be read" : conversion.failure;
-        fail({causeOf(reason), "Error: cannot convert \"" + entry.path + "\": " + reason});
+        fail({causeOf(conversion.failure), "Error: cannot convert \"" + entry.path + "\": " + conversion.failure});
       }
     }
     // Every file that was written is reported, stamped and then known to the
@@ -479,7 +478,7 @@ class Committer {
       }
       output.path = finalOutputPath(plan, values, output);
       if (output.path.empty()) {
-        const std::string name = buildOutputName(plan.filenameMask, withCounters(output.names, values.counters));
+        const std::string name = finalOutputName(plan, values, output);
         const std::string problem = outputNameProblem(name);
         steps.push_back({nullptr,
                          {"its output name " + problem,
@@ -496,12 +495,6 @@ class Committer {
       steps.push_back({&output, {}});
     }
     return steps;
-  }
-
-  static NameValues withCounters(NameValues names, const NamingCounters& counters) {
-    names.randomNumber = counters.randomNumber;
-    names.counter = counters.counter;
-    return names;
   }
 
   const RunPlan& plan_;

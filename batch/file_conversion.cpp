@@ -109,6 +109,10 @@ std::string finalOutputPath(const RunPlan& plan, const FileValues& file, const F
   return output.number > 0 ? numberedPath(outputFile, plan.pipeline.output.extension, output.number) : outputFile;
 }
 
+std::string finalOutputName(const RunPlan& plan, const FileValues& file, const FrameOutput& output) {
+  return buildOutputName(plan.filenameMask, withCounters(output.names, file.counters));
+}
+
 bool watermarkStillValid(const RunPlan& plan, const FileValues& file, const FrameOutput& output) {
   return expandWatermarkTokens(plan.pipeline.watermark.text.text, withCounters(output.names, file.counters)) ==
          output.watermarkText;

@@ -50,9 +50,9 @@ struct FileConversion {
   std::vector<FrameOutput> outputs;
   /// Frames in the icon; 0 when the file is no icon or cannot be read.
   int frameCount = 0;
-  /// Why nothing reached the save ("not an icon", "no image could be read:
-  /// image 1: truncated ..."); "" when some frame did, or when the file could
-  /// not be read (readError then holds the errno).
+  /// Why no frame was chosen ("not an icon", "the icon claims 0 images" ...);
+  /// "" when some frame was, or when the file could not be read (readError
+  /// then holds the errno).
   std::string failure;
   int readError = 0;
 };
@@ -63,6 +63,10 @@ NameValues frameNameValues(const RunPlan& plan, const FileValues& file, int targ
 /// The output path of `output` for the file with these counters: the
 /// counters, and date tokens read now, replace those it was converted with.
 std::string finalOutputPath(const RunPlan& plan, const FileValues& file, const FrameOutput& output);
+
+/// The file name alone (no folder) that finalOutputPath builds from: what
+/// a refused name is told as.
+std::string finalOutputName(const RunPlan& plan, const FileValues& file, const FrameOutput& output);
 
 /// False when the text watermark of an output depends on values that differ
 /// between `file` and what it was converted with: it must be converted again.
