@@ -38,9 +38,9 @@ bool sameBlock(const SettingListing& a, const SettingListing& b) {
 }
 
 // The row of the output depth of a format, or null.
-const SettingSpec* depthRow(std::string_view extension) {
-  for (const SettingSpec& spec : settingTable())
-    if (spec.check.kind == ValueCheck::outputDepth && spec.format != nullptr && extension == spec.format) return &spec;
+const SettingRow* depthRow(std::string_view extension) {
+  for (const SettingRow& declared : settingTable())
+    if (declared.check.kind == ValueCheck::outputDepth && declared.format != nullptr && extension == declared.format) return &declared;
   return nullptr;
 }
 
@@ -64,12 +64,12 @@ class Preparer {
   }
 
   bool checkOutputFolder();
-  bool shown(const SettingSpec& spec) const;
-  std::string plainValue(const SettingSpec& spec) const;
-  std::string listedValue(const SettingSpec& spec) const;
-  bool checkValue(const SettingSpec& spec);
+  bool shown(const SettingRow& declared) const;
+  std::string plainValue(const SettingRow& declared) const;
+  std::string listedValue(const SettingRow& declared) const;
+  bool checkValue(const SettingRow& declared);
   bool listSettings();
-  bool finishBlock(const SettingListing& block, std::vector<const SettingSpec*>& deferred);
+  bool finishBlock(const SettingListing& block, std::vector<const SettingRow*>& deferred);
 
   const Settings& s_;
   const RunRequest& request_;
@@ -101,21 +101,21 @@ bool Preparer::checkOutputFolder() {
   return true;
 }
 
-bool Preparer::shown(const SettingSpec& spec) const {
-  const SettingListing& listing = spec.listing;
+bool Preparer::shown(const SettingRow& declared) const {
+  const SettingListing& listing = declared.listing;
   switch (listing.when) {
     case ListedWhen::always: return true;
     case ListedWhen::switchedOn: return s_.*listing.switchField == listing.switchValue;
-    case ListedWhen::notEmpty: return !(s_.*std::get<std::string Settings::*>(spec.field)).empty();
-    case ListedWhen::inputFormat: return spec.format != nullptr && request_.inputType == spec.format;
+    case ListedWhen::notEmpty: return !(s_.*std::get<std::string Settings::*>(declared.field)).empty();
+    case ListedWhen::inputFormat: return declared.format != nullptr && request_.inputType == declared.format;
     // The window lets its dialog hold the format's values in range, and
     // neither lists nor checks them.
-    case ListedWhen::outputFormat: return console_ && spec.format != nullptr && extension_ == spec.format;
+    case ListedWhen::outputFormat: return console_ && declared.format != nullptr && extension_ == declared.format;
   }
   return false;
 }
 
-std::string Preparer::plainValue(const SettingSpec& spec) const {
+std::string Preparer::plainValue(const SettingRow& declared) const {
   return std::visit(
       [&](auto member) -> std::string {
         using Value = std::remove_cvref_t<decltype(s_.*member)>;
@@ -126,17 +126,17 @@ std::string Preparer::plainValue(const SettingSpec& spec) const {
         } else {
           const int code = s_.*member;
           // The compression words depend on the format: the run's, which is the row's.
-          if (spec.type == SettingType::word) return lowerAscii(keywordWord(spec.words, code, extension_));
+          if (declared.type == SettingType::word) return lowerAscii(keywordWord(declared.words, code, extension_));
           return number(code);
         }
       },
-      spec.field);
+      declared.field);
 }
 
-std::string Preparer::listedValue(const SettingSpec& spec) const {
-  std::string value = plainValue(spec);
-  const SettingSpec* companion = spec.listing.companion ? findSetting(spec.listing.companion) : nullptr;
-  switch (spec.listing.as) {
+std::string Preparer::listedValue(const SettingRow& declared) const {
+  std::string value = plainValue(declared);
+  const SettingRow* companion = declared.listing.companion ? findSetting(declared.listing.companion) : nullptr;
+  switch (declared.listing.as) {
     case ListedAs::value: break;
     case ListedAs::withUnit:
       if (companion != nullptr) value += " " + plainValue(*companion);
@@ -145,50 +145,50 @@ std::string Preparer::listedValue(const SettingSpec& spec) const {
       if (companion != nullptr) value += "/" + plainValue(*companion);
       break;
     case ListedAs::threadCount:
-      if (integerValue(spec, s_) == 0) value += " (" + number(resolvedThreadCount(0)) + " cores)";
+      if (integerValue(declared, s_) == 0) value += " (" + number(resolvedThreadCount(0)) + " cores)";
       break;
   }
   return value;
 }
 
 // The row's own check of the value, where this face checks it.
-bool Preparer::checkValue(const SettingSpec& spec) {
-  const SettingCheck& check = spec.check;
+bool Preparer::checkValue(const SettingRow& declared) {
+  const SettingCheck& check = declared.check;
   if (check.kind == ValueCheck::none || (!console_ && check.windowMessage == nullptr)) return true;
   bool valid = true;
   switch (check.kind) {
     case ValueCheck::none: break;
-    case ValueCheck::range: valid = withinRange(spec, s_); break;
-    case ValueCheck::nonZero: valid = integerValue(spec, s_) != 0; break;
-    case ValueCheck::colour: valid = isValidColor(s_.*std::get<std::string Settings::*>(spec.field)); break;
+    case ValueCheck::range: valid = withinRange(declared, s_); break;
+    case ValueCheck::nonZero: valid = integerValue(declared, s_) != 0; break;
+    case ValueCheck::colour: valid = isValidColor(s_.*std::get<std::string Settings::*>(declared.field)); break;
     case ValueCheck::outputDepth:
-      valid = spec.format != nullptr && isAllowedDepth(spec.format, integerValue(spec, s_));
+      valid = declared.format != nullptr && isAllowedDepth(declared.format, integerValue(declared, s_));
       break;
     case ValueCheck::staysInFolder:
       // The mask names a file inside the output folder, never one above it or
       // elsewhere (buildOutputPath checks every expanded name as well).
-      valid = staysInFolder(lowerAscii(s_.*std::get<std::string Settings::*>(spec.field)));
+      valid = staysInFolder(lowerAscii(s_.*std::get<std::string Settings::*>(declared.field)));
       break;
   }
   if (valid) return true;
-  result_.setting = &spec;
-  return fail(RunCheck::invalidValue, spec.name);
+  result_.setting = &declared;
+  return fail(RunCheck::invalidValue, declared.name);
 }
 
 // Every listed setting in listing order: the row is listed, then checked.
 bool Preparer::listSettings() {
-  const std::span<const SettingSpec* const> rows = listingOrder();
-  std::vector<const SettingSpec*> deferred;
+  const std::span<const SettingRow* const> rows = listingOrder();
+  std::vector<const SettingRow*> deferred;
   for (size_t i = 0; i < rows.size(); ++i) {
-    const SettingSpec& spec = *rows[i];
-    if (shown(spec)) {
-      list(spec.listing.label, listedValue(spec));
+    const SettingRow& declared = *rows[i];
+    if (shown(declared)) {
+      list(declared.listing.label, listedValue(declared));
       // A format's values are all listed before the first of them is checked.
-      if (spec.listing.when == ListedWhen::outputFormat) deferred.push_back(&spec);
-      else if (!checkValue(spec)) return false;
+      if (declared.listing.when == ListedWhen::outputFormat) deferred.push_back(&declared);
+      else if (!checkValue(declared)) return false;
     }
-    if ((i + 1 == rows.size() || !sameBlock(spec.listing, rows[i + 1]->listing)) &&
-        !finishBlock(spec.listing, deferred))
+    if ((i + 1 == rows.size() || !sameBlock(declared.listing, rows[i + 1]->listing)) &&
+        !finishBlock(declared.listing, deferred))
       return false;
   }
   return true;
@@ -197,9 +197,9 @@ bool Preparer::listSettings() {
 // The checks that follow a block of rows: the output format's values, the
 // watermark font made from the text watermark's rows, the picture named by
 // the image watermark's.
-bool Preparer::finishBlock(const SettingListing& block, std::vector<const SettingSpec*>& deferred) {
-  for (const SettingSpec* spec : deferred)
-    if (!checkValue(*spec)) return false;
+bool Preparer::finishBlock(const SettingListing& block, std::vector<const SettingRow*>& deferred) {
+  for (const SettingRow* declared : deferred)
+    if (!checkValue(*declared)) return false;
   deferred.clear();
   if (block.when != ListedWhen::switchedOn || block.switchField != &Settings::watermarkType ||
       s_.watermarkType != block.switchValue)
@@ -287,7 +287,7 @@ int resolvedThreadCount(int32_t threads) {
 }
 
 int32_t Settings::*depthSettingOf(std::string_view extension) {
-  const SettingSpec* row = depthRow(extension);
+  const SettingRow* row = depthRow(extension);
   return row != nullptr ? std::get<int32_t Settings::*>(row->field) : nullptr;
 }
 

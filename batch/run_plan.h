@@ -83,7 +83,7 @@ struct RunPreparation {
   /// The folder, font, image or setting the failed check names.
   std::string subject;
   /// The row of the setting whose value failed (invalidValue); null otherwise.
-  const SettingSpec* setting = nullptr;
+  const SettingRow* setting = nullptr;
   /// Why the output folder could not be made, for standard error; "" else.
   std::string detail;
   RunPlan plan;  ///< complete only when nothing failed

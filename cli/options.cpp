@@ -19,8 +19,8 @@ using T = OptionValueType;
 
 std::vector<OptionSpec> buildTable() {
   std::vector<OptionSpec> table;
-  for (const SettingSpec& spec : settingTable())
-    if (spec.option.name != nullptr) table.push_back(OptionSpec{spec.option.name, spec.type, &spec});
+  for (const SettingRow& declared : settingTable())
+    if (declared.option.name != nullptr) table.push_back(OptionSpec{declared.option.name, declared.type, &declared});
   return table;
 }
 
@@ -146,20 +146,20 @@ std::string optionValue(std::string_view parameter) {
 }
 
 void applyOption(const OptionSpec& option, std::string_view value) {
-  const SettingSpec& spec = *option.setting;
+  const SettingRow& declared = *option.setting;
   std::visit(
       [&](auto field) {
         using Value = std::remove_reference_t<decltype(settings.*field)>;
         if constexpr (std::is_same_v<Value, int32_t> || std::is_same_v<Value, int8_t>) {
-          switch (spec.type) {
+          switch (declared.type) {
             case T::number:
               settings.*field = static_cast<Value>(readIntegerValue(value));
               break;
             case T::word:
-              settings.*field = static_cast<Value>(keywordCode(spec.words, trimBlanks(value)));
+              settings.*field = static_cast<Value>(keywordCode(declared.words, trimBlanks(value)));
               break;
             case T::flag:
-              settings.*field = static_cast<Value>(spec.option.flagValue);
+              settings.*field = static_cast<Value>(declared.option.flagValue);
               break;
             default:
               break;
@@ -174,8 +174,8 @@ void applyOption(const OptionSpec& option, std::string_view value) {
           settings.*field = std::string(value);
         }
       },
-      spec.field);
-  if (spec.option.switchField != nullptr) settings.*spec.option.switchField = spec.option.switchValue;
+      declared.field);
+  if (declared.option.switchField != nullptr) settings.*declared.option.switchField = declared.option.switchValue;
 }
 
 std::string parseOptions(const std::vector<std::string>& parameters, RunFlags& flags) {

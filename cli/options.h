@@ -19,7 +19,7 @@ using OptionValueType = SettingType;
 struct OptionSpec {
   const char* name;  ///< upper-cased, with its two dashes
   OptionValueType type;
-  const SettingSpec* setting;
+  const SettingRow* setting;
 };
 
 /// Every long option that sets a Settings field (not --PROFILE and not the

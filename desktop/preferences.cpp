@@ -33,7 +33,7 @@ constexpr int kFirstRunPosition = 100;
 
 struct Group {
   const char* name;
-  std::vector<const SettingSpec*> keys;
+  std::vector<const SettingRow*> keys;
 };
 
 // Every group and key in the order the file is written: the settings table's
@@ -41,13 +41,13 @@ struct Group {
 const std::vector<Group>& layout() {
   static const std::vector<Group> groups = [] {
     std::vector<Group> result;
-    for (const SettingSpec& spec : settingTable()) {
-      const char* name = spec.preferences.group;
+    for (const SettingRow& declared : settingTable()) {
+      const char* name = declared.preferences.group;
       if (name == nullptr) continue;
       auto group = std::find_if(result.begin(), result.end(),
                                 [name](const Group& g) { return std::string_view(g.name) == name; });
       if (group == result.end()) group = result.insert(result.end(), Group{name, {}});
-      group->keys.push_back(&spec);
+      group->keys.push_back(&declared);
     }
     return result;
   }();
@@ -59,8 +59,8 @@ bool gPathKnown = false;
 
 /// Reads one key into its field, the field's current value being the
 /// default. Small fields keep the nearest value they can hold.
-void readKey(const SettingsFileReader& reader, const SettingSpec& spec) {
-  const char* key = spec.preferences.key;
+void readKey(const SettingsFileReader& reader, const SettingRow& declared) {
+  const char* key = declared.preferences.key;
   std::visit(
       [&](auto member) {
         using T = std::remove_reference_t<decltype(settings.*member)>;
@@ -71,16 +71,16 @@ void readKey(const SettingsFileReader& reader, const SettingSpec& spec) {
           field = static_cast<float>(reader.readReal(key, field));
         } else {
           int32_t value = reader.readInteger(key, field);
-          if (spec.preferences.boolean) value = value != 0 ? 1 : 0;
+          if (declared.preferences.boolean) value = value != 0 ? 1 : 0;
           field = static_cast<T>(std::clamp<int32_t>(value, std::numeric_limits<T>::min(),
                                                      std::numeric_limits<T>::max()));
         }
       },
-      spec.field);
+      declared.field);
 }
 
-void writeKey(SettingsFileWriter& writer, const SettingSpec& spec) {
-  const char* key = spec.preferences.key;
+void writeKey(SettingsFileWriter& writer, const SettingRow& declared) {
+  const char* key = declared.preferences.key;
   std::visit(
       [&](auto member) {
         using T = std::remove_reference_t<decltype(settings.*member)>;
@@ -92,7 +92,7 @@ void writeKey(SettingsFileWriter& writer, const SettingSpec& spec) {
         else
           writer.writeInteger(key, field);
       },
-      spec.field);
+      declared.field);
 }
 
 std::string homeFolder() {
@@ -193,7 +193,7 @@ void loadPreferencesFrom(const std::string& path, int displayWidth, int displayH
   settings.configVersion = reader.readInteger("CFG", 0);
   for (const Group& group : layout()) {
     reader.selectGroup(group.name);
-    for (const SettingSpec* key : group.keys) readKey(reader, *key);
+    for (const SettingRow* key : group.keys) readKey(reader, *key);
   }
 
   // Files written by older versions.
@@ -239,12 +239,12 @@ bool savePreferencesTo(const std::string& path) {
         const auto& formats = std::string_view(group.name) == "Input" ? job.inputFormats : job.outputFormats;
         writeKey(writer, *group.keys.front());
         for (const std::string& format : formats)
-          for (const SettingSpec* key : group.keys)
+          for (const SettingRow* key : group.keys)
             if (key->format && format == key->format) writeKey(writer, *key);
         for (size_t i = 1; i < group.keys.size(); ++i)
           if (!group.keys[i]->format) writeKey(writer, *group.keys[i]);
       } else {
-        for (const SettingSpec* key : group.keys) writeKey(writer, *key);
+        for (const SettingRow* key : group.keys) writeKey(writer, *key);
       }
       writer.writeGroupEnd();
     }

@@ -75,13 +75,13 @@ constexpr float kDecimalScale = 100.0f;
 
 // The row of the settings table a control is bound to: the control has the
 // row's name. Null for a name no row has (a format without a depth setting).
-const SettingSpec* boundRow(const char* name) { return findSetting(name); }
+const SettingRow* boundRow(const char* name) { return findSetting(name); }
 
 // The integer the controls show of the bound setting; nothing for a name no
 // row has.
 IntField bound(const char* name) {
-  const SettingSpec* spec = boundRow(name);
-  if (spec == nullptr) return {[] { return 0; }, [](int) {}};
+  const SettingRow* declared = boundRow(name);
+  if (declared == nullptr) return {[] { return 0; }, [](int) {}};
   return std::visit(
       [](auto member) -> IntField {
         using T = std::remove_reference_t<decltype(settings.*member)>;
@@ -95,32 +95,32 @@ IntField bound(const char* name) {
                   [member](int v) { settings.*member = static_cast<T>(v); }};
         }
       },
-      spec->field);
+      declared->field);
 }
 
 // The bound text setting; a scratch text for a name no text row has.
 std::string& boundText(const char* name) {
   static std::string scratch;
-  const SettingSpec* spec = boundRow(name);
-  if (spec == nullptr || !std::holds_alternative<std::string Settings::*>(spec->field)) return scratch;
-  return settings.*std::get<std::string Settings::*>(spec->field);
+  const SettingRow* declared = boundRow(name);
+  if (declared == nullptr || !std::holds_alternative<std::string Settings::*>(declared->field)) return scratch;
+  return settings.*std::get<std::string Settings::*>(declared->field);
 }
 
 // The bound integer setting; a scratch number for a name no such row has.
 int32_t& boundInteger(const char* name) {
   static int32_t scratch = 0;
-  const SettingSpec* spec = boundRow(name);
-  if (spec == nullptr || !std::holds_alternative<int32_t Settings::*>(spec->field)) return scratch;
-  return settings.*std::get<int32_t Settings::*>(spec->field);
+  const SettingRow* declared = boundRow(name);
+  if (declared == nullptr || !std::holds_alternative<int32_t Settings::*>(declared->field)) return scratch;
+  return settings.*std::get<int32_t Settings::*>(declared->field);
 }
 
 // The bound setting's range as its controls hold it.
 std::pair<int, int> boundRange(const char* name) {
-  const SettingSpec* spec = boundRow(name);
-  if (spec == nullptr) return {0, 0};
-  const double scale = spec->type == SettingType::decimal ? kDecimalScale : 1.0;
-  return {static_cast<int>(std::lround(spec->range.low * scale)),
-          static_cast<int>(std::lround(spec->range.high * scale))};
+  const SettingRow* declared = boundRow(name);
+  if (declared == nullptr) return {0, 0};
+  const double scale = declared->type == SettingType::decimal ? kDecimalScale : 1.0;
+  return {static_cast<int>(std::lround(declared->range.low * scale)),
+          static_cast<int>(std::lround(declared->range.high * scale))};
 }
 
 // The leading integer of a number field (0 when it holds none).
@@ -927,8 +927,8 @@ void PreferencesDialog::onOk(wxCommandEvent&) {
   // Colour correction is on while any setting whose option switches it on
   // is away from its default.
   settings.doColorCorrection = 0;
-  for (const SettingSpec& spec : settingTable())
-    if (spec.option.switchField == &Settings::doColorCorrection && !atDefault(spec, settings))
+  for (const SettingRow& declared : settingTable())
+    if (declared.option.switchField == &Settings::doColorCorrection && !atDefault(declared, settings))
       settings.doColorCorrection = 1;
   outcome.accepted = true;
   outcome.themeChanged = settings.uiTheme != theme;

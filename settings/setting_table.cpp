@@ -27,7 +27,7 @@ constexpr const char* kColourList = "000000,FFFFFF,FF0000,FF8000,FFFF00,008000,0
 // sits where the file has it. Defaults that depend on the run (dates, the
 // product's formats, the copyright line, the command line's aspect ratio)
 // are set by defaultSettings.
-constexpr SettingSpec kSettings[] = {
+constexpr SettingRow kSettings[] = {
     // Desktop window preferences.
     {.name = "configVersion", .field = &S::configVersion, .type = T::number, .number = 19},
     {.name = "language", .field = &S::language, .type = T::text, .text = "en",
@@ -685,45 +685,45 @@ bool sameName(const char* a, std::string_view b) { return a != nullptr && b == a
 
 }  // namespace
 
-std::span<const SettingSpec> settingTable() { return kSettings; }
+std::span<const SettingRow> settingTable() { return kSettings; }
 
-const SettingSpec* findSetting(std::string_view name) {
-  for (const SettingSpec& spec : kSettings)
-    if (sameName(spec.name, name)) return &spec;
+const SettingRow* findSetting(std::string_view name) {
+  for (const SettingRow& declared : kSettings)
+    if (sameName(declared.name, name)) return &declared;
   return nullptr;
 }
 
-const SettingSpec* findSetting(SettingField field) {
-  for (const SettingSpec& spec : kSettings)
-    if (spec.field == field) return &spec;
+const SettingRow* findSetting(SettingField field) {
+  for (const SettingRow& declared : kSettings)
+    if (declared.field == field) return &declared;
   return nullptr;
 }
 
-void applyDefault(const SettingSpec& spec, Settings& settings) {
+void applyDefault(const SettingRow& declared, Settings& settings) {
   std::visit(
       [&](auto member) {
         using Value = std::remove_cvref_t<decltype(settings.*member)>;
         if constexpr (std::is_same_v<Value, std::string>)
-          settings.*member = spec.text;
+          settings.*member = declared.text;
         else
-          settings.*member = static_cast<Value>(spec.number);
+          settings.*member = static_cast<Value>(declared.number);
       },
-      spec.field);
+      declared.field);
 }
 
-bool atDefault(const SettingSpec& spec, const Settings& settings) {
+bool atDefault(const SettingRow& declared, const Settings& settings) {
   return std::visit(
       [&](auto member) {
         using Value = std::remove_cvref_t<decltype(settings.*member)>;
         if constexpr (std::is_same_v<Value, std::string>)
-          return settings.*member == spec.text;
+          return settings.*member == declared.text;
         else
-          return settings.*member == static_cast<Value>(spec.number);
+          return settings.*member == static_cast<Value>(declared.number);
       },
-      spec.field);
+      declared.field);
 }
 
-bool withinRange(const SettingSpec& spec, const Settings& settings) {
+bool withinRange(const SettingRow& declared, const Settings& settings) {
   return std::visit(
       [&](auto member) {
         using Value = std::remove_cvref_t<decltype(settings.*member)>;
@@ -732,21 +732,21 @@ bool withinRange(const SettingSpec& spec, const Settings& settings) {
         } else if constexpr (std::is_same_v<Value, float>) {
           // As float, so that 0.01 typed on the command line is inside 0.01.
           const float value = settings.*member;
-          return value >= static_cast<float>(spec.range.low) && value <= static_cast<float>(spec.range.high);
+          return value >= static_cast<float>(declared.range.low) && value <= static_cast<float>(declared.range.high);
         } else {
           const double value = settings.*member;
-          return value >= spec.range.low && value <= spec.range.high;
+          return value >= declared.range.low && value <= declared.range.high;
         }
       },
-      spec.field);
+      declared.field);
 }
 
 bool withinRange(int32_t Settings::*field, int32_t value) {
-  const SettingSpec* spec = findSetting(field);
-  return spec == nullptr || (value >= spec->range.low && value <= spec->range.high);
+  const SettingRow* declared = findSetting(field);
+  return declared == nullptr || (value >= declared->range.low && value <= declared->range.high);
 }
 
-int32_t integerValue(const SettingSpec& spec, const Settings& settings) {
+int32_t integerValue(const SettingRow& declared, const Settings& settings) {
   return std::visit(
       [&](auto member) -> int32_t {
         using Value = std::remove_cvref_t<decltype(settings.*member)>;
@@ -755,19 +755,19 @@ int32_t integerValue(const SettingSpec& spec, const Settings& settings) {
         else
           return 0;
       },
-      spec.field);
+      declared.field);
 }
 
-std::span<const SettingSpec* const> listingOrder() {
-  static const std::vector<const SettingSpec*> order = [] {
-    std::vector<const SettingSpec*> rows;
-    for (const SettingSpec& spec : kSettings)
-      if (spec.listing.label != nullptr && spec.listing.after == nullptr) rows.push_back(&spec);
-    for (const SettingSpec& spec : kSettings) {
-      if (spec.listing.label == nullptr || spec.listing.after == nullptr) continue;
+std::span<const SettingRow* const> listingOrder() {
+  static const std::vector<const SettingRow*> order = [] {
+    std::vector<const SettingRow*> rows;
+    for (const SettingRow& declared : kSettings)
+      if (declared.listing.label != nullptr && declared.listing.after == nullptr) rows.push_back(&declared);
+    for (const SettingRow& declared : kSettings) {
+      if (declared.listing.label == nullptr || declared.listing.after == nullptr) continue;
       auto at = rows.begin();
-      while (at != rows.end() && !sameName((*at)->name, spec.listing.after)) ++at;
-      rows.insert(at == rows.end() ? at : at + 1, &spec);
+      while (at != rows.end() && !sameName((*at)->name, declared.listing.after)) ++at;
+      rows.insert(at == rows.end() ? at : at + 1, &declared);
     }
     return rows;
   }();

@@ -116,7 +116,7 @@ struct SettingManual {
 };
 
 /// One setting.
-struct SettingSpec {
+struct SettingRow {
   /// The field's name. The preferences dialog's control bound to the setting
   /// has this name, and other rows refer to the setting by it.
   const char* name;
@@ -138,30 +138,30 @@ struct SettingSpec {
 };
 
 /// Every setting, in the order of the option table and the preferences file.
-std::span<const SettingSpec> settingTable();
+std::span<const SettingRow> settingTable();
 
 /// The row of that name, or null.
-const SettingSpec* findSetting(std::string_view name);
+const SettingRow* findSetting(std::string_view name);
 /// The row of that field, or null.
-const SettingSpec* findSetting(SettingField field);
+const SettingRow* findSetting(SettingField field);
 
 /// Sets the field to the row's default.
-void applyDefault(const SettingSpec& spec, Settings& settings);
+void applyDefault(const SettingRow& declared, Settings& settings);
 
 /// Whether the field holds the row's default.
-bool atDefault(const SettingSpec& spec, const Settings& settings);
+bool atDefault(const SettingRow& declared, const Settings& settings);
 
 /// Whether the field's value lies in the row's range (a float field is
 /// compared as float; a text is always inside).
-bool withinRange(const SettingSpec& spec, const Settings& settings);
+bool withinRange(const SettingRow& declared, const Settings& settings);
 /// Whether `value` lies in the range of the row of `field` (true without a row).
 bool withinRange(int32_t Settings::*field, int32_t value);
 
 /// The field's value as an integer, for the integer fields (0 otherwise).
-int32_t integerValue(const SettingSpec& spec, const Settings& settings);
+int32_t integerValue(const SettingRow& declared, const Settings& settings);
 
 /// The rows the settings listing shows, in listing order: table order, each
 /// row with `SettingListing::after` moved behind the row it names.
-std::span<const SettingSpec* const> listingOrder();
+std::span<const SettingRow* const> listingOrder();
 
 }  // namespace trovabild

@@ -8,7 +8,7 @@
 namespace trovabild {
 
 Settings::Settings() {
-  for (const SettingSpec& spec : settingTable()) applyDefault(spec, *this);
+  for (const SettingRow& declared : settingTable()) applyDefault(declared, *this);
 }
 
 Settings settings;

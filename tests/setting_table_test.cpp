@@ -36,12 +36,12 @@ std::string text(const char* value) { return value != nullptr ? value : ""; }
 // A value unlike the row's default, spelt as an option takes it and as the
 // settings listing shows it (a word in lower case, a decimal with two
 // decimals); flags show what they store.
-std::string sampleValue(const SettingSpec& spec) {
-  switch (spec.type) {
+std::string sampleValue(const SettingRow& declared) {
+  switch (declared.type) {
     case SettingType::number: {
       // Inside the range where the row has one, so no check refuses it.
-      int value = std::isfinite(spec.range.high) ? static_cast<int>(spec.range.high) : 37;
-      if (value == static_cast<int>(spec.number)) value = static_cast<int>(spec.range.low);
+      int value = std::isfinite(declared.range.high) ? static_cast<int>(declared.range.high) : 37;
+      if (value == static_cast<int>(declared.number)) value = static_cast<int>(declared.range.low);
       return std::to_string(value);
     }
     case SettingType::decimal: return "2.50";
@@ -49,23 +49,23 @@ std::string sampleValue(const SettingSpec& spec) {
       // The last word of the list (of the row's own format for compression).
       std::string last;
       for (int code = 0;; ++code) {
-        const std::string word = keywordWord(spec.words, code, text(spec.format));
+        const std::string word = keywordWord(declared.words, code, text(declared.format));
         if (word.empty()) break;
         last = word;
       }
       return lowerAscii(last);
     }
     case SettingType::text:
-      if (spec.check.kind == ValueCheck::colour) return "00FF7F";
-      if (spec.check.kind == ValueCheck::staysInFolder) return "%n%_%filename%.%ext%";
+      if (declared.check.kind == ValueCheck::colour) return "00FF7F";
+      if (declared.check.kind == ValueCheck::staysInFolder) return "%n%_%filename%.%ext%";
       return "Seven Words Here";
-    case SettingType::flag: return std::to_string(spec.option.flagValue);
+    case SettingType::flag: return std::to_string(declared.option.flagValue);
   }
   return "";
 }
 
 // The field's value as the listing shows a plain value.
-std::string shownValue(const SettingSpec& spec, const Settings& s) {
+std::string shownValue(const SettingRow& declared, const Settings& s) {
   return std::visit(
       [&](auto member) -> std::string {
         using Value = std::remove_cvref_t<decltype(s.*member)>;
@@ -76,11 +76,11 @@ std::string shownValue(const SettingSpec& spec, const Settings& s) {
           std::snprintf(buffer, sizeof buffer, "%.2f", static_cast<double>(s.*member));
           return buffer;
         } else {
-          if (spec.type == SettingType::word) return lowerAscii(keywordWord(spec.words, s.*member, text(spec.format)));
+          if (declared.type == SettingType::word) return lowerAscii(keywordWord(declared.words, s.*member, text(declared.format)));
           return std::to_string(s.*member);
         }
       },
-      spec.field);
+      declared.field);
 }
 
 class SettingTable : public ::testing::Test {
@@ -118,11 +118,11 @@ class SettingTable : public ::testing::Test {
   }
 
   // Makes the row's listing condition hold.
-  static void showRow(const SettingSpec& spec, std::string& extension, std::string& inputType) {
-    const SettingListing& listing = spec.listing;
+  static void showRow(const SettingRow& declared, std::string& extension, std::string& inputType) {
+    const SettingListing& listing = declared.listing;
     if (listing.when == ListedWhen::switchedOn) settings.*listing.switchField = listing.switchValue;
-    if (listing.when == ListedWhen::inputFormat) inputType = text(spec.format);
-    if (listing.when == ListedWhen::outputFormat) extension = text(spec.format);
+    if (listing.when == ListedWhen::inputFormat) inputType = text(declared.format);
+    if (listing.when == ListedWhen::outputFormat) extension = text(declared.format);
   }
 
   TempDir dir_;
@@ -131,46 +131,46 @@ class SettingTable : public ::testing::Test {
 TEST_F(SettingTable, NamesFieldsOptionsAndKeysAreUnique) {
   std::set<std::string> names, options, profileNames, keys;
   std::vector<SettingField> fields;
-  for (const SettingSpec& spec : settingTable()) {
-    SCOPED_TRACE(spec.name);
-    EXPECT_TRUE(names.insert(spec.name).second) << "name twice";
+  for (const SettingRow& declared : settingTable()) {
+    SCOPED_TRACE(declared.name);
+    EXPECT_TRUE(names.insert(declared.name).second) << "name twice";
     for (const SettingField& field : fields) {
-      EXPECT_FALSE(field == spec.field) << "field twice";
+      EXPECT_FALSE(field == declared.field) << "field twice";
     }
-    fields.push_back(spec.field);
-    if (spec.option.name != nullptr) {
-      const std::string option = spec.option.name;
+    fields.push_back(declared.field);
+    if (declared.option.name != nullptr) {
+      const std::string option = declared.option.name;
       EXPECT_EQ(option, upperAscii(option));
       EXPECT_TRUE(option.starts_with("--"));
       EXPECT_TRUE(options.insert(option).second) << "option twice";
-      const char* profileName = spec.option.profileName ? spec.option.profileName : spec.option.name;
+      const char* profileName = declared.option.profileName ? declared.option.profileName : declared.option.name;
       EXPECT_TRUE(profileNames.insert(profileName).second) << "profile key twice";
     }
     // The file's reader matches groups and keys without regard to case.
-    if (spec.preferences.group != nullptr) {
-      EXPECT_TRUE(keys.insert(upperAscii(text(spec.preferences.group) + "/" + text(spec.preferences.key))).second)
+    if (declared.preferences.group != nullptr) {
+      EXPECT_TRUE(keys.insert(upperAscii(text(declared.preferences.group) + "/" + text(declared.preferences.key))).second)
           << "preferences key twice";
     }
     // Rows refer to each other by name.
-    for (const char* other : {spec.listing.companion, spec.listing.after, spec.manual.joins, spec.manual.before}) {
+    for (const char* other : {declared.listing.companion, declared.listing.after, declared.manual.joins, declared.manual.before}) {
       if (other == nullptr) continue;
       EXPECT_NE(findSetting(other), nullptr) << other;
     }
     // The manual's option tables show options, each with its meaning.
-    if (spec.manual.section != nullptr || spec.manual.joins != nullptr) {
-      EXPECT_NE(spec.option.name, nullptr) << "in the manual without an option";
+    if (declared.manual.section != nullptr || declared.manual.joins != nullptr) {
+      EXPECT_NE(declared.option.name, nullptr) << "in the manual without an option";
     }
-    if (spec.manual.section != nullptr) {
-      EXPECT_NE(spec.manual.meaning, nullptr) << "in the manual without a meaning";
+    if (declared.manual.section != nullptr) {
+      EXPECT_NE(declared.manual.meaning, nullptr) << "in the manual without a meaning";
     }
-    if (spec.type == SettingType::word) {
-      EXPECT_FALSE(keywordList(spec.words).empty()) << "word row without words";
+    if (declared.type == SettingType::word) {
+      EXPECT_FALSE(keywordList(declared.words).empty()) << "word row without words";
     }
-    if (spec.listing.when == ListedWhen::inputFormat || spec.listing.when == ListedWhen::outputFormat) {
-      EXPECT_NE(spec.format, nullptr) << "listed by a format it does not name";
+    if (declared.listing.when == ListedWhen::inputFormat || declared.listing.when == ListedWhen::outputFormat) {
+      EXPECT_NE(declared.format, nullptr) << "listed by a format it does not name";
     }
-    if (spec.check.kind != ValueCheck::none) {
-      EXPECT_TRUE(text(spec.check.error).starts_with("Error: "));
+    if (declared.check.kind != ValueCheck::none) {
+      EXPECT_TRUE(text(declared.check.error).starts_with("Error: "));
     }
   }
 }
@@ -178,15 +178,15 @@ TEST_F(SettingTable, NamesFieldsOptionsAndKeysAreUnique) {
 TEST_F(SettingTable, DefaultsLieInTheirRanges) {
   for (const bool commandLine : {true, false}) {
     const Settings defaults = defaultSettings(commandLine);
-    for (const SettingSpec& spec : settingTable()) {
-      SCOPED_TRACE(spec.name);
-      EXPECT_TRUE(withinRange(spec, defaults));
-      if (spec.check.kind == ValueCheck::range) {
-        EXPECT_TRUE(std::isfinite(spec.range.low) && std::isfinite(spec.range.high));
+    for (const SettingRow& declared : settingTable()) {
+      SCOPED_TRACE(declared.name);
+      EXPECT_TRUE(withinRange(declared, defaults));
+      if (declared.check.kind == ValueCheck::range) {
+        EXPECT_TRUE(std::isfinite(declared.range.low) && std::isfinite(declared.range.high));
       }
       // A word's default is one of its words.
-      if (spec.type == SettingType::word) {
-        EXPECT_NE(keywordWord(spec.words, integerValue(spec, defaults), text(spec.format)), "");
+      if (declared.type == SettingType::word) {
+        EXPECT_NE(keywordWord(declared.words, integerValue(declared, defaults), text(declared.format)), "");
       }
     }
   }
@@ -196,85 +196,85 @@ TEST_F(SettingTable, DefaultsLieInTheirRanges) {
 // name on the command line and under its profile name in a profile; the
 // listing then shows the value as the option spelt it.
 TEST_F(SettingTable, EveryOptionParsesIntoItsFieldAndIsListedBack) {
-  for (const SettingSpec& spec : settingTable()) {
-    if (spec.option.name == nullptr) continue;
-    SCOPED_TRACE(spec.option.name);
-    const std::string value = sampleValue(spec);
+  for (const SettingRow& declared : settingTable()) {
+    if (declared.option.name == nullptr) continue;
+    SCOPED_TRACE(declared.option.name);
+    const std::string value = sampleValue(declared);
     const std::string parameter =
-        lowerAscii(spec.option.name) + (spec.type == SettingType::flag ? "" : "=" + value);
+        lowerAscii(declared.option.name) + (declared.type == SettingType::flag ? "" : "=" + value);
 
     passingRun();
     RunFlags flags;
     ASSERT_EQ(parseOptions({parameter}, flags), "");
     EXPECT_TRUE(flags.warnings.empty());
-    EXPECT_EQ(shownValue(spec, settings), value);
-    if (spec.option.switchField != nullptr) {
-      EXPECT_EQ(settings.*spec.option.switchField, spec.option.switchValue);
+    EXPECT_EQ(shownValue(declared, settings), value);
+    if (declared.option.switchField != nullptr) {
+      EXPECT_EQ(settings.*declared.option.switchField, declared.option.switchValue);
     }
     const Settings parsed = settings;
 
     passingRun();
-    const std::string profileKey = text(spec.option.profileName ? spec.option.profileName : spec.option.name);
+    const std::string profileKey = text(declared.option.profileName ? declared.option.profileName : declared.option.name);
     testing::writeText(dir_ / "profile.ini", "[CLI]\n" + lowerAscii(profileKey) + " = " + value + "\n");
     ASSERT_TRUE(applyProfile(dir_ / "profile.ini"));
-    EXPECT_EQ(shownValue(spec, settings), value) << "through a profile";
+    EXPECT_EQ(shownValue(declared, settings), value) << "through a profile";
 
-    if (spec.listing.label == nullptr) continue;
+    if (declared.listing.label == nullptr) continue;
     settings = parsed;
     std::string extension = "jpg", inputType = "ico";
-    showRow(spec, extension, inputType);
+    showRow(declared, extension, inputType);
     const auto [lines, prepared] = listing(extension, inputType);
     bool listed = false;
     for (const auto& [label, shown] : lines)
-      if (label == spec.listing.label) listed = listed || shown.starts_with(value);
-    EXPECT_TRUE(listed) << spec.listing.label << " " << value;
+      if (label == declared.listing.label) listed = listed || shown.starts_with(value);
+    EXPECT_TRUE(listed) << declared.listing.label << " " << value;
   }
 }
 
 TEST_F(SettingTable, EveryListingLabelAppearsInTheListing) {
-  for (const SettingSpec* spec : listingOrder()) {
-    SCOPED_TRACE(spec->name);
+  for (const SettingRow* declared : listingOrder()) {
+    SCOPED_TRACE(declared->name);
     passingRun();
     std::string extension = "jpg", inputType = "ico";
-    showRow(*spec, extension, inputType);
-    if (spec->listing.when == ListedWhen::notEmpty) settings.*std::get<std::string Settings::*>(spec->field) = "r.json";
+    showRow(*declared, extension, inputType);
+    if (declared->listing.when == ListedWhen::notEmpty) settings.*std::get<std::string Settings::*>(declared->field) = "r.json";
     const auto [lines, prepared] = listing(extension, inputType);
     bool listed = false;
-    for (const auto& line : lines) listed = listed || line.first == spec->listing.label;
-    EXPECT_TRUE(listed) << spec->listing.label;
+    for (const auto& line : lines) listed = listed || line.first == declared->listing.label;
+    EXPECT_TRUE(listed) << declared->listing.label;
     // The report keys the value by the label without its colon.
-    EXPECT_EQ(listingName(spec->listing.label) + ": ", spec->listing.label);
+    EXPECT_EQ(listingName(declared->listing.label) + ": ", declared->listing.label);
   }
 }
 
 // A value just outside what the row allows stops a console run with the
 // row's error; the value at the row's limit passes.
 TEST_F(SettingTable, ChecksRefuseWhatTheRowRefuses) {
-  for (const SettingSpec& spec : settingTable()) {
-    if (spec.check.kind == ValueCheck::none) continue;
-    SCOPED_TRACE(spec.name);
+  for (const SettingRow& declared : settingTable()) {
+    if (declared.check.kind == ValueCheck::none) continue;
+    SCOPED_TRACE(declared.name);
     std::vector<std::pair<std::function<void()>, bool>> cases;
-    auto setNumber = [&spec](double value) {
-      return [&spec, value] {
+    auto setNumber = [&declared](double value) {
+      return [&declared, value] {
         std::visit(
             [value](auto member) {
               using Value = std::remove_reference_t<decltype(settings.*member)>;
               if constexpr (!std::is_same_v<Value, std::string>) settings.*member = static_cast<Value>(value);
             },
-            spec.field);
+            declared.field);
       };
     };
-    auto setText = [&spec](std::string value) {
-      return [&spec, value] { settings.*std::get<std::string Settings::*>(spec.field) = value; };
+    auto setText = [&declared](std::string value) {
+      return [&declared, value] { settings.*std::get<std::string Settings::*>(declared.field) = value; };
     };
-    switch (spec.check.kind) {
+    switch (declared.check.kind) {
       case ValueCheck::none: break;
       case ValueCheck::range: {
-        const double step = spec.type == SettingType::decimal ? 0.01 : 1;
-        cases = {{setNumber(spec.range.low), true},
-                 {setNumber(spec.range.high), true},
-                 {setNumber(spec.range.low - step), false},
-                 {setNumber(spec.range.high + step), false}};
+        const double step = declared.type == SettingType::decimal ? 0.01 : 1;
+        cases = {{setNumber(declared.range.low), true},
+                 {setNumber(declared.range.high), true},
+                 {setNumber(declared.range.low - step), false},
+                 {setNumber(declared.range.high + step), false}};
         break;
       }
       case ValueCheck::nonZero: cases = {{setNumber(1), true}, {setNumber(0), false}}; break;
@@ -285,15 +285,15 @@ TEST_F(SettingTable, ChecksRefuseWhatTheRowRefuses) {
     for (const auto& [change, passes] : cases) {
       passingRun();
       std::string extension = "jpg", inputType = "ico";
-      showRow(spec, extension, inputType);
+      showRow(declared, extension, inputType);
       change();
       const RunPreparation prepared = listing(extension, inputType).second;
       if (passes) {
         EXPECT_TRUE(prepared) << consoleErrorLine(prepared);
       } else {
         EXPECT_EQ(prepared.failed, RunCheck::invalidValue);
-        EXPECT_EQ(prepared.subject, spec.name);
-        EXPECT_EQ(consoleErrorLine(prepared), spec.check.error);
+        EXPECT_EQ(prepared.subject, declared.name);
+        EXPECT_EQ(consoleErrorLine(prepared), declared.check.error);
       }
     }
   }

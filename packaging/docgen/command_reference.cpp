@@ -65,7 +65,7 @@ std::string formatDecimal(double value) {
 // The value a console run starts with, as the option would be written; ""
 // for flags and empty texts.
 std::string defaultValue(const OptionSpec& option) {
-  const SettingSpec& spec = *option.setting;
+  const SettingRow& declared = *option.setting;
   std::string text;
   std::visit(
       [&](auto field) {
@@ -77,12 +77,12 @@ std::string defaultValue(const OptionSpec& option) {
         } else {
           const int value = static_cast<int>(settings.*field);
           if (option.type == OptionValueType::word)
-            text = lowerAscii(keywordWord(spec.words, value, spec.format != nullptr ? spec.format : ""));
+            text = lowerAscii(keywordWord(declared.words, value, declared.format != nullptr ? declared.format : ""));
           else if (option.type == OptionValueType::number)
             text = std::to_string(value);
         }
       },
-      spec.field);
+      declared.field);
   return text;
 }
 
@@ -99,11 +99,11 @@ std::string joined(const std::vector<std::string>& words, std::string_view separ
 
 // The words a word setting takes, in upper case; a compression setting's
 // are those of its own format.
-std::vector<std::string> wordsOf(const SettingSpec& spec) {
-  if (spec.words != kCompressionWords) return keywordList(spec.words);
+std::vector<std::string> wordsOf(const SettingRow& declared) {
+  if (declared.words != kCompressionWords) return keywordList(declared.words);
   std::vector<std::string> words;
   for (int code = 0;; ++code) {
-    std::string word = keywordWord(spec.words, code, spec.format != nullptr ? spec.format : "");
+    std::string word = keywordWord(declared.words, code, declared.format != nullptr ? declared.format : "");
     if (word.empty()) break;
     words.push_back(std::move(word));
   }
@@ -117,41 +117,41 @@ bool sameName(const char* name, const char* other) {
 // The rows of one option table of the user manual in their order: table
 // order, a row naming `before` moved in front of that row. A row that joins
 // another is part of that row.
-std::vector<const SettingSpec*> manualRows(std::string_view section) {
-  std::vector<const SettingSpec*> rows;
-  for (const SettingSpec& spec : settingTable())
-    if (spec.manual.section != nullptr && section == spec.manual.section && spec.manual.before == nullptr)
-      rows.push_back(&spec);
-  for (const SettingSpec& spec : settingTable()) {
-    if (spec.manual.section == nullptr || section != spec.manual.section || spec.manual.before == nullptr) continue;
+std::vector<const SettingRow*> manualRows(std::string_view section) {
+  std::vector<const SettingRow*> rows;
+  for (const SettingRow& declared : settingTable())
+    if (declared.manual.section != nullptr && section == declared.manual.section && declared.manual.before == nullptr)
+      rows.push_back(&declared);
+  for (const SettingRow& declared : settingTable()) {
+    if (declared.manual.section == nullptr || section != declared.manual.section || declared.manual.before == nullptr) continue;
     auto at = std::find_if(rows.begin(), rows.end(),
-                           [&spec](const SettingSpec* row) { return sameName(row->name, spec.manual.before); });
-    rows.insert(at, &spec);
+                           [&declared](const SettingRow* row) { return sameName(row->name, declared.manual.before); });
+    rows.insert(at, &declared);
   }
   return rows;
 }
 
 // "<code>--width=NUM</code>": an option as the manual writes it.
-std::string manualOption(const SettingSpec& spec) {
+std::string manualOption(const SettingRow& declared) {
   std::string value;
-  switch (spec.type) {
+  switch (declared.type) {
     case SettingType::number:
     case SettingType::decimal: value = "NUM"; break;
     case SettingType::word: value = "WORD"; break;
-    case SettingType::text: value = spec.help.value != nullptr ? spec.help.value : "TEXT"; break;
+    case SettingType::text: value = declared.help.value != nullptr ? declared.help.value : "TEXT"; break;
     case SettingType::flag: break;
   }
-  return "<code>" + lowerAscii(spec.option.name) + (value.empty() ? "" : "=" + value) + "</code>";
+  return "<code>" + lowerAscii(declared.option.name) + (value.empty() ? "" : "=" + value) + "</code>";
 }
 
 // One manual row: the options of the row and of the rows that join it,
 // their values and their meaning.
-std::string manualRow(const SettingSpec& row) {
+std::string manualRow(const SettingRow& row) {
   std::string options = row.manual.option != nullptr ? row.manual.option : "";
   if (options.empty())
-    for (const SettingSpec& spec : settingTable())
-      if (&spec == &row || sameName(spec.manual.joins, row.name))
-        options += (options.empty() ? "" : ", ") + manualOption(spec);
+    for (const SettingRow& declared : settingTable())
+      if (&declared == &row || sameName(declared.manual.joins, row.name))
+        options += (options.empty() ? "" : ", ") + manualOption(declared);
   std::string values = row.manual.values != nullptr ? row.manual.values : "";
   if (values.empty() && row.type == SettingType::word) {
     const std::string standard = keywordWord(row.words, static_cast<int>(row.number), row.format ? row.format : "");
@@ -217,11 +217,11 @@ std::vector<std::string> optionWords(const std::string& upperName) {
 
 std::vector<std::string> referenceProblems() {
   std::vector<std::string> problems;
-  for (const SettingSpec& spec : settingTable()) {
-    const bool help = spec.help.text != nullptr && spec.help.section != nullptr;
-    if (spec.option.name != nullptr && !help) problems.push_back(std::string(spec.option.name) + ": no help text");
-    if (spec.option.name == nullptr && spec.help.text != nullptr)
-      problems.push_back(std::string(spec.name) + ": help text for no option");
+  for (const SettingRow& declared : settingTable()) {
+    const bool help = declared.help.text != nullptr && declared.help.section != nullptr;
+    if (declared.option.name != nullptr && !help) problems.push_back(std::string(declared.option.name) + ": no help text");
+    if (declared.option.name == nullptr && declared.help.text != nullptr)
+      problems.push_back(std::string(declared.name) + ": help text for no option");
   }
   return problems;
 }
@@ -490,15 +490,15 @@ std::string bashCompletion() {
 
 std::string manualOptionTable(std::string_view section) {
   std::string table = "<table>\n  <tr><th>Option</th><th>Values</th><th>Meaning</th></tr>\n";
-  for (const SettingSpec* row : manualRows(section)) table += wrappedHtml(manualRow(*row), "  ");
+  for (const SettingRow* row : manualRows(section)) table += wrappedHtml(manualRow(*row), "  ");
   return table + "</table>";
 }
 
 Result<std::string> withManualOptionTables(const std::string& html) {
   std::string page = html;
   std::vector<std::string> sections;
-  for (const SettingSpec& spec : settingTable()) {
-    const char* section = spec.manual.section;
+  for (const SettingRow& declared : settingTable()) {
+    const char* section = declared.manual.section;
     if (section != nullptr && std::find(sections.begin(), sections.end(), section) == sections.end())
       sections.emplace_back(section);
   }
